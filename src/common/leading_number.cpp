@@ -1,0 +1,163 @@
+#include "leading_number.h"
+
+#include <charconv>
+#include <cstdint>
+#include <string>
+#include <system_error>
+
+namespace rpn {
+namespace {
+
+bool isSkipped(QChar c) { return c == u' ' || c == u'\t' || c == u'\n'; }
+
+// Walks the text and hands out the next character that is not skipped.
+class Cursor {
+public:
+  explicit Cursor(QStringView text) : m_text(text) {}
+  QChar peek() {
+    while (m_pos < m_text.size() && isSkipped(m_text[m_pos]))
+      ++m_pos;
+    return m_pos < m_text.size() ? m_text[m_pos] : QChar();
+  }
+  void advance() { ++m_pos; }
+
+private:
+  QStringView m_text;
+  qsizetype m_pos = 0;
+};
+
+bool isDigit(QChar c, int radix) {
+  const char16_t u = c.unicode();
+  if (radix == 8)
+    return u >= u'0' && u <= u'7';
+  if (u >= u'0' && u <= u'9')
+    return true;
+  return radix == 16 && ((u >= u'a' && u <= u'f') || (u >= u'A' && u <= u'F'));
+}
+
+int digitValue(QChar c) {
+  const char16_t u = c.unicode();
+  if (u <= u'9')
+    return u - u'0';
+  if (u >= u'a')
+    return u - u'a' + 10;
+  return u - u'A' + 10;
+}
+
+// "&H..." / "&O...": a value that fits in 16 bits is a 16-bit signed integer (&HFFFF is -1),
+// one that fits in 32 bits a 32-bit signed integer (&HFFFFFFFF is -1, &H10000 is 65536);
+// anything wider does not fit and overflows.
+LeadingNumber readRadixInteger(Cursor& in, int radix) {
+  std::uint64_t value = 0;
+  while (isDigit(in.peek(), radix)) {
+    value = value * static_cast<unsigned>(radix) + static_cast<unsigned>(digitValue(in.peek()));
+    in.advance();
+    if (value > 0xFFFFFFFFu) {
+      return {0.0, true};
+    }
+  }
+  if (value <= 0xFFFFu)
+    return {static_cast<double>(static_cast<std::int16_t>(static_cast<std::uint16_t>(value))),
+            false};
+  return {static_cast<double>(static_cast<std::int32_t>(static_cast<std::uint32_t>(value))),
+          false};
+}
+
+} // namespace
+
+LeadingNumber readLeadingNumber(QStringView text) {
+  Cursor in(text);
+
+  if (in.peek() == u'&') {
+    in.advance();
+    const QChar kind = in.peek();
+    if (kind == u'H' || kind == u'h') {
+      in.advance();
+      return readRadixInteger(in, 16);
+    }
+    if (kind == u'O' || kind == u'o') {
+      in.advance();
+      return readRadixInteger(in, 8);
+    }
+    return {};
+  }
+
+  // Collect the number in plain ASCII, then let from_chars (locale independent) convert it.
+  std::string number;
+  if (in.peek() == u'+' || in.peek() == u'-') {
+    if (in.peek() == u'-')
+      number += '-';
+    in.advance();
+  }
+  // Decimal exponent of the leading significant digit, used to tell overflow from underflow.
+  long magnitude = 0;
+  bool significant = false;
+  bool anyDigit = false;
+  while (isDigit(in.peek(), 10)) {
+    const char d = static_cast<char>(in.peek().unicode());
+    number += d;
+    anyDigit = true;
+    if (significant || d != '0') {
+      significant = true;
+      ++magnitude;
+    }
+    in.advance();
+  }
+  if (in.peek() == u'.') {
+    in.advance();
+    number += '.';
+    while (isDigit(in.peek(), 10)) {
+      const char d = static_cast<char>(in.peek().unicode());
+      number += d;
+      anyDigit = true;
+      if (!significant) {
+        if (d == '0')
+          --magnitude;
+        else
+          significant = true;
+      }
+      in.advance();
+    }
+  }
+  if (!anyDigit)
+    return {};
+
+  const QChar e = in.peek();
+  if (e == u'E' || e == u'e' || e == u'D' || e == u'd') {
+    in.advance();
+    std::string exponent = "e";
+    if (in.peek() == u'+' || in.peek() == u'-') {
+      exponent += static_cast<char>(in.peek().unicode());
+      in.advance();
+    }
+    bool expDigits = false;
+    long expValue = 0;
+    while (isDigit(in.peek(), 10)) {
+      exponent += static_cast<char>(in.peek().unicode());
+      if (expValue < 100000)
+        expValue = expValue * 10 + (in.peek().unicode() - u'0');
+      expDigits = true;
+      in.advance();
+    }
+    if (expDigits) {
+      number += exponent;
+      magnitude += exponent[1] == '-' ? -expValue : expValue;
+    }
+  }
+
+  double value = 0.0;
+  const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value);
+  (void)end;
+  if (error == std::errc::result_out_of_range) {
+    if (significant && magnitude > 0)
+      return {0.0, true};
+    return {0.0, false}; // too small to represent: it is zero
+  }
+  if (error != std::errc())
+    return {};
+  if (value == 0.0)
+    value = 0.0; // no negative zero
+  return {value, false};
+}
+
+} // namespace rpn

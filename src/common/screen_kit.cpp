@@ -1,0 +1,208 @@
+#include "screen_kit.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFontDatabase>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QPalette>
+
+namespace rpn {
+
+QRect twipsRect(int left, int top, int width, int height) {
+  return {twips(left), twips(top), twips(width), twips(height)};
+}
+
+QColor markColor(Mark mark) {
+  switch (mark) {
+  case Mark::White:
+    return {255, 255, 255};
+  case Mark::Red:
+    return {255, 0, 0};
+  case Mark::Yellow:
+    return {255, 255, 0};
+  case Mark::Blue:
+    return {0, 0, 255};
+  case Mark::ButtonFace:
+    break;
+  }
+  return QApplication::palette().color(QPalette::Button);
+}
+
+void setBackground(QWidget *widget, Mark mark) {
+  const QColor colour = markColor(mark);
+  QPalette palette = widget->palette();
+  if (palette.color(QPalette::Base) == colour && palette.color(QPalette::Window) == colour &&
+      widget->autoFillBackground())
+    return;
+  palette.setColor(QPalette::Base, colour);
+  palette.setColor(QPalette::Window, colour);
+  widget->setPalette(palette);
+  widget->setAutoFillBackground(true);
+}
+
+namespace {
+
+QString firstInstalled(const QStringList &families) {
+  const QStringList installed = QFontDatabase::families();
+  for (const QString &family : families)
+    if (installed.contains(family))
+      return family;
+  return {};
+}
+
+} // namespace
+
+QFont uiFont() {
+  QFont font;
+  const QString family = firstInstalled({QStringLiteral("IPAPGothic"), QStringLiteral("IPAGothic"),
+                                         QStringLiteral("Noto Sans CJK JP"),
+                                         QStringLiteral("VL PGothic")});
+  if (!family.isEmpty())
+    font.setFamily(family);
+  font.setPointSize(9);
+  return font;
+}
+
+QFont fixedPitchFont() {
+  QFont font;
+  const QString family = firstInstalled({QStringLiteral("IPAGothic"),
+                                         QStringLiteral("Noto Sans Mono CJK JP"),
+                                         QStringLiteral("VL Gothic")});
+  if (family.isEmpty())
+    font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  else
+    font.setFamily(family);
+  font.setStyleHint(QFont::TypeWriter);
+  font.setFixedPitch(true);
+  font.setPointSize(9);
+  return font;
+}
+
+QFont arrowFont() {
+  QFont font = uiFont();
+  font.setPointSizeF(20.25);
+  font.setBold(true);
+  return font;
+}
+
+QString indexedName(const QString &name, int index) {
+  return name + u'(' + QString::number(index) + u')';
+}
+
+QLabel *makeLabel(QWidget *parent, const QString &name, const QString &caption, QRect rect,
+                  const QString &accessible) {
+  auto *label = new QLabel(caption, parent);
+  label->setObjectName(name);
+  label->setGeometry(rect);
+  label->setAccessibleName(accessible.isEmpty() ? caption : accessible);
+  return label;
+}
+
+QPushButton *makeButton(QWidget *parent, const QString &name, const QString &caption,
+                        QRect rect) {
+  auto *button = new QPushButton(caption, parent);
+  button->setObjectName(name);
+  button->setGeometry(rect);
+  button->setAccessibleName(caption);
+  return button;
+}
+
+QLineEdit *makeLineEdit(QWidget *parent, const QString &name, QRect rect,
+                        const QString &accessible) {
+  auto *edit = new QLineEdit(parent);
+  edit->setObjectName(name);
+  edit->setGeometry(rect);
+  edit->setAccessibleName(accessible);
+  edit->setTextMargins(1, 0, 1, 0);
+  return edit;
+}
+
+QGroupBox *makeFrame(QWidget *parent, const QString &name, const QString &caption, QRect rect) {
+  auto *frame = new QGroupBox(caption, parent);
+  frame->setObjectName(name);
+  frame->setGeometry(rect);
+  frame->setAccessibleName(caption);
+  frame->setFlat(false);
+  return frame;
+}
+
+QCheckBox *makeCheckBox(QWidget *parent, const QString &name, const QString &caption,
+                        QRect rect) {
+  auto *box = new QCheckBox(caption, parent);
+  box->setObjectName(name);
+  box->setGeometry(rect);
+  box->setAccessibleName(caption);
+  return box;
+}
+
+void setTextIfChanged(QLineEdit *edit, const QString &text) {
+  if (edit->text() != text)
+    edit->setText(text);
+}
+
+void setTextIfChanged(QLabel *label, const QString &text) {
+  if (label->text() != text)
+    label->setText(text);
+}
+
+void MessageBoxDialogs::inform(const QString &text) {
+  if (m_repaint)
+    m_repaint();
+  QMessageBox box(QMessageBox::NoIcon, applicationTitle(), text, QMessageBox::Ok, m_parent);
+  box.setTextFormat(Qt::PlainText);
+  box.exec();
+}
+
+bool MessageBoxDialogs::confirm(const QString &text, const QString &title) {
+  if (m_repaint)
+    m_repaint();
+  QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No,
+                  m_parent);
+  box.setTextFormat(Qt::PlainText);
+  box.setDefaultButton(QMessageBox::No);
+  return box.exec() == QMessageBox::Yes;
+}
+
+QString MessageBoxDialogs::askText(const QString &prompt) {
+  if (m_repaint)
+    m_repaint();
+  QInputDialog dialog(m_parent);
+  dialog.setWindowTitle(applicationTitle());
+  dialog.setLabelText(prompt);
+  dialog.setInputMode(QInputDialog::TextInput);
+  if (dialog.exec() != QDialog::Accepted)
+    return {};
+  return dialog.textValue();
+}
+
+ScreenWindow::ScreenWindow(QWidget *parent) : QWidget(parent, Qt::Window) {
+  setFont(uiFont());
+}
+
+void ScreenWindow::setClientSizeTwips(int width, int height) {
+  setFixedSize(twips(width), twips(height));
+}
+
+void ScreenWindow::showScreen() {
+  if (!m_loaded) {
+    load();
+    m_loaded = true;
+  }
+  if (isMinimized())
+    showNormal();
+  else
+    show();
+  raise();
+  activateWindow();
+}
+
+void ScreenWindow::closeEvent(QCloseEvent *event) {
+  if (m_loaded) {
+    unload();
+    m_loaded = false;
+  }
+  event->accept();
+}
+
+} // namespace rpn

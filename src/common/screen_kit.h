@@ -1,0 +1,87 @@
+// Building blocks shared by the screens: twips -> pixels, mark -> colour, fonts, the message
+// boxes, controls placed at their twips rectangles, and the window that unloads when closed.
+#pragma once
+
+#include "dialogs.h"
+#include "marks.h"
+
+#include <QCheckBox>
+#include <QColor>
+#include <QFont>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QWidget>
+#include <functional>
+
+namespace rpn {
+
+// 15 twips are one pixel at 96 dpi; Qt's high-DPI scaling takes care of other screens.
+constexpr int twips(int t) { return (t + 7) / 15; }
+QRect twipsRect(int left, int top, int width, int height);
+
+QColor markColor(Mark mark);
+// Paints the background of a label, line edit or text box.
+void setBackground(QWidget *widget, Mark mark);
+
+// Japanese fonts: the IPA Gothic family when installed, else any CJK font fontconfig finds.
+QFont uiFont();
+QFont fixedPitchFont();
+// The bold face of the arrow labels (about 20 pt).
+QFont arrowFont();
+
+// objectName of a member of a control array: "lblValue(3)".
+QString indexedName(const QString &name, int index);
+
+// Controls placed at their twips rectangle inside parent, named and given an accessible name.
+QLabel *makeLabel(QWidget *parent, const QString &name, const QString &caption, QRect rect,
+                  const QString &accessible = {});
+QPushButton *makeButton(QWidget *parent, const QString &name, const QString &caption, QRect rect);
+QLineEdit *makeLineEdit(QWidget *parent, const QString &name, QRect rect,
+                        const QString &accessible);
+QGroupBox *makeFrame(QWidget *parent, const QString &name, const QString &caption, QRect rect);
+QCheckBox *makeCheckBox(QWidget *parent, const QString &name, const QString &caption, QRect rect);
+
+// Sets a text only when it differs, so the cursor and selection of a box the user is typing in
+// are not disturbed by a repaint that changes nothing.
+void setTextIfChanged(QLineEdit *edit, const QString &text);
+void setTextIfChanged(QLabel *label, const QString &text);
+
+// The real boxes, titled with the application's title. Before a box opens the screen is
+// repainted, so the user sees the state of the move the box describes.
+class MessageBoxDialogs final : public Dialogs {
+public:
+  MessageBoxDialogs(QWidget *parent, std::function<void()> repaint)
+      : m_parent(parent), m_repaint(std::move(repaint)) {}
+  void inform(const QString &text) override;
+  bool confirm(const QString &text, const QString &title) override;
+  QString askText(const QString &prompt) override;
+
+private:
+  QWidget *m_parent;
+  std::function<void()> m_repaint;
+};
+
+// A top-level screen of the workbench. Closing it unloads it: unload() runs and the window
+// hides; the object itself lives on. showScreen() runs load() first when the screen is unloaded,
+// then shows it and brings it forward with its state.
+class ScreenWindow : public QWidget {
+  Q_OBJECT
+public:
+  explicit ScreenWindow(QWidget *parent = nullptr);
+  void showScreen();
+  bool isLoaded() const { return m_loaded; }
+
+protected:
+  // The screen's start-up (Form_Load) and the reset of its controls when it is closed.
+  virtual void load() = 0;
+  virtual void unload() = 0;
+  void setClientSizeTwips(int width, int height);
+  void closeEvent(QCloseEvent *event) override;
+
+private:
+  bool m_loaded = false;
+};
+
+} // namespace rpn

@@ -1,0 +1,69 @@
+// A Dialogs that records every box in order and answers from a script, so a test can assert the
+// exact sequence of boxes of a run without a display.
+#pragma once
+
+#include "common/dialogs.h"
+
+#include <QString>
+#include <QStringList>
+#include <deque>
+#include <functional>
+
+namespace rpn::test {
+
+class RecordingDialogs final : public Dialogs {
+public:
+  struct Box {
+    enum class Kind { Inform, Confirm, AskText } kind;
+    QString text;
+    QString title; // confirm only
+  };
+
+  void inform(const QString &text) override {
+    m_boxes.push_back({Box::Kind::Inform, text, {}});
+    if (onBox)
+      onBox();
+  }
+  bool confirm(const QString &text, const QString &title) override {
+    m_boxes.push_back({Box::Kind::Confirm, text, title});
+    if (onBox)
+      onBox();
+    return takeAnswer(m_confirmAnswers, false);
+  }
+  QString askText(const QString &prompt) override {
+    m_boxes.push_back({Box::Kind::AskText, prompt, {}});
+    if (onBox)
+      onBox();
+    return takeAnswer(m_textAnswers, QString());
+  }
+
+  void answerConfirm(bool yes) { m_confirmAnswers.push_back(yes); }
+  void answerText(const QString &text) { m_textAnswers.push_back(text); }
+
+  // The texts of every box so far, in order.
+  QStringList texts() const {
+    QStringList list;
+    for (const Box &box : m_boxes)
+      list << box.text;
+    return list;
+  }
+  const std::deque<Box> &boxes() const { return m_boxes; }
+  void clear() { m_boxes.clear(); }
+
+  // Called while a box is "open": lets a test look at the state the box describes.
+  std::function<void()> onBox;
+
+private:
+  template <class T> static T takeAnswer(std::deque<T> &answers, T fallback) {
+    if (answers.empty())
+      return fallback;
+    T answer = answers.front();
+    answers.pop_front();
+    return answer;
+  }
+  std::deque<Box> m_boxes;
+  std::deque<bool> m_confirmAnswers;
+  std::deque<QString> m_textAnswers;
+};
+
+} // namespace rpn::test
