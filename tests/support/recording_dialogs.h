@@ -3,6 +3,7 @@
 #pragma once
 
 #include "common/dialogs.h"
+#include "support/qt_printers.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,0 +1,156 @@
+// The conversion engine: turns an infix expression into reverse Polish notation with an
+// operator-priority stack, one character at a time, while the screen watches.
+//
+// The engine holds what the conversion screen shows (ConversionView: the input and output boxes,
+// the lexical result, the mode, the arrows, the step message and the ten stack stack) and the
+// screen's form variables (ConversionVariables). Every rule reads and writes that state; the
+// screen only paints it and forwards the user's edits and presses:
+//   * Command1_Click runs the conversion to the end in one press (trace mode: a box per move);
+//   * Command3_Click / Command4_Click start and stop auto-run, Timer1_Timer performs one phase;
+//   * Command2_Click is the reset button.
+// Boxes go through the step driver's Dialogs, so a tick that arrives while one is open is held.
+#pragma once
+
+#include "common/dialogs.h"
+#include "common/marks.h"
+#include "common/step_driver.h"
+
+#include <QString>
+#include <array>
+#include <cstdint>
+#include <optional>
+
+namespace rpn::conversion {
+
+inline constexpr int kStackSlots = 10;
+
+// Captions of one stack slot; a free slot has three empty captions.
+struct StackSlot {
+  QString operation; // "+", "-", "*", "/", "=", "＋", "－" or "("
+  QString priority;  // decimal text, or empty
+  QString kind;      // "二項演算子", "前置演算子" or "括弧"
+  bool operator==(const StackSlot &) const = default;
+};
+
+// What the controls of the conversion screen show. Reset to these initial texts when the screen
+// is unloaded.
+struct ConversionView {
+  QString Text1 = QStringLiteral("A+B*C/(D-E)-F"); // the unread rest of the expression
+  QString Text2;                                   // the reverse Polish output
+  Mark Text2Background = Mark::White;
+  QString Text3 = QStringLiteral("200"); // auto-run interval
+  QString Text4;                         // the rules, filled at load
+  QString lblCH;
+  QString lblKind;
+  QString lblMode = QStringLiteral("名前");
+  QString Label5; // step message
+  // lblArrow1 (input -> lexical result), lblArrow2 (lexical result -> output),
+  // lblArrow3 (lexical result -> stack), lblArrow4 (stack -> output).
+  std::array<QString, 4> lblArrow = {QStringLiteral("←"), QStringLiteral("←"),
+                                     QStringLiteral("↓"), QStringLiteral("↑")};
+  std::array<StackSlot, kStackSlots> stack{};
+  std::array<Mark, kStackSlots> stackMarks{};
+  bool Check1 = true; // trace mode
+};
+
+// Form variables: they live as long as the screen object, also across unload and load.
+struct ConversionVariables {
+  bool RunFinished = false;
+  QString SavedExpression;
+  std::int16_t EndBlinkCount = 0;
+  QString PendingOperator;
+  std::int16_t PendingPriority = 0;
+  QString PendingKind;
+  std::int16_t StackCount = 0;
+};
+
+// A priority handed with an operator: a number, or empty (compares as 0, shown as nothing).
+using Priority = std::optional<std::int16_t>;
+
+// Phases of auto-run.
+enum ConversionPhase : std::int16_t {
+  kRestart = 0,
+  kRead = 1,
+  kDispatch = 2,
+  kCloseBracket = 11,
+  kContinueInsert = 21,
+  kNext = 90,
+  kBlink = 99,
+  kStopped = 900,
+};
+
+class ConversionEngine {
+public:
+  explicit ConversionEngine(Dialogs &dialogs) : m_driver(dialogs) {}
+
+  const ConversionView &view() const { return m_view; }
+  const ConversionVariables &variables() const { return m_vars; }
+  const StepDriver &driver() const { return m_driver; }
+
+  // Screen lifecycle: Form_Load, and the unloading of a closed screen (controls back to their
+  // initial texts, timer stopped; form variables stay).
+  void Form_Load();
+  void unload();
+
+  // The user's edits, as they happen.
+  void setText1(const QString &text) { m_view.Text1 = text; }
+  void setText3(const QString &text) { m_view.Text3 = text; }
+  void setCheck1(bool ticked) { m_view.Check1 = ticked; }
+
+  // Presses and ticks.
+  void Command1_Click() { RunToEnd(); }
+  void Command2_Click();
+  void Command3_Click();
+  void Command4_Click() { m_driver.stop(); }
+  void Timer1_Timer();
+
+  // The one-shot run and its step.
+  void RunToEnd();
+  void ConvertStep();
+
+  // Auto-run phase actions.
+  void RestartCycle();
+  void ReadCharacter();
+  void DispatchCharacter();
+  void NextCharacterOrFinish();
+  void BlinkOutput();
+
+  // The operator stack and the output.
+  void Post(const QString &text) { m_view.Text2 += text; }
+  void PushOperator(const QString &op, Priority priority, const QString &kind);
+  QString PopOperator();
+  void PaintStack();
+  void InsertOperator(const QString &op, Priority priority, const QString &kind);
+  void InsertOperatorStepped(const QString &op, Priority priority, const QString &kind);
+  void ContinueInsert();
+  void CloseBracket();
+  void BeginCloseBracket();
+  void CloseBracketStep();
+  void ResetConversion();
+
+private:
+  enum class Form { OneShot, Stepped };
+
+  bool tracing() const { return m_view.Check1; }
+  // Whether a move of the given form is shown (arrows and step message).
+  bool shows(Form form) const { return form == Form::Stepped || tracing(); }
+  void setArrows(const QString &a1, const QString &a2, const QString &a3, const QString &a4);
+  void inform(const QString &text) { m_driver.dialogs().inform(text); }
+
+  // Takes the first character off Text1 and shows it; false at the end of the input.
+  bool readCharacter(Form form);
+  // Acts on the character in lblCH / lblKind under the discrimination mode.
+  void act(Form form);
+  void pushOperator(const QString &op, Priority priority, const QString &kind, Form form);
+  bool popRuleSaysPop(Priority priority) const;
+  void showPriorityPop();
+  void insertStepped(const QString &op, Priority priority, const QString &kind);
+  void showBracketPop();
+  void syntaxError(Form form);
+
+  ConversionView m_view;
+  ConversionVariables m_vars;
+  StepDriver m_driver;
+};
+
+} // namespace rpn::conversion
