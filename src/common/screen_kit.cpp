@@ -178,6 +178,11 @@ QString MessageBoxDialogs::askText(const QString &prompt) {
 
 ScreenWindow::ScreenWindow(QWidget *parent) : QWidget(parent, Qt::Window) {
   setFont(uiFont());
+  // Frames: an etched border with the caption set into its top edge.
+  setStyleSheet(QStringLiteral(
+      "QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 7px; }"
+      "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left;"
+      " left: 6px; padding: 0 2px; }"));
 }
 
 void ScreenWindow::setClientSizeTwips(int width, int height) {

@@ -1,0 +1,39 @@
+// The main menu "逆ポーランド記法": the first window and the hub of the program. Each of its
+// buttons shows one teaching screen, modeless; a screen is one object for the life of the menu,
+// created the first time it is asked for and brought forward with its state after that. Closing
+// the menu ends the program.
+#pragma once
+
+#include "common/dialogs.h"
+
+#include <QPushButton>
+#include <QWidget>
+#include <memory>
+
+namespace rpn {
+
+namespace conversion {
+class Form1;
+}
+
+class MainMenu final : public QWidget {
+  Q_OBJECT
+public:
+  // Screens send their boxes to real message boxes unless a test hands its own Dialogs.
+  explicit MainMenu(Dialogs *dialogs = nullptr, QWidget *parent = nullptr);
+  ~MainMenu() override;
+
+  // The screens, created on first use (the buttons call these, then show the screen).
+  conversion::Form1 &form1();
+  // The screen if it was ever created, else null.
+  conversion::Form1 *existingForm1() const { return m_form1.get(); }
+
+protected:
+  void closeEvent(QCloseEvent *event) override;
+
+private:
+  Dialogs *m_dialogs;
+  std::unique_ptr<conversion::Form1> m_form1;
+};
+
+} // namespace rpn
