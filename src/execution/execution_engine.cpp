@@ -1,0 +1,223 @@
+#include "execution_engine.h"
+
+#include "common/leading_number.h"
+#include "common/number_text.h"
+
+#include <cmath>
+
+namespace rpn::execution {
+
+QString variableNotFoundMessage() {
+  return QStringLiteral("変数名が見つかりません");
+}
+QString cannotAssignMessage() {
+  return QStringLiteral("代入できません.");
+}
+QString divisionByZeroMessage() {
+  return QStringLiteral("0で割ることはできません");
+}
+QString outOfRangeMessage() {
+  return QStringLiteral("数値が範囲を超えました");
+}
+
+ExecutionEngine::ExecutionEngine(Dialogs& dialogs)
+    : m_driver(dialogs),
+      m_stack(m_view, m_driver, RpnStack::Options{QStringLiteral("値Push"), {}}) {}
+
+void ExecutionEngine::unload() {
+  m_view = ExecutionView{};
+  m_driver.stop();
+}
+
+void ExecutionEngine::setTxtName(int entry, const QString& text) {
+  if (entry >= 0 && entry < kVariableCount)
+    m_view.txtName.at(static_cast<std::size_t>(entry)) = text;
+}
+
+void ExecutionEngine::Command1_Click() {
+  m_vars.SavedExpression = m_view.Text1;
+  RunToEnd();
+}
+
+void ExecutionEngine::Command2_Click() {
+  ClearScreen();
+  m_view.Text1 = m_vars.SavedExpression;
+}
+
+void ExecutionEngine::Command3_Click() {
+  m_vars.SavedExpression = m_view.Text1;
+  // An interval the timer cannot take is refused with a box and the interval stays as it was.
+  m_driver.setIntervalFromText(m_view.Text3);
+  m_driver.setPhase(kRestart);
+}
+
+void ExecutionEngine::Timer1_Timer() {
+  m_driver.tick([this] {
+    switch (m_driver.phase()) {
+    case kRestart:
+      RestartCycle();
+      m_driver.setPhase(kRead);
+      break;
+    case kRead:
+      ReadSymbol();
+      if (m_view.lblKind == endClass()) {
+        m_vars.EndBlinkCount = 10;
+        m_driver.setPhase(kEndState);
+      } else {
+        m_driver.setPhase(kExecute);
+      }
+      break;
+    case kExecute:
+      ExecuteSymbol();
+      m_driver.setPhase(kPush);
+      break;
+    case kPush:
+      PushValue();
+      m_driver.setPhase(kRead);
+      break;
+    case kEndState:
+      ShowEndState();
+      break;
+    default:
+      break; // a phase outside the cycle does nothing
+    }
+  });
+}
+
+void ExecutionEngine::ClearScreen() {
+  m_view.Text2.clear();
+  m_stack.clearCells();
+  m_stack.hideAllArrows();
+  m_view.lblOpe.clear();
+  m_view.lblOpe1.clear();
+  m_view.lblOpe2.clear();
+  m_view.Label4.clear();
+  PaintStack();
+}
+
+void ExecutionEngine::RestartCycle() {
+  Command2_Click();
+}
+
+void ExecutionEngine::ShowEndState() {
+  if (m_stack.BlinkTopCell(m_vars.EndBlinkCount))
+    m_driver.setPhase(kRestart);
+}
+
+void ExecutionEngine::RunToEnd() {
+  m_stack.RunToEnd([this] { ExecuteSymbol(); });
+}
+
+void ExecutionEngine::ExecuteSymbol() {
+  const QString k = m_view.lblKind;
+  const QString c = m_view.lblCH;
+  if (k == endClass())
+    return;
+  if (k == nameClass()) {
+    m_stack.setArrows({3}, {1, 2, 4, 5, 6, 7, 8});
+    m_view.Label4 = QStringLiteral("変数") + c + QStringLiteral("の設定");
+    m_view.Text2 = referencePrefix() + c;
+    return;
+  }
+  m_view.lblOpe = c;
+  m_stack.setArrows({4, 5, 6}, {1, 2, 3, 7, 8});
+  m_view.Label4 = QStringLiteral("演算対象Popと演算の実行");
+  paintVariablesWhite();
+  const QString result = executeOperator(c);
+  if (!result.isNull())
+    m_view.Text2 = result;
+}
+
+QString ExecutionEngine::executeOperator(const QString& op) {
+  if (op == u"＋" || op == u"－") {
+    PopOperand();
+    const double value = OperandValue(m_view.lblOpe1);
+    return numberToText(op == u"＋" ? value : -value);
+  }
+  if (op == u"=") {
+    PopOperands();
+    const double value = OperandValue(m_view.lblOpe2);
+    return numberToText(AssignVariable(m_view.lblOpe1, value));
+  }
+  if (op != u"+" && op != u"-" && op != u"*" && op != u"/")
+    return {}; // not one of the seven: nothing after the boxes are repainted
+  PopOperands();
+  const double left = OperandValue(m_view.lblOpe1);
+  const double right = OperandValue(m_view.lblOpe2);
+  if (op == u"+")
+    return numberToText(checkedResult(left + right));
+  if (op == u"-")
+    return numberToText(checkedResult(left - right));
+  if (op == u"*")
+    return numberToText(checkedResult(left * right));
+  return numberToText(divide(left, right));
+}
+
+double ExecutionEngine::divide(double left, double right) {
+  if (right == 0.0) {
+    inform(divisionByZeroMessage());
+    return 0.0;
+  }
+  return checkedResult(left / right);
+}
+
+double ExecutionEngine::checkedResult(double result) {
+  if (std::isfinite(result))
+    return result;
+  inform(outOfRangeMessage());
+  return 0.0;
+}
+
+double ExecutionEngine::readNumber(const QString& text) {
+  const LeadingNumber number = readLeadingNumber(text);
+  if (number.overflow) {
+    inform(outOfRangeMessage());
+    return 0.0;
+  }
+  return number.value;
+}
+
+void ExecutionEngine::paintVariablesWhite() {
+  m_view.txtNameMark.fill(Mark::White);
+}
+
+int ExecutionEngine::FindVariable(const QString& name) const {
+  for (int i = 0; i < kVariableCount; ++i)
+    if (m_view.lblName.at(static_cast<std::size_t>(i)) == name)
+      return i;
+  return -1;
+}
+
+double ExecutionEngine::OperandValue(const QString& operand) {
+  if (!isReference(operand))
+    return readNumber(operand);
+  const int entry = FindVariable(referencedName(operand));
+  if (entry < 0) {
+    inform(variableNotFoundMessage());
+    return 0.0;
+  }
+  const auto k = static_cast<std::size_t>(entry);
+  m_view.txtNameMark.at(k) = Mark::Red;
+  m_stack.setArrows({8}, {});
+  return readNumber(m_view.txtName.at(k));
+}
+
+double ExecutionEngine::AssignVariable(const QString& target, double value) {
+  if (!isReference(target)) {
+    inform(cannotAssignMessage() + target);
+    return value;
+  }
+  const int entry = FindVariable(referencedName(target));
+  if (entry < 0) {
+    inform(variableNotFoundMessage());
+    return 0.0;
+  }
+  const auto k = static_cast<std::size_t>(entry);
+  paintVariablesWhite();
+  m_view.txtNameMark.at(k) = Mark::Red;
+  m_stack.setArrows({7}, {});
+  m_view.txtName.at(k) = numberToText(value);
+  return value;
+}
+
+} // namespace rpn::execution

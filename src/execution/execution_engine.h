@@ -1,0 +1,139 @@
+// The execution engine: runs a reverse Polish expression directly on a ten-cell value stack
+// against a table of seven variables, one visible move at a time.
+//
+// Each symbol passes through three moves: ReadSymbol takes it off the input box, ExecuteSymbol
+// puts a value into the value register Text2 (a "Name:" reference for a name, the result of
+// popping and computing for an operator), PushValue puts the register on the stack. The engine
+// holds what the execution screen shows (ExecutionView) and the screen's form variables
+// (ExecutionVariables); the screen paints the view and forwards edits, presses and ticks:
+//   * Command1_Click runs the rest of the expression in one press (trace mode: a box per move);
+//   * Command2_Click is the reset button;
+//   * Command3_Click / Command4_Click start and stop auto-run, Timer1_Timer performs one phase
+//     of the five-phase cycle (restart, read, execute, push, end display).
+// Boxes go through the step driver's Dialogs, so a tick that arrives while one is open is held.
+#pragma once
+
+#include "common/dialogs.h"
+#include "common/marks.h"
+#include "common/step_driver.h"
+#include "execution/rpn_stack.h"
+
+#include <QString>
+#include <array>
+#include <cstdint>
+
+namespace rpn::execution {
+
+inline constexpr int kVariableCount = 7;
+
+// What the controls of the execution screen show. Reset to these initial texts when the screen
+// is unloaded.
+struct ExecutionView : RpnView {
+  // The variable table: names fixed, values free text the user may edit at any time.
+  std::array<QString, kVariableCount> lblName = {
+      QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C"), QStringLiteral("D"),
+      QStringLiteral("E"), QStringLiteral("F"), QStringLiteral("X")};
+  std::array<QString, kVariableCount> txtName = {QStringLiteral("1"),
+                                                 QStringLiteral("2"),
+                                                 QStringLiteral("3"),
+                                                 QStringLiteral("4"),
+                                                 QStringLiteral("5"),
+                                                 QStringLiteral("6"),
+                                                 QString()};
+  std::array<Mark, kVariableCount> txtNameMark{};
+  QString Text3 = QStringLiteral("200"); // auto-run interval
+};
+
+// Form variables: they live as long as the screen object, also across unload and load.
+// (StackCount lives with the cells in the view; the phase lives in the step driver.)
+struct ExecutionVariables {
+  QString SavedExpression; // the input as it was when the last run started
+  std::int16_t EndBlinkCount = 0;
+};
+
+// Phases of the auto-run cycle.
+enum ExecutionPhase : std::int16_t {
+  kRestart = 0,
+  kRead = 1,
+  kExecute = 2,
+  kPush = 3,
+  kEndState = 4,
+};
+
+// Texts of the boxes this engine opens besides those of the stack.
+QString variableNotFoundMessage();
+QString cannotAssignMessage(); // followed directly by the target text
+QString divisionByZeroMessage();
+QString outOfRangeMessage();
+
+class ExecutionEngine {
+public:
+  explicit ExecutionEngine(Dialogs& dialogs);
+  ExecutionEngine(const ExecutionEngine&) = delete;
+  ExecutionEngine& operator=(const ExecutionEngine&) = delete;
+
+  const ExecutionView& view() const { return m_view; }
+  const ExecutionVariables& variables() const { return m_vars; }
+  const StepDriver& driver() const { return m_driver; }
+
+  // Screen lifecycle: Form_Load, and the unloading of a closed screen (controls back to their
+  // initial texts, timer stopped; form variables stay).
+  void Form_Load() { ClearScreen(); }
+  void unload();
+
+  // The user's edits, as they happen.
+  void setText1(const QString& text) { m_view.Text1 = text; }
+  void setText2(const QString& text) { m_view.Text2 = text; }
+  void setText3(const QString& text) { m_view.Text3 = text; }
+  void setCheck1(bool ticked) { m_view.Check1 = ticked; }
+  // Out-of-range entries are ignored.
+  void setTxtName(int entry, const QString& text);
+
+  // Presses and ticks.
+  void Command1_Click();
+  void Command2_Click();
+  void Command3_Click();
+  void Command4_Click() { m_driver.stop(); }
+  void Timer1_Timer();
+
+  // The reader, the stack and the evaluator.
+  void ClearScreen();
+  void ReadSymbol() { m_stack.ReadSymbol(); }
+  void ExecuteSymbol();
+  void PushValue() { m_stack.PushValue(); }
+  void PopOperands() { m_stack.PopOperands(); }
+  void PopOperand() { m_stack.PopOperand(); }
+  void PaintStack() { m_stack.PaintStack(); }
+  void RunToEnd();
+
+  // Auto-run phase actions that are not one of the moves above.
+  void RestartCycle();
+  void ShowEndState();
+
+  // The variable table.
+  // Entry whose name is exactly name, searched from entry 0; -1 when none.
+  int FindVariable(const QString& name) const;
+  // The value of an operand text: a reference's variable (its box painted red) or the number the
+  // text spells.
+  double OperandValue(const QString& operand);
+  // Stores value into the variable target refers to; returns what the step passes on.
+  double AssignVariable(const QString& target, double value);
+
+private:
+  void inform(const QString& text) { m_driver.dialogs().inform(text); }
+  void paintVariablesWhite();
+  // Leading number of a text; one beyond the double range is reported and reads as 0.
+  double readNumber(const QString& text);
+  // The result of an operator; a division by zero or a result out of range is reported and
+  // gives 0.
+  double checkedResult(double result);
+  double divide(double left, double right);
+  QString executeOperator(const QString& op);
+
+  ExecutionView m_view;
+  ExecutionVariables m_vars;
+  StepDriver m_driver;
+  RpnStack m_stack;
+};
+
+} // namespace rpn::execution
