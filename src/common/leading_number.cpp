@@ -8,7 +8,9 @@
 namespace rpn {
 namespace {
 
-bool isSkipped(QChar c) { return c == u' ' || c == u'\t' || c == u'\n'; }
+bool isSkipped(QChar c) {
+  return c == u' ' || c == u'\t' || c == u'\n';
+}
 
 // Walks the text and hands out the next character that is not skipped.
 class Cursor {
@@ -59,8 +61,7 @@ LeadingNumber readRadixInteger(Cursor& in, int radix) {
   if (value <= 0xFFFFu)
     return {static_cast<double>(static_cast<std::int16_t>(static_cast<std::uint16_t>(value))),
             false};
-  return {static_cast<double>(static_cast<std::int32_t>(static_cast<std::uint32_t>(value))),
-          false};
+  return {static_cast<double>(static_cast<std::int32_t>(static_cast<std::uint32_t>(value))), false};
 }
 
 } // namespace

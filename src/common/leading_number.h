@@ -17,6 +17,8 @@ struct LeadingNumber {
 LeadingNumber readLeadingNumber(QStringView text);
 
 // Convenience for callers that cannot overflow in practice (priority captions): the value only.
-inline double leadingNumber(QStringView text) { return readLeadingNumber(text).value; }
+inline double leadingNumber(QStringView text) {
+  return readLeadingNumber(text).value;
+}
 
 } // namespace rpn

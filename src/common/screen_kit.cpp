@@ -29,7 +29,7 @@ QColor markColor(Mark mark) {
   return QApplication::palette().color(QPalette::Button);
 }
 
-void setBackground(QWidget *widget, Mark mark) {
+void setBackground(QWidget* widget, Mark mark) {
   const QColor colour = markColor(mark);
   QPalette palette = widget->palette();
   if (palette.color(QPalette::Base) == colour && palette.color(QPalette::Window) == colour &&
@@ -43,9 +43,9 @@ void setBackground(QWidget *widget, Mark mark) {
 
 namespace {
 
-QString firstInstalled(const QStringList &families) {
+QString firstInstalled(const QStringList& families) {
   const QStringList installed = QFontDatabase::families();
-  for (const QString &family : families)
+  for (const QString& family : families)
     if (installed.contains(family))
       return family;
   return {};
@@ -55,9 +55,9 @@ QString firstInstalled(const QStringList &families) {
 
 QFont uiFont() {
   QFont font;
-  const QString family = firstInstalled({QStringLiteral("IPAPGothic"), QStringLiteral("IPAGothic"),
-                                         QStringLiteral("Noto Sans CJK JP"),
-                                         QStringLiteral("VL PGothic")});
+  const QString family =
+      firstInstalled({QStringLiteral("IPAPGothic"), QStringLiteral("IPAGothic"),
+                      QStringLiteral("Noto Sans CJK JP"), QStringLiteral("VL PGothic")});
   if (!family.isEmpty())
     font.setFamily(family);
   font.setPointSize(9);
@@ -66,9 +66,9 @@ QFont uiFont() {
 
 QFont fixedPitchFont() {
   QFont font;
-  const QString family = firstInstalled({QStringLiteral("IPAGothic"),
-                                         QStringLiteral("Noto Sans Mono CJK JP"),
-                                         QStringLiteral("VL Gothic")});
+  const QString family =
+      firstInstalled({QStringLiteral("IPAGothic"), QStringLiteral("Noto Sans Mono CJK JP"),
+                      QStringLiteral("VL Gothic")});
   if (family.isEmpty())
     font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
   else
@@ -86,31 +86,30 @@ QFont arrowFont() {
   return font;
 }
 
-QString indexedName(const QString &name, int index) {
+QString indexedName(const QString& name, int index) {
   return name + u'(' + QString::number(index) + u')';
 }
 
-QLabel *makeLabel(QWidget *parent, const QString &name, const QString &caption, QRect rect,
-                  const QString &accessible) {
-  auto *label = new QLabel(caption, parent);
+QLabel* makeLabel(QWidget* parent, const QString& name, const QString& caption, QRect rect,
+                  const QString& accessible) {
+  auto* label = new QLabel(caption, parent);
   label->setObjectName(name);
   label->setGeometry(rect);
   label->setAccessibleName(accessible.isEmpty() ? caption : accessible);
   return label;
 }
 
-QPushButton *makeButton(QWidget *parent, const QString &name, const QString &caption,
-                        QRect rect) {
-  auto *button = new QPushButton(caption, parent);
+QPushButton* makeButton(QWidget* parent, const QString& name, const QString& caption, QRect rect) {
+  auto* button = new QPushButton(caption, parent);
   button->setObjectName(name);
   button->setGeometry(rect);
   button->setAccessibleName(caption);
   return button;
 }
 
-QLineEdit *makeLineEdit(QWidget *parent, const QString &name, QRect rect,
-                        const QString &accessible) {
-  auto *edit = new QLineEdit(parent);
+QLineEdit* makeLineEdit(QWidget* parent, const QString& name, QRect rect,
+                        const QString& accessible) {
+  auto* edit = new QLineEdit(parent);
   edit->setObjectName(name);
   edit->setGeometry(rect);
   edit->setAccessibleName(accessible);
@@ -118,8 +117,8 @@ QLineEdit *makeLineEdit(QWidget *parent, const QString &name, QRect rect,
   return edit;
 }
 
-QGroupBox *makeFrame(QWidget *parent, const QString &name, const QString &caption, QRect rect) {
-  auto *frame = new QGroupBox(caption, parent);
+QGroupBox* makeFrame(QWidget* parent, const QString& name, const QString& caption, QRect rect) {
+  auto* frame = new QGroupBox(caption, parent);
   frame->setObjectName(name);
   frame->setGeometry(rect);
   frame->setAccessibleName(caption);
@@ -127,46 +126,38 @@ QGroupBox *makeFrame(QWidget *parent, const QString &name, const QString &captio
   return frame;
 }
 
-QCheckBox *makeCheckBox(QWidget *parent, const QString &name, const QString &caption,
-                        QRect rect) {
-  auto *box = new QCheckBox(caption, parent);
+QCheckBox* makeCheckBox(QWidget* parent, const QString& name, const QString& caption, QRect rect) {
+  auto* box = new QCheckBox(caption, parent);
   box->setObjectName(name);
   box->setGeometry(rect);
   box->setAccessibleName(caption);
   return box;
 }
 
-void setTextIfChanged(QLineEdit *edit, const QString &text) {
+void setTextIfChanged(QLineEdit* edit, const QString& text) {
   if (edit->text() != text)
     edit->setText(text);
 }
 
-void setTextIfChanged(QLabel *label, const QString &text) {
+void setTextIfChanged(QLabel* label, const QString& text) {
   if (label->text() != text)
     label->setText(text);
 }
 
-void MessageBoxDialogs::inform(const QString &text) {
-  if (m_repaint)
-    m_repaint();
+void MessageBoxDialogs::inform(const QString& text) {
   QMessageBox box(QMessageBox::NoIcon, applicationTitle(), text, QMessageBox::Ok, m_parent);
   box.setTextFormat(Qt::PlainText);
   box.exec();
 }
 
-bool MessageBoxDialogs::confirm(const QString &text, const QString &title) {
-  if (m_repaint)
-    m_repaint();
-  QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No,
-                  m_parent);
+bool MessageBoxDialogs::confirm(const QString& text, const QString& title) {
+  QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No, m_parent);
   box.setTextFormat(Qt::PlainText);
   box.setDefaultButton(QMessageBox::No);
   return box.exec() == QMessageBox::Yes;
 }
 
-QString MessageBoxDialogs::askText(const QString &prompt) {
-  if (m_repaint)
-    m_repaint();
+QString MessageBoxDialogs::askText(const QString& prompt) {
   QInputDialog dialog(m_parent);
   dialog.setWindowTitle(applicationTitle());
   dialog.setLabelText(prompt);
@@ -176,7 +167,25 @@ QString MessageBoxDialogs::askText(const QString &prompt) {
   return dialog.textValue();
 }
 
-ScreenWindow::ScreenWindow(QWidget *parent) : QWidget(parent, Qt::Window) {
+ScreenDialogs::ScreenDialogs(QWidget* screen, Dialogs* injected, std::function<void()> repaint)
+    : m_real(screen), m_inner(injected ? *injected : m_real), m_repaint(std::move(repaint)) {}
+
+void ScreenDialogs::inform(const QString& text) {
+  m_repaint();
+  m_inner.inform(text);
+}
+
+bool ScreenDialogs::confirm(const QString& text, const QString& title) {
+  m_repaint();
+  return m_inner.confirm(text, title);
+}
+
+QString ScreenDialogs::askText(const QString& prompt) {
+  m_repaint();
+  return m_inner.askText(prompt);
+}
+
+ScreenWindow::ScreenWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   setFont(uiFont());
   // Frames: an etched border with the caption set into its top edge.
   setStyleSheet(QStringLiteral(
@@ -202,7 +211,7 @@ void ScreenWindow::showScreen() {
   activateWindow();
 }
 
-void ScreenWindow::closeEvent(QCloseEvent *event) {
+void ScreenWindow::closeEvent(QCloseEvent* event) {
   if (m_loaded) {
     unload();
     m_loaded = false;

@@ -18,12 +18,14 @@
 namespace rpn {
 
 // 15 twips are one pixel at 96 dpi; Qt's high-DPI scaling takes care of other screens.
-constexpr int twips(int t) { return (t + 7) / 15; }
+constexpr int twips(int t) {
+  return (t + 7) / 15;
+}
 QRect twipsRect(int left, int top, int width, int height);
 
 QColor markColor(Mark mark);
 // Paints the background of a label, line edit or text box.
-void setBackground(QWidget *widget, Mark mark);
+void setBackground(QWidget* widget, Mark mark);
 
 // Japanese fonts: the IPA Gothic family when installed, else any CJK font fontconfig finds.
 QFont uiFont();
@@ -32,34 +34,47 @@ QFont fixedPitchFont();
 QFont arrowFont();
 
 // objectName of a member of a control array: "lblValue(3)".
-QString indexedName(const QString &name, int index);
+QString indexedName(const QString& name, int index);
 
 // Controls placed at their twips rectangle inside parent, named and given an accessible name.
-QLabel *makeLabel(QWidget *parent, const QString &name, const QString &caption, QRect rect,
-                  const QString &accessible = {});
-QPushButton *makeButton(QWidget *parent, const QString &name, const QString &caption, QRect rect);
-QLineEdit *makeLineEdit(QWidget *parent, const QString &name, QRect rect,
-                        const QString &accessible);
-QGroupBox *makeFrame(QWidget *parent, const QString &name, const QString &caption, QRect rect);
-QCheckBox *makeCheckBox(QWidget *parent, const QString &name, const QString &caption, QRect rect);
+QLabel* makeLabel(QWidget* parent, const QString& name, const QString& caption, QRect rect,
+                  const QString& accessible = {});
+QPushButton* makeButton(QWidget* parent, const QString& name, const QString& caption, QRect rect);
+QLineEdit* makeLineEdit(QWidget* parent, const QString& name, QRect rect,
+                        const QString& accessible);
+QGroupBox* makeFrame(QWidget* parent, const QString& name, const QString& caption, QRect rect);
+QCheckBox* makeCheckBox(QWidget* parent, const QString& name, const QString& caption, QRect rect);
 
 // Sets a text only when it differs, so the cursor and selection of a box the user is typing in
 // are not disturbed by a repaint that changes nothing.
-void setTextIfChanged(QLineEdit *edit, const QString &text);
-void setTextIfChanged(QLabel *label, const QString &text);
+void setTextIfChanged(QLineEdit* edit, const QString& text);
+void setTextIfChanged(QLabel* label, const QString& text);
 
-// The real boxes, titled with the application's title. Before a box opens the screen is
-// repainted, so the user sees the state of the move the box describes.
+// The real boxes, titled with the application's title.
 class MessageBoxDialogs final : public Dialogs {
 public:
-  MessageBoxDialogs(QWidget *parent, std::function<void()> repaint)
-      : m_parent(parent), m_repaint(std::move(repaint)) {}
-  void inform(const QString &text) override;
-  bool confirm(const QString &text, const QString &title) override;
-  QString askText(const QString &prompt) override;
+  explicit MessageBoxDialogs(QWidget* parent) : m_parent(parent) {}
+  void inform(const QString& text) override;
+  bool confirm(const QString& text, const QString& title) override;
+  QString askText(const QString& prompt) override;
 
 private:
-  QWidget *m_parent;
+  QWidget* m_parent;
+};
+
+// The boxes of a screen: the screen is repainted from its engine before a box opens, so the
+// user sees the state of the move the box describes. Boxes go to real message boxes unless a
+// test hands its own Dialogs.
+class ScreenDialogs final : public Dialogs {
+public:
+  ScreenDialogs(QWidget* screen, Dialogs* injected, std::function<void()> repaint);
+  void inform(const QString& text) override;
+  bool confirm(const QString& text, const QString& title) override;
+  QString askText(const QString& prompt) override;
+
+private:
+  MessageBoxDialogs m_real;
+  Dialogs& m_inner;
   std::function<void()> m_repaint;
 };
 
@@ -69,7 +84,7 @@ private:
 class ScreenWindow : public QWidget {
   Q_OBJECT
 public:
-  explicit ScreenWindow(QWidget *parent = nullptr);
+  explicit ScreenWindow(QWidget* parent = nullptr);
   void showScreen();
   bool isLoaded() const { return m_loaded; }
 
@@ -78,7 +93,7 @@ protected:
   virtual void load() = 0;
   virtual void unload() = 0;
   void setClientSizeTwips(int width, int height);
-  void closeEvent(QCloseEvent *event) override;
+  void closeEvent(QCloseEvent* event) override;
 
 private:
   bool m_loaded = false;

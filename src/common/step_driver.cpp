@@ -18,17 +18,17 @@ bool StepDriver::setIntervalFromText(QStringView text) {
   return true;
 }
 
-void StepDriver::GuardedDialogs::inform(const QString &text) {
+void StepDriver::GuardedDialogs::inform(const QString& text) {
   const Hold hold(m_driver);
   m_inner.inform(text);
 }
 
-bool StepDriver::GuardedDialogs::confirm(const QString &text, const QString &title) {
+bool StepDriver::GuardedDialogs::confirm(const QString& text, const QString& title) {
   const Hold hold(m_driver);
   return m_inner.confirm(text, title);
 }
 
-QString StepDriver::GuardedDialogs::askText(const QString &prompt) {
+QString StepDriver::GuardedDialogs::askText(const QString& prompt) {
   const Hold hold(m_driver);
   return m_inner.askText(prompt);
 }

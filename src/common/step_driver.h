@@ -18,12 +18,12 @@ namespace rpn {
 
 class StepDriver {
 public:
-  explicit StepDriver(Dialogs &boxes) : m_guarded(*this, boxes) {}
-  StepDriver(const StepDriver &) = delete;
-  StepDriver &operator=(const StepDriver &) = delete;
+  explicit StepDriver(Dialogs& boxes) : m_guarded(*this, boxes) {}
+  StepDriver(const StepDriver&) = delete;
+  StepDriver& operator=(const StepDriver&) = delete;
 
   // The screen's boxes; ticks are held while one is open.
-  Dialogs &dialogs() { return m_guarded; }
+  Dialogs& dialogs() { return m_guarded; }
 
   std::int16_t phase() const { return m_phase; }
   void setPhase(std::int16_t phase) { m_phase = phase; }
@@ -40,7 +40,7 @@ public:
   bool boxOpen() const { return m_openBoxes > 0; }
 
   // Performs one tick's action unless a box of this screen is open.
-  template <class Action> void tick(Action &&action) {
+  template <class Action> void tick(Action&& action) {
     if (!boxOpen())
       action();
   }
@@ -48,21 +48,21 @@ public:
 private:
   class GuardedDialogs final : public Dialogs {
   public:
-    GuardedDialogs(StepDriver &driver, Dialogs &inner) : m_driver(driver), m_inner(inner) {}
-    void inform(const QString &text) override;
-    bool confirm(const QString &text, const QString &title) override;
-    QString askText(const QString &prompt) override;
+    GuardedDialogs(StepDriver& driver, Dialogs& inner) : m_driver(driver), m_inner(inner) {}
+    void inform(const QString& text) override;
+    bool confirm(const QString& text, const QString& title) override;
+    QString askText(const QString& prompt) override;
 
   private:
     struct Hold {
-      explicit Hold(StepDriver &d) : driver(d) { ++driver.m_openBoxes; }
+      explicit Hold(StepDriver& d) : driver(d) { ++driver.m_openBoxes; }
       ~Hold() { --driver.m_openBoxes; }
-      Hold(const Hold &) = delete;
-      Hold &operator=(const Hold &) = delete;
-      StepDriver &driver;
+      Hold(const Hold&) = delete;
+      Hold& operator=(const Hold&) = delete;
+      StepDriver& driver;
     };
-    StepDriver &m_driver;
-    Dialogs &m_inner;
+    StepDriver& m_driver;
+    Dialogs& m_inner;
   };
 
   GuardedDialogs m_guarded;

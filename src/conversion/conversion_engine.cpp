@@ -19,12 +19,12 @@ const QString kToOutputFromStack = QStringLiteral("出力文 ←　スタック"
 const QString kPopToOutput = QStringLiteral("Popして出力文に移動");
 
 // The seven operator characters; every other character is a name.
-bool isOperatorCharacter(const QString &ch) {
+bool isOperatorCharacter(const QString& ch) {
   return ch.size() == 1 && QStringLiteral("+-/*=()").contains(ch[0]);
 }
 
 // The first character of a text: one code point, so a surrogate pair is never split.
-qsizetype firstCharacterLength(const QString &text) {
+qsizetype firstCharacterLength(const QString& text) {
   if (text.size() >= 2 && text[0].isHighSurrogate() && text[1].isLowSurrogate())
     return 2;
   return 1;
@@ -175,7 +175,7 @@ void ConversionEngine::act(Form form) {
     BeginCloseBracket();
     return;
   }
-  auto insert = [&](const QString &op, Priority priority, const QString &kind) {
+  auto insert = [&](const QString& op, Priority priority, const QString& kind) {
     if (form == Form::OneShot)
       InsertOperator(op, priority, kind);
     else
@@ -236,11 +236,11 @@ void ConversionEngine::syntaxError(Form form) {
     m_driver.setPhase(kStopped);
 }
 
-void ConversionEngine::PushOperator(const QString &op, Priority priority, const QString &kind) {
+void ConversionEngine::PushOperator(const QString& op, Priority priority, const QString& kind) {
   pushOperator(op, priority, kind, Form::OneShot);
 }
 
-void ConversionEngine::pushOperator(const QString &op, Priority priority, const QString &kind,
+void ConversionEngine::pushOperator(const QString& op, Priority priority, const QString& kind,
                                     Form form) {
   if (m_vars.StackCount > kStackSlots - 1) {
     inform(QStringLiteral("スタックが満杯です"));
@@ -252,7 +252,7 @@ void ConversionEngine::pushOperator(const QString &op, Priority priority, const 
     if (form == Form::OneShot)
       inform(QStringLiteral("スタック ←　演算子[") + op + u']');
   }
-  StackSlot &slot = m_view.stack[static_cast<std::size_t>(m_vars.StackCount)];
+  StackSlot& slot = m_view.stack[static_cast<std::size_t>(m_vars.StackCount)];
   slot.operation = op;
   slot.priority = priority ? QString::number(*priority) : QString();
   slot.kind = kind;
@@ -267,7 +267,7 @@ QString ConversionEngine::PopOperator() {
     return {};
   }
   --m_vars.StackCount;
-  StackSlot &slot = m_view.stack[static_cast<std::size_t>(m_vars.StackCount)];
+  StackSlot& slot = m_view.stack[static_cast<std::size_t>(m_vars.StackCount)];
   const QString op = slot.operation;
   slot = StackSlot{};
   PaintStack();
@@ -283,7 +283,7 @@ void ConversionEngine::PaintStack() {
 bool ConversionEngine::popRuleSaysPop(Priority priority) const {
   if (m_vars.StackCount <= 0)
     return false;
-  const StackSlot &top = m_view.stack[static_cast<std::size_t>(m_vars.StackCount - 1)];
+  const StackSlot& top = m_view.stack[static_cast<std::size_t>(m_vars.StackCount - 1)];
   if (top.operation == u"(")
     return false;
   return !(priority.value_or(0) > leadingNumber(top.priority));
@@ -294,7 +294,7 @@ void ConversionEngine::showPriorityPop() {
   m_view.Label5 = QStringLiteral("優先度が高い演算子をPop");
 }
 
-void ConversionEngine::InsertOperator(const QString &op, Priority priority, const QString &kind) {
+void ConversionEngine::InsertOperator(const QString& op, Priority priority, const QString& kind) {
   if (op != u"(") {
     while (popRuleSaysPop(priority)) {
       if (tracing()) {
@@ -307,8 +307,8 @@ void ConversionEngine::InsertOperator(const QString &op, Priority priority, cons
   pushOperator(op, priority, kind, Form::OneShot);
 }
 
-void ConversionEngine::InsertOperatorStepped(const QString &op, Priority priority,
-                                             const QString &kind) {
+void ConversionEngine::InsertOperatorStepped(const QString& op, Priority priority,
+                                             const QString& kind) {
   m_driver.setPhase(kNext);
   insertStepped(op, priority, kind);
 }
@@ -319,7 +319,7 @@ void ConversionEngine::ContinueInsert() {
   insertStepped(m_vars.PendingOperator, m_vars.PendingPriority, m_vars.PendingKind);
 }
 
-void ConversionEngine::insertStepped(const QString &op, Priority priority, const QString &kind) {
+void ConversionEngine::insertStepped(const QString& op, Priority priority, const QString& kind) {
   if (op == u"(" || !popRuleSaysPop(priority)) {
     pushOperator(op, priority, kind, Form::Stepped);
     return;
@@ -385,8 +385,8 @@ void ConversionEngine::ResetConversion() {
   PaintStack();
 }
 
-void ConversionEngine::setArrows(const QString &a1, const QString &a2, const QString &a3,
-                                 const QString &a4) {
+void ConversionEngine::setArrows(const QString& a1, const QString& a2, const QString& a3,
+                                 const QString& a4) {
   m_view.lblArrow = {a1, a2, a3, a4};
 }
 

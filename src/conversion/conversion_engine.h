@@ -29,7 +29,7 @@ struct StackSlot {
   QString operation; // "+", "-", "*", "/", "=", "＋", "－" or "("
   QString priority;  // decimal text, or empty
   QString kind;      // "二項演算子", "前置演算子" or "括弧"
-  bool operator==(const StackSlot &) const = default;
+  bool operator==(const StackSlot&) const = default;
 };
 
 // What the controls of the conversion screen show. Reset to these initial texts when the screen
@@ -46,8 +46,8 @@ struct ConversionView {
   QString Label5; // step message
   // lblArrow1 (input -> lexical result), lblArrow2 (lexical result -> output),
   // lblArrow3 (lexical result -> stack), lblArrow4 (stack -> output).
-  std::array<QString, 4> lblArrow = {QStringLiteral("←"), QStringLiteral("←"),
-                                     QStringLiteral("↓"), QStringLiteral("↑")};
+  std::array<QString, 4> lblArrow = {QStringLiteral("←"), QStringLiteral("←"), QStringLiteral("↓"),
+                                     QStringLiteral("↑")};
   std::array<StackSlot, kStackSlots> stack{};
   std::array<Mark, kStackSlots> stackMarks{};
   bool Check1 = true; // trace mode
@@ -81,11 +81,11 @@ enum ConversionPhase : std::int16_t {
 
 class ConversionEngine {
 public:
-  explicit ConversionEngine(Dialogs &dialogs) : m_driver(dialogs) {}
+  explicit ConversionEngine(Dialogs& dialogs) : m_driver(dialogs) {}
 
-  const ConversionView &view() const { return m_view; }
-  const ConversionVariables &variables() const { return m_vars; }
-  const StepDriver &driver() const { return m_driver; }
+  const ConversionView& view() const { return m_view; }
+  const ConversionVariables& variables() const { return m_vars; }
+  const StepDriver& driver() const { return m_driver; }
 
   // Screen lifecycle: Form_Load, and the unloading of a closed screen (controls back to their
   // initial texts, timer stopped; form variables stay).
@@ -93,8 +93,8 @@ public:
   void unload();
 
   // The user's edits, as they happen.
-  void setText1(const QString &text) { m_view.Text1 = text; }
-  void setText3(const QString &text) { m_view.Text3 = text; }
+  void setText1(const QString& text) { m_view.Text1 = text; }
+  void setText3(const QString& text) { m_view.Text3 = text; }
   void setCheck1(bool ticked) { m_view.Check1 = ticked; }
 
   // Presses and ticks.
@@ -116,12 +116,12 @@ public:
   void BlinkOutput();
 
   // The operator stack and the output.
-  void Post(const QString &text) { m_view.Text2 += text; }
-  void PushOperator(const QString &op, Priority priority, const QString &kind);
+  void Post(const QString& text) { m_view.Text2 += text; }
+  void PushOperator(const QString& op, Priority priority, const QString& kind);
   QString PopOperator();
   void PaintStack();
-  void InsertOperator(const QString &op, Priority priority, const QString &kind);
-  void InsertOperatorStepped(const QString &op, Priority priority, const QString &kind);
+  void InsertOperator(const QString& op, Priority priority, const QString& kind);
+  void InsertOperatorStepped(const QString& op, Priority priority, const QString& kind);
   void ContinueInsert();
   void CloseBracket();
   void BeginCloseBracket();
@@ -134,17 +134,17 @@ private:
   bool tracing() const { return m_view.Check1; }
   // Whether a move of the given form is shown (arrows and step message).
   bool shows(Form form) const { return form == Form::Stepped || tracing(); }
-  void setArrows(const QString &a1, const QString &a2, const QString &a3, const QString &a4);
-  void inform(const QString &text) { m_driver.dialogs().inform(text); }
+  void setArrows(const QString& a1, const QString& a2, const QString& a3, const QString& a4);
+  void inform(const QString& text) { m_driver.dialogs().inform(text); }
 
   // Takes the first character off Text1 and shows it; false at the end of the input.
   bool readCharacter(Form form);
   // Acts on the character in lblCH / lblKind under the discrimination mode.
   void act(Form form);
-  void pushOperator(const QString &op, Priority priority, const QString &kind, Form form);
+  void pushOperator(const QString& op, Priority priority, const QString& kind, Form form);
   bool popRuleSaysPop(Priority priority) const;
   void showPriorityPop();
-  void insertStepped(const QString &op, Priority priority, const QString &kind);
+  void insertStepped(const QString& op, Priority priority, const QString& kind);
   void showBracketPop();
   void syntaxError(Form form);
 

@@ -3,17 +3,9 @@
 namespace rpn::conversion {
 namespace {
 
-// Engine boxes are created before the window exists; this forwards to the window's boxes.
-Dialogs &chooseDialogs(Dialogs *injected, std::unique_ptr<Dialogs> &own, Form1 *form) {
-  if (injected)
-    return *injected;
-  own = std::make_unique<MessageBoxDialogs>(form, [form] { form->refresh(); });
-  return *own;
-}
-
-QLabel *makeCell(QWidget *parent, const QString &name, int index, QRect rect,
-                 const QString &accessible) {
-  QLabel *cell = makeLabel(parent, indexedName(name, index), QString(), rect, accessible);
+QLabel* makeCell(QWidget* parent, const QString& name, int index, QRect rect,
+                 const QString& accessible) {
+  QLabel* cell = makeLabel(parent, indexedName(name, index), QString(), rect, accessible);
   cell->setFrameShape(QFrame::Box);
   cell->setAlignment(Qt::AlignCenter);
   setBackground(cell, Mark::White);
@@ -22,8 +14,8 @@ QLabel *makeCell(QWidget *parent, const QString &name, int index, QRect rect,
 
 } // namespace
 
-Form1::Form1(Dialogs *dialogs, QWidget *parent)
-    : ScreenWindow(parent), m_engine(chooseDialogs(dialogs, m_ownDialogs, this)) {
+Form1::Form1(Dialogs* dialogs, QWidget* parent)
+    : ScreenWindow(parent), m_dialogs(this, dialogs, [this] { refresh(); }), m_engine(m_dialogs) {
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QStringLiteral("ポーランド記法変換"));
   setClientSizeTwips(10005, 4290);
@@ -37,7 +29,7 @@ Form1::Form1(Dialogs *dialogs, QWidget *parent)
 
 Form1::~Form1() = default;
 
-template <class Handler> void Form1::connectButton(QPushButton *button, Handler handler) {
+template <class Handler> void Form1::connectButton(QPushButton* button, Handler handler) {
   connect(button, &QPushButton::clicked, this, [this, handler] {
     (m_engine.*handler)();
     refresh();
@@ -45,13 +37,13 @@ template <class Handler> void Form1::connectButton(QPushButton *button, Handler 
 }
 
 void Form1::build() {
-  QGroupBox *frame3 = makeFrame(this, QStringLiteral("Frame3"), QStringLiteral("出力文"),
+  QGroupBox* frame3 = makeFrame(this, QStringLiteral("Frame3"), QStringLiteral("出力文"),
                                 twipsRect(240, 240, 3015, 615));
   m_text2 = makeLineEdit(frame3, QStringLiteral("Text2"), twipsRect(120, 240, 2655, 270),
                          QStringLiteral("出力文"));
   m_text2->setReadOnly(true);
 
-  QGroupBox *frame2 = makeFrame(this, QStringLiteral("Frame2"), QStringLiteral("語彙解析結果"),
+  QGroupBox* frame2 = makeFrame(this, QStringLiteral("Frame2"), QStringLiteral("語彙解析結果"),
                                 twipsRect(3600, 240, 1815, 855));
   makeLabel(frame2, QStringLiteral("Label1"), QStringLiteral("文字"),
             twipsRect(360, 240, 495, 255));
@@ -59,23 +51,23 @@ void Form1::build() {
                       QStringLiteral("文字"));
   makeLabel(frame2, QStringLiteral("Label3"), QStringLiteral("判別結果"),
             twipsRect(0, 480, 855, 255));
-  m_lblKind = makeLabel(frame2, QStringLiteral("lblKind"), QString(),
-                        twipsRect(960, 480, 615, 255), QStringLiteral("判別結果"));
+  m_lblKind = makeLabel(frame2, QStringLiteral("lblKind"), QString(), twipsRect(960, 480, 615, 255),
+                        QStringLiteral("判別結果"));
   m_lblCH->setFrameShape(QFrame::Panel);
   m_lblCH->setFrameShadow(QFrame::Sunken);
   m_lblCH->setAlignment(Qt::AlignCenter);
 
-  QGroupBox *frame1 = makeFrame(this, QStringLiteral("Frame1"), QStringLiteral("入力文"),
+  QGroupBox* frame1 = makeFrame(this, QStringLiteral("Frame1"), QStringLiteral("入力文"),
                                 twipsRect(5760, 240, 3735, 615));
   m_text1 = makeLineEdit(frame1, QStringLiteral("Text1"), twipsRect(120, 240, 2655, 270),
                          QStringLiteral("入力文"));
-  QPushButton *command2 = makeButton(frame1, QStringLiteral("Command2"),
-                                     QStringLiteral("リセット"), twipsRect(2880, 240, 735, 255));
+  QPushButton* command2 = makeButton(frame1, QStringLiteral("Command2"), QStringLiteral("リセット"),
+                                     twipsRect(2880, 240, 735, 255));
 
   const struct {
-    const char16_t *caption;
+    const char16_t* caption;
     QRect rect;
-    const char16_t *accessible;
+    const char16_t* accessible;
   } arrows[] = {{u"←", twipsRect(5400, 360, 495, 495), u"入力文から語彙解析結果への矢印"},
                 {u"←", twipsRect(3240, 360, 495, 495), u"語彙解析結果から出力文への矢印"},
                 {u"↓", twipsRect(5040, 1080, 495, 495), u"語彙解析結果からスタックへの矢印"},
@@ -91,20 +83,19 @@ void Form1::build() {
   m_label5 = makeLabel(this, QStringLiteral("Label5"), QString(), twipsRect(3000, 1200, 2175, 255),
                        QStringLiteral("ステップの説明"));
 
-  QGroupBox *frame4 = makeFrame(this, QStringLiteral("Frame4"), QStringLiteral("判別モード"),
+  QGroupBox* frame4 = makeFrame(this, QStringLiteral("Frame4"), QStringLiteral("判別モード"),
                                 twipsRect(5760, 960, 1695, 495));
   m_lblMode = makeLabel(frame4, QStringLiteral("lblMode"), QStringLiteral("名前"),
                         twipsRect(240, 240, 735, 255), QStringLiteral("判別モード"));
 
-  QGroupBox *frame5 = makeFrame(this, QStringLiteral("Frame5"), QStringLiteral("スタック"),
+  QGroupBox* frame5 = makeFrame(this, QStringLiteral("Frame5"), QStringLiteral("スタック"),
                                 twipsRect(2160, 1440, 3255, 2775));
   for (int i = 0; i < kStackSlots; ++i) {
     const int top = 240 + (9 - i) * 240;
-    QLabel *number = makeLabel(frame5, indexedName(QStringLiteral("Label2"), i),
-                               QString::number(i), twipsRect(120, top, 375, 255),
-                               QStringLiteral("スロット %1").arg(i));
+    QLabel* number = makeLabel(frame5, indexedName(QStringLiteral("Label2"), i), QString::number(i),
+                               twipsRect(120, top, 375, 255), QStringLiteral("スロット %1").arg(i));
     number->setAlignment(Qt::AlignCenter);
-    Row &row = m_rows[static_cast<std::size_t>(i)];
+    Row& row = m_rows[static_cast<std::size_t>(i)];
     row.operation = makeCell(frame5, QStringLiteral("lblOperation"), i,
                              twipsRect(600, top, 495, 255), QStringLiteral("演算子 %1").arg(i));
     row.priority = makeCell(frame5, QStringLiteral("lblPriority"), i,
@@ -113,17 +104,17 @@ void Form1::build() {
                         QStringLiteral("種類 %1").arg(i));
   }
 
-  QPushButton *command1 = makeButton(this, QStringLiteral("Command1"), QStringLiteral("変換開始"),
+  QPushButton* command1 = makeButton(this, QStringLiteral("Command1"), QStringLiteral("変換開始"),
                                      twipsRect(7560, 1080, 1215, 375));
   m_check1 = makeCheckBox(this, QStringLiteral("Check1"), QStringLiteral("トレースモード"),
                           twipsRect(7320, 1560, 1575, 255));
-  QPushButton *command3 = makeButton(this, QStringLiteral("Command3"),
-                                     QStringLiteral("自動実行開始"),
-                                     twipsRect(6120, 1800, 1455, 495));
-  QPushButton *command4 = makeButton(this, QStringLiteral("Command4"),
-                                     QStringLiteral("自動実行停止"),
-                                     twipsRect(7680, 1800, 1455, 495));
-  QLabel *label4 = makeLabel(this, QStringLiteral("Label4"), QStringLiteral("Timer Interval"),
+  QPushButton* command3 =
+      makeButton(this, QStringLiteral("Command3"), QStringLiteral("自動実行開始"),
+                 twipsRect(6120, 1800, 1455, 495));
+  QPushButton* command4 =
+      makeButton(this, QStringLiteral("Command4"), QStringLiteral("自動実行停止"),
+                 twipsRect(7680, 1800, 1455, 495));
+  QLabel* label4 = makeLabel(this, QStringLiteral("Label4"), QStringLiteral("Timer Interval"),
                              twipsRect(6960, 2400, 735, 375));
   label4->setWordWrap(true);
   m_text3 = makeLineEdit(this, QStringLiteral("Text3"), twipsRect(7800, 2400, 735, 375),
@@ -136,9 +127,9 @@ void Form1::build() {
   setBackground(m_text4, Mark::ButtonFace);
 
   connect(m_text1, &QLineEdit::textEdited, this,
-          [this](const QString &text) { m_engine.setText1(text); });
+          [this](const QString& text) { m_engine.setText1(text); });
   connect(m_text3, &QLineEdit::textEdited, this,
-          [this](const QString &text) { m_engine.setText3(text); });
+          [this](const QString& text) { m_engine.setText3(text); });
   connect(m_check1, &QCheckBox::toggled, this, [this](bool on) { m_engine.setCheck1(on); });
   connectButton(command1, &ConversionEngine::Command1_Click);
   connectButton(command2, &ConversionEngine::Command2_Click);
@@ -146,7 +137,7 @@ void Form1::build() {
   connectButton(command4, &ConversionEngine::Command4_Click);
 }
 
-void Form1::Post(const QString &text) {
+void Form1::Post(const QString& text) {
   m_engine.Post(text);
   refresh();
 }
@@ -162,7 +153,7 @@ void Form1::unload() {
 }
 
 void Form1::refresh() {
-  const ConversionView &view = m_engine.view();
+  const ConversionView& view = m_engine.view();
   setTextIfChanged(m_text1, view.Text1);
   setTextIfChanged(m_text2, view.Text2);
   setBackground(m_text2, view.Text2Background);
@@ -178,11 +169,11 @@ void Form1::refresh() {
   for (std::size_t i = 0; i < m_arrows.size(); ++i)
     setTextIfChanged(m_arrows[i], view.lblArrow[i]);
   for (std::size_t i = 0; i < m_rows.size(); ++i) {
-    const StackSlot &slot = view.stack[i];
+    const StackSlot& slot = view.stack[i];
     setTextIfChanged(m_rows[i].operation, slot.operation);
     setTextIfChanged(m_rows[i].priority, slot.priority);
     setTextIfChanged(m_rows[i].kind, slot.kind);
-    for (QLabel *cell : {m_rows[i].operation, m_rows[i].priority, m_rows[i].kind})
+    for (QLabel* cell : {m_rows[i].operation, m_rows[i].priority, m_rows[i].kind})
       setBackground(cell, view.stackMarks[i]);
   }
   if (m_check1->isChecked() != view.Check1)

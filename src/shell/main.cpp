@@ -4,7 +4,7 @@
 
 #include <QApplication>
 
-int main(int argc, char **argv) {
+int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setFont(rpn::uiFont());
   rpn::MainMenu menu;

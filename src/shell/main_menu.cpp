@@ -8,22 +8,22 @@
 
 namespace rpn {
 
-MainMenu::MainMenu(Dialogs *dialogs, QWidget *parent)
+MainMenu::MainMenu(Dialogs* dialogs, QWidget* parent)
     : QWidget(parent, Qt::Window), m_dialogs(dialogs) {
   setObjectName(QStringLiteral("frmMain"));
   setWindowTitle(applicationTitle());
   setFont(uiFont());
   setFixedSize(twips(3420), twips(1875));
 
-  QPushButton *command1 = makeButton(this, QStringLiteral("Command1"),
-                                     QStringLiteral("逆ポーランド記法変換"),
-                                     twipsRect(120, 120, 2415, 495));
-  QPushButton *command2 = makeButton(this, QStringLiteral("Command2"),
-                                     QStringLiteral("逆ポーランド記法実行"),
-                                     twipsRect(120, 720, 2415, 495));
-  QPushButton *command3 = makeButton(this, QStringLiteral("Command3"),
-                                     QStringLiteral("逆ポーランド記法の翻訳"),
-                                     twipsRect(120, 1320, 2415, 495));
+  QPushButton* command1 =
+      makeButton(this, QStringLiteral("Command1"), QStringLiteral("逆ポーランド記法変換"),
+                 twipsRect(120, 120, 2415, 495));
+  QPushButton* command2 =
+      makeButton(this, QStringLiteral("Command2"), QStringLiteral("逆ポーランド記法実行"),
+                 twipsRect(120, 720, 2415, 495));
+  QPushButton* command3 =
+      makeButton(this, QStringLiteral("Command3"), QStringLiteral("逆ポーランド記法の翻訳"),
+                 twipsRect(120, 1320, 2415, 495));
   connect(command1, &QPushButton::clicked, this, [this] { form1().showScreen(); });
   // The execution and translation screens are not built yet.
   command2->setEnabled(false);
@@ -32,15 +32,15 @@ MainMenu::MainMenu(Dialogs *dialogs, QWidget *parent)
 
 MainMenu::~MainMenu() = default;
 
-conversion::Form1 &MainMenu::form1() {
+conversion::Form1& MainMenu::form1() {
   if (!m_form1)
     m_form1 = std::make_unique<conversion::Form1>(m_dialogs);
   return *m_form1;
 }
 
-void MainMenu::closeEvent(QCloseEvent *event) {
+void MainMenu::closeEvent(QCloseEvent* event) {
   // Closing the menu ends the program: every open screen is closed (and unloaded) with it.
-  for (QWidget *screen : {static_cast<QWidget *>(m_form1.get())})
+  for (QWidget* screen : {static_cast<QWidget*>(m_form1.get())})
     if (screen)
       screen->close();
   event->accept();

@@ -20,19 +20,19 @@ class MainMenu final : public QWidget {
   Q_OBJECT
 public:
   // Screens send their boxes to real message boxes unless a test hands its own Dialogs.
-  explicit MainMenu(Dialogs *dialogs = nullptr, QWidget *parent = nullptr);
+  explicit MainMenu(Dialogs* dialogs = nullptr, QWidget* parent = nullptr);
   ~MainMenu() override;
 
   // The screens, created on first use (the buttons call these, then show the screen).
-  conversion::Form1 &form1();
+  conversion::Form1& form1();
   // The screen if it was ever created, else null.
-  conversion::Form1 *existingForm1() const { return m_form1.get(); }
+  conversion::Form1* existingForm1() const { return m_form1.get(); }
 
 protected:
-  void closeEvent(QCloseEvent *event) override;
+  void closeEvent(QCloseEvent* event) override;
 
 private:
-  Dialogs *m_dialogs;
+  Dialogs* m_dialogs;
   std::unique_ptr<conversion::Form1> m_form1;
 };
 

@@ -13,19 +13,19 @@ namespace rpn {
 namespace {
 
 struct NumberCase {
-  const char16_t *text;
+  const char16_t* text;
   double value;
   bool overflow = false;
 };
 
-void PrintTo(const NumberCase &c, std::ostream *os) {
+void PrintTo(const NumberCase& c, std::ostream* os) {
   *os << '"' << QString::fromUtf16(c.text).toStdString() << '"';
 }
 
 class LeadingNumberTest : public ::testing::TestWithParam<NumberCase> {};
 
 TEST_P(LeadingNumberTest, ReadsTheLongestLeadingNumber) {
-  const NumberCase &c = GetParam();
+  const NumberCase& c = GetParam();
   const LeadingNumber n = readLeadingNumber(QStringView(c.text));
   EXPECT_EQ(n.overflow, c.overflow) << QString::fromUtf16(c.text).toStdString();
   EXPECT_DOUBLE_EQ(n.value, c.value) << QString::fromUtf16(c.text).toStdString();
@@ -33,22 +33,22 @@ TEST_P(LeadingNumberTest, ReadsTheLongestLeadingNumber) {
 
 INSTANTIATE_TEST_SUITE_P(
     Texts, LeadingNumberTest,
-    ::testing::Values(
-        NumberCase{u"", 0}, NumberCase{u"abc", 0}, NumberCase{u"12abc", 12},
-        NumberCase{u"2.5kg", 2.5}, NumberCase{u" 1 2", 12}, NumberCase{u"\t\n 7", 7},
-        NumberCase{u"2.5E1", 25}, NumberCase{u"2.5e1", 25}, NumberCase{u"1D3", 1000},
-        NumberCase{u"-6", -6}, NumberCase{u"+.5", 0.5}, NumberCase{u"- 4", -4},
-        NumberCase{u"1.2.3", 1.2}, NumberCase{u"1E", 1}, NumberCase{u"1E+", 1},
-        NumberCase{u"--1", 0}, NumberCase{u".", 0}, NumberCase{u"1\r2", 1},
-        NumberCase{u"３", 0}, NumberCase{u"200.5", 200.5}, NumberCase{u"&HFF", 255},
-        NumberCase{u"&hff", 255}, NumberCase{u"&HFFFF", -1}, NumberCase{u"&H7FFF", 32767},
-        NumberCase{u"&H10000", 65536}, NumberCase{u"&HFFFFFFFF", -1},
-        NumberCase{u"&H80000000", -2147483648.0}, NumberCase{u"&H100000000", 0, true},
-        NumberCase{u"&O17", 15}, NumberCase{u"&O177777", -1}, NumberCase{u"&O8", 0},
-        NumberCase{u"&", 0}, NumberCase{u"&X1", 0}, NumberCase{u"1E400", 0, true},
-        NumberCase{u"-1E400", 0, true}, NumberCase{u"1E-400", 0},
-        NumberCase{u"0.000000E999999999", 0}, NumberCase{u"1E99999999999999", 0, true},
-        NumberCase{u"-0", 0}));
+    ::testing::Values(NumberCase{u"", 0}, NumberCase{u"abc", 0}, NumberCase{u"12abc", 12},
+                      NumberCase{u"2.5kg", 2.5}, NumberCase{u" 1 2", 12}, NumberCase{u"\t\n 7", 7},
+                      NumberCase{u"2.5E1", 25}, NumberCase{u"2.5e1", 25}, NumberCase{u"1D3", 1000},
+                      NumberCase{u"-6", -6}, NumberCase{u"+.5", 0.5}, NumberCase{u"- 4", -4},
+                      NumberCase{u"1.2.3", 1.2}, NumberCase{u"1E", 1}, NumberCase{u"1E+", 1},
+                      NumberCase{u"--1", 0}, NumberCase{u".", 0}, NumberCase{u"1\r2", 1},
+                      NumberCase{u"３", 0}, NumberCase{u"200.5", 200.5}, NumberCase{u"&HFF", 255},
+                      NumberCase{u"&hff", 255}, NumberCase{u"&HFFFF", -1},
+                      NumberCase{u"&H7FFF", 32767}, NumberCase{u"&H10000", 65536},
+                      NumberCase{u"&HFFFFFFFF", -1}, NumberCase{u"&H80000000", -2147483648.0},
+                      NumberCase{u"&H100000000", 0, true}, NumberCase{u"&O17", 15},
+                      NumberCase{u"&O177777", -1}, NumberCase{u"&O8", 0}, NumberCase{u"&", 0},
+                      NumberCase{u"&X1", 0}, NumberCase{u"1E400", 0, true},
+                      NumberCase{u"-1E400", 0, true}, NumberCase{u"1E-400", 0},
+                      NumberCase{u"0.000000E999999999", 0},
+                      NumberCase{u"1E99999999999999", 0, true}, NumberCase{u"-0", 0}));
 
 TEST(LeadingNumber, DoesNotTurnNegativeZeroIntoText) {
   EXPECT_FALSE(std::signbit(readLeadingNumber(u"-0").value));
@@ -58,7 +58,7 @@ TEST(Rounding, HalfGoesToTheEvenNeighbour) {
   const std::pair<double, double> cases[] = {{200.5, 200}, {201.5, 202}, {0.5, 0},
                                              {1.5, 2},     {-2.5, -2},   {-3.5, -4},
                                              {2.4999, 2},  {2.5001, 3},  {-0.2, -0}};
-  for (const auto &[in, out] : cases)
+  for (const auto& [in, out] : cases)
     EXPECT_EQ(roundHalfEven(in), out) << in;
 }
 
@@ -77,18 +77,17 @@ TEST(TimerInterval, RoundsAndRefusesWhatTheTimerCannotTake) {
 }
 
 TEST(NumberText, GeneralFormWithFifteenDigits) {
-  const std::pair<double, const char *> cases[] = {
-      {-11, "-11"},
-      {0.5, "0.5"},
-      {10.0 / 3.0, "3.33333333333333"},
-      {1e20, "1E+20"},
-      {1e-5, "1E-05"},
-      {123456789012345.0, "123456789012345"},
-      {1234567890123456.0, "1.23456789012346E+15"},
-      {-0.0, "0"},
-      {0.1 + 0.2, "0.3"},
-      {-1.5e-300, "-1.5E-300"}};
-  for (const auto &[value, text] : cases)
+  const std::pair<double, const char*> cases[] = {{-11, "-11"},
+                                                  {0.5, "0.5"},
+                                                  {10.0 / 3.0, "3.33333333333333"},
+                                                  {1e20, "1E+20"},
+                                                  {1e-5, "1E-05"},
+                                                  {123456789012345.0, "123456789012345"},
+                                                  {1234567890123456.0, "1.23456789012346E+15"},
+                                                  {-0.0, "0"},
+                                                  {0.1 + 0.2, "0.3"},
+                                                  {-1.5e-300, "-1.5E-300"}};
+  for (const auto& [value, text] : cases)
     EXPECT_EQ(numberToText(value), QString::fromLatin1(text)) << text;
 }
 

@@ -14,7 +14,7 @@ protected:
   ConversionEngineTest() { engine.Form_Load(); }
 
   // A one-shot run of the given input, without trace unless asked for.
-  void runOnce(const QString &input, bool trace = false) {
+  void runOnce(const QString& input, bool trace = false) {
     engine.setCheck1(trace);
     engine.setText1(input);
     engine.Command1_Click();
@@ -22,7 +22,7 @@ protected:
 
   // Starts auto-run on the input and ticks until the conversion has ended (the blinking starts)
   // or auto-run stopped; returns the number of ticks.
-  int autoRunToFinale(const QString &input) {
+  int autoRunToFinale(const QString& input) {
     engine.setText1(input);
     engine.setText3(QStringLiteral("200"));
     engine.Command3_Click();
@@ -39,13 +39,13 @@ protected:
 };
 
 struct ConversionCase {
-  const char16_t *input;
-  const char16_t *output;
-  const char16_t *box = u""; // the only box of the untraced run, if any
-  const char16_t *rest = u""; // what is left in the input box
+  const char16_t* input;
+  const char16_t* output;
+  const char16_t* box = u"";  // the only box of the untraced run, if any
+  const char16_t* rest = u""; // what is left in the input box
 };
 
-void PrintTo(const ConversionCase &c, std::ostream *os) {
+void PrintTo(const ConversionCase& c, std::ostream* os) {
   *os << QString::fromUtf16(c.input).toStdString();
 }
 
@@ -53,7 +53,7 @@ class Conversions : public ConversionEngineTest,
                     public ::testing::WithParamInterface<ConversionCase> {};
 
 TEST_P(Conversions, OneShotAndAutoRunAgree) {
-  const ConversionCase &c = GetParam();
+  const ConversionCase& c = GetParam();
   const QStringList expectedBoxes =
       QString::fromUtf16(c.box).isEmpty() ? QStringList{} : QStringList{QString::fromUtf16(c.box)};
 
@@ -75,20 +75,21 @@ TEST_P(Conversions, OneShotAndAutoRunAgree) {
 
 INSTANTIATE_TEST_SUITE_P(
     Expressions, Conversions,
-    ::testing::Values(
-        ConversionCase{u"A+B*C/(D-E)-F", u"ABC*DE-/+F-"},
-        ConversionCase{u"A+B*C/(D-F)+G", u"ABC*DF-/+G+"},
-        ConversionCase{u"X=A+B*C/(D-E)-F", u"XABC*DE-/+F-="}, ConversionCase{u"-A", u"A－"},
-        ConversionCase{u"A+-B", u"AB－+"}, ConversionCase{u"A-B-C", u"AB-C-"},
-        ConversionCase{u"A=B=C", u"AB=C="}, ConversionCase{u"(A+B)*C", u"AB+C*"},
-        ConversionCase{u"A+B)*C", u"AB+C*"}, ConversionCase{u"A*(B+C", u"ABC+"},
-        ConversionCase{u"A*-B", u"A*B－"}, ConversionCase{u"--A", u"－A－"},
-        ConversionCase{u"1+2", u"12+"}, ConversionCase{u"A(B)", u"AB"}, ConversionCase{u"", u""},
-        ConversionCase{u"AB", u"A", u"構文エラー B"}, ConversionCase{u"*A", u"", u"構文エラー *", u"A"},
-        ConversionCase{u"A +B", u"A", u"構文エラー  ", u"+B"},
-        ConversionCase{u"AB+C", u"A", u"構文エラー B", u"+C"},
-        ConversionCase{u"A+)", u"A", u"構文エラー )"},
-        ConversionCase{u"𝑥+B", u"𝑥B+"}, ConversionCase{u"A*𝑦", u"A𝑦*"}));
+    ::testing::Values(ConversionCase{u"A+B*C/(D-E)-F", u"ABC*DE-/+F-"},
+                      ConversionCase{u"A+B*C/(D-F)+G", u"ABC*DF-/+G+"},
+                      ConversionCase{u"X=A+B*C/(D-E)-F", u"XABC*DE-/+F-="},
+                      ConversionCase{u"-A", u"A－"}, ConversionCase{u"A+-B", u"AB－+"},
+                      ConversionCase{u"A-B-C", u"AB-C-"}, ConversionCase{u"A=B=C", u"AB=C="},
+                      ConversionCase{u"(A+B)*C", u"AB+C*"}, ConversionCase{u"A+B)*C", u"AB+C*"},
+                      ConversionCase{u"A*(B+C", u"ABC+"}, ConversionCase{u"A*-B", u"A*B－"},
+                      ConversionCase{u"--A", u"－A－"}, ConversionCase{u"1+2", u"12+"},
+                      ConversionCase{u"A(B)", u"AB"}, ConversionCase{u"", u""},
+                      ConversionCase{u"AB", u"A", u"構文エラー B"},
+                      ConversionCase{u"*A", u"", u"構文エラー *", u"A"},
+                      ConversionCase{u"A +B", u"A", u"構文エラー  ", u"+B"},
+                      ConversionCase{u"AB+C", u"A", u"構文エラー B", u"+C"},
+                      ConversionCase{u"A+)", u"A", u"構文エラー )"}, ConversionCase{u"𝑥+B", u"𝑥B+"},
+                      ConversionCase{u"A*𝑦", u"A𝑦*"}));
 
 TEST_F(ConversionEngineTest, TracedRunOfAPlusBShowsEightBoxesInOrder) {
   runOnce(QStringLiteral("A+B"), true);
@@ -109,9 +110,9 @@ TEST_F(ConversionEngineTest, TracedRunOfAPlusBShowsEightBoxesInOrder) {
 TEST_F(ConversionEngineTest, TraceBoxesSeeTheMoveTheyDescribe) {
   QStringList seen;
   boxes.onBox = [&] {
-    const ConversionView &v = engine.view();
-    seen << v.Label5 + u'|' + v.lblArrow[0] + v.lblArrow[1] + v.lblArrow[2] + v.lblArrow[3] +
-                u'|' + v.Text2;
+    const ConversionView& v = engine.view();
+    seen << v.Label5 + u'|' + v.lblArrow[0] + v.lblArrow[1] + v.lblArrow[2] + v.lblArrow[3] + u'|' +
+                v.Text2;
   };
   runOnce(QStringLiteral("A*B+C"), true);
   EXPECT_EQ(seen, (QStringList{
@@ -171,7 +172,7 @@ TEST_F(ConversionEngineTest, EleventhOpeningBracketDoesNotFit) {
 }
 
 TEST_F(ConversionEngineTest, AssignmentPriorityCaptionDependsOnTheForm) {
-  auto assignmentCaption = [&](const QString &input, bool autoRun) -> QString {
+  auto assignmentCaption = [&](const QString& input, bool autoRun) -> QString {
     boxes.clear();
     engine.Command2_Click();
     engine.setCheck1(false);
@@ -186,7 +187,7 @@ TEST_F(ConversionEngineTest, AssignmentPriorityCaptionDependsOnTheForm) {
              engine.driver().phase() != kNext)
         engine.Timer1_Timer();
     }
-    for (const StackSlot &slot : engine.view().stack)
+    for (const StackSlot& slot : engine.view().stack)
       if (slot.operation == u"=")
         return slot.priority;
     return QStringLiteral("<none>");
@@ -261,11 +262,13 @@ TEST_F(ConversionEngineTest, TickCostsFollowPopsAndBrackets) {
   // included) plus the empty-stack tick of the end, the end read and dispatch 2, phase 90 once,
   // 21 for the finale.
   struct {
-    const char16_t *input;
+    const char16_t* input;
     int ticks;
-  } cases[] = {{u"A+B", 36}, {u"A*B+C", 1 + 15 + 1 + 2 + 2 + 1 + 21},
-               {u"(A)", 1 + 9 + 1 + 2 + 1 + 1 + 21}, {u"", 1 + 2 + 1 + 1 + 21}};
-  for (const auto &c : cases) {
+  } cases[] = {{u"A+B", 36},
+               {u"A*B+C", 1 + 15 + 1 + 2 + 2 + 1 + 21},
+               {u"(A)", 1 + 9 + 1 + 2 + 1 + 1 + 21},
+               {u"", 1 + 2 + 1 + 1 + 21}};
+  for (const auto& c : cases) {
     boxes.clear();
     const int toFinale = autoRunToFinale(QString::fromUtf16(c.input));
     EXPECT_EQ(toFinale + 21, c.ticks) << QString::fromUtf16(c.input).toStdString();
@@ -303,13 +306,13 @@ TEST_F(ConversionEngineTest, TicksAreHeldWhileABoxIsOpen) {
 
 TEST_F(ConversionEngineTest, IntervalRules) {
   struct {
-    const char16_t *text;
+    const char16_t* text;
     int interval;
     bool refused;
   } cases[] = {{u"200.5", 200, false}, {u"201.5", 202, false}, {u"", 0, false},
                {u"0", 0, false},       {u"abc", 0, false},     {u"65536", 0, true},
                {u"-1", 0, true},       {u"1E10", 0, true}};
-  for (const auto &c : cases) {
+  for (const auto& c : cases) {
     engine.Command4_Click();
     boxes.clear();
     engine.setText3(QString::fromUtf16(c.text));
@@ -322,8 +325,9 @@ TEST_F(ConversionEngineTest, IntervalRules) {
 TEST_F(ConversionEngineTest, LoadAndResetRules) {
   EXPECT_EQ(engine.variables().SavedExpression, QStringLiteral("A+B*C/(D-F)+G"));
   EXPECT_EQ(engine.view().Text1, QStringLiteral("A+B*C/(D-E)-F"));
-  EXPECT_EQ(engine.view().Text4, QStringLiteral("変数名は1文字とします。\r\n演算子は+,-,*,/の4つとします\r\n"
-                                                "\r\n前置演算子として+-は，出力文では全角の＋－として区別します。"));
+  EXPECT_EQ(engine.view().Text4,
+            QStringLiteral("変数名は1文字とします。\r\n演算子は+,-,*,/の4つとします\r\n"
+                           "\r\n前置演算子として+-は，出力文では全角の＋－として区別します。"));
   EXPECT_EQ(engine.view().lblArrow, (std::array<QString, 4>{}));
 
   engine.Command2_Click();

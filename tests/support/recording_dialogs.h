@@ -20,18 +20,18 @@ public:
     QString title; // confirm only
   };
 
-  void inform(const QString &text) override {
+  void inform(const QString& text) override {
     m_boxes.push_back({Box::Kind::Inform, text, {}});
     if (onBox)
       onBox();
   }
-  bool confirm(const QString &text, const QString &title) override {
+  bool confirm(const QString& text, const QString& title) override {
     m_boxes.push_back({Box::Kind::Confirm, text, title});
     if (onBox)
       onBox();
     return takeAnswer(m_confirmAnswers, false);
   }
-  QString askText(const QString &prompt) override {
+  QString askText(const QString& prompt) override {
     m_boxes.push_back({Box::Kind::AskText, prompt, {}});
     if (onBox)
       onBox();
@@ -39,23 +39,23 @@ public:
   }
 
   void answerConfirm(bool yes) { m_confirmAnswers.push_back(yes); }
-  void answerText(const QString &text) { m_textAnswers.push_back(text); }
+  void answerText(const QString& text) { m_textAnswers.push_back(text); }
 
   // The texts of every box so far, in order.
   QStringList texts() const {
     QStringList list;
-    for (const Box &box : m_boxes)
+    for (const Box& box : m_boxes)
       list << box.text;
     return list;
   }
-  const std::deque<Box> &boxes() const { return m_boxes; }
+  const std::deque<Box>& boxes() const { return m_boxes; }
   void clear() { m_boxes.clear(); }
 
   // Called while a box is "open": lets a test look at the state the box describes.
   std::function<void()> onBox;
 
 private:
-  template <class T> static T takeAnswer(std::deque<T> &answers, T fallback) {
+  template <class T> static T takeAnswer(std::deque<T>& answers, T fallback) {
     if (answers.empty())
       return fallback;
     T answer = answers.front();

@@ -7,8 +7,8 @@
 
 namespace rpn::test {
 
-template <class W> W *control(const QWidget *screen, const QString &name) {
-  W *widget = screen->findChild<W *>(name);
+template <class W> W* control(const QWidget* screen, const QString& name) {
+  W* widget = screen->findChild<W*>(name);
   if (!widget)
     throw std::runtime_error("no control named " + name.toStdString());
   return widget;

@@ -1,0 +1,86 @@
+#include "conversion/form1.h"
+#include "shell/main_menu.h"
+#include "support/recording_dialogs.h"
+#include "support/widget_lookup.h"
+
+#include <QApplication>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+namespace rpn {
+namespace {
+
+using test::control;
+
+class MainMenuTest : public ::testing::Test {
+protected:
+  MainMenuTest() { menu.show(); }
+  void press(const QString& name) {
+    QTest::mouseClick(control<QPushButton>(&menu, name), Qt::LeftButton);
+  }
+  QLineEdit* form1Input() {
+    return control<QLineEdit>(menu.existingForm1(), QStringLiteral("Text1"));
+  }
+
+  test::RecordingDialogs boxes;
+  MainMenu menu{&boxes};
+};
+
+TEST_F(MainMenuTest, HasItsCaptionButtonsAndSize) {
+  EXPECT_EQ(menu.windowTitle(), QStringLiteral("逆ポーランド記法"));
+  EXPECT_EQ(menu.size(), QSize(twips(3420), twips(1875)));
+  EXPECT_EQ(control<QPushButton>(&menu, QStringLiteral("Command1"))->text(),
+            QStringLiteral("逆ポーランド記法変換"));
+  EXPECT_EQ(control<QPushButton>(&menu, QStringLiteral("Command3"))->geometry(),
+            twipsRect(120, 1320, 2415, 495));
+  EXPECT_EQ(menu.existingForm1(), nullptr); // created on first use only
+}
+
+TEST_F(MainMenuTest, PressingAgainBringsTheSameScreenForwardUnchanged) {
+  press(QStringLiteral("Command1"));
+  conversion::Form1* first = menu.existingForm1();
+  ASSERT_NE(first, nullptr);
+  EXPECT_TRUE(first->isVisible());
+  form1Input()->setText(QStringLiteral("P*Q"));
+  emit form1Input()->textEdited(QStringLiteral("P*Q"));
+  press(QStringLiteral("Command1"));
+  EXPECT_EQ(menu.existingForm1(), first);
+  EXPECT_EQ(form1Input()->text(), QStringLiteral("P*Q"));
+  EXPECT_TRUE(menu.isVisible()); // modeless: the menu stays usable
+}
+
+TEST_F(MainMenuTest, CloseAndReopenRunsTheLoadStepAgain) {
+  press(QStringLiteral("Command1"));
+  conversion::Form1* form = menu.existingForm1();
+  form1Input()->setText(QStringLiteral("P*Q"));
+  emit form1Input()->textEdited(QStringLiteral("P*Q"));
+  QTest::mouseClick(control<QPushButton>(form, QStringLiteral("Command1")), Qt::LeftButton);
+  boxes.clear();
+  form->close();
+  EXPECT_FALSE(form->isVisible());
+  press(QStringLiteral("Command1"));
+  EXPECT_EQ(menu.existingForm1(), form); // the same object
+  EXPECT_EQ(form1Input()->text(), QStringLiteral("A+B*C/(D-E)-F"));
+  EXPECT_EQ(form->engine().variables().SavedExpression, QStringLiteral("A+B*C/(D-F)+G"));
+  EXPECT_EQ(control<QLineEdit>(form, QStringLiteral("Text2"))->text(), QString());
+}
+
+TEST_F(MainMenuTest, ClosingTheMenuEndsTheProgram) {
+  press(QStringLiteral("Command1"));
+  QTest::mouseClick(control<QPushButton>(menu.existingForm1(), QStringLiteral("Command3")),
+                    Qt::LeftButton); // auto-run going on
+  bool quitByClose = false;
+  QTimer::singleShot(0, &menu, [&] { quitByClose = menu.close(); });
+  QTimer watchdog;
+  watchdog.setSingleShot(true);
+  QObject::connect(&watchdog, &QTimer::timeout, [] { QCoreApplication::exit(99); });
+  watchdog.start(10000);
+  EXPECT_EQ(QApplication::exec(), 0); // the event loop ended because the menu closed
+  EXPECT_TRUE(quitByClose);
+  EXPECT_FALSE(menu.existingForm1()->isVisible());
+  EXPECT_FALSE(menu.existingForm1()->timer().isActive());
+}
+
+} // namespace
+} // namespace rpn
