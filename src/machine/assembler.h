@@ -1,0 +1,109 @@
+// The two-pass assembler of the pseudo machine. Pass 1 reads the source line by line, splits each
+// line into label, mnemonic and operands, defines labels and assigns addresses; pass 2 resolves
+// label references, builds the machine words and writes the listing; a last step copies the
+// words into memory from address 0. Driven by the assembler screen's "アセンブル" button and by
+// the first phase of each auto-run cycle; every complaint is a box through the given Dialogs,
+// and assembly always runs to the end.
+//
+// The label and line tables live as long as the screen: an assembly overwrites the entries it
+// uses and leaves the others as they were.
+#pragma once
+
+#include "common/dialogs.h"
+#include "machine_state.h"
+
+#include <QString>
+#include <QStringView>
+#include <array>
+#include <cstdint>
+
+namespace rpn::machine {
+
+inline constexpr int kLabelSlots = 21;
+inline constexpr int kLineSlots = 101;
+
+struct LabelEntry {
+  QString Name; // compared exactly: Loop and LOOP are two labels
+  std::int16_t Value = 0;
+};
+
+enum class LineKind : std::uint8_t {
+  Op,        // a machine instruction
+  Dc,        // DC v
+  Da,        // DA n
+  Undefined, // a mnemonic the table does not hold: one word 0000
+  NoWord,    // no mnemonic (a label on its own line): no word
+};
+
+struct LineEntry {
+  std::int32_t Address = 0; // address of the line's first word
+  std::int32_t OpCode = 0;  // 0 for DC and DA
+  QString LabelRef;         // label named by the first operand, "" for a number
+  std::int32_t Operand1 = 0;
+  std::int32_t Operand2 = 0;
+  std::int32_t Operand3 = 0;
+  LineKind Kind = LineKind::Op;
+  QString Source; // the line exactly as read
+  std::int32_t Word1 = 0;
+  std::int32_t Word2 = 0;
+  std::int32_t Size = 0; // words the line occupies
+};
+
+struct SourceFields {
+  QString Label;
+  QString Mnemonic;
+  QString Operand1Text;
+  QString Operand2Text;
+  QString Operand3Text;
+  bool operator==(const SourceFields&) const = default;
+};
+
+// The value GetLine returns when the source is used up; a line that reads exactly so ends it too.
+inline constexpr QStringView kEndLine = u"*End*";
+
+class Assembler {
+public:
+  // Assembles the source: returns the listing, rewrites Memory from address 0 up to the end of
+  // the program image and sets ProgramSize. Registers, flags, the instruction register and the
+  // addresses are left alone.
+  QString Assemble(const QString& source, MachineState& machine, Dialogs& dialogs);
+
+  // Reading the source: LoadSource starts over, GetLine takes the next line off it (without its
+  // CR LF; a lone CR or LF stays part of the line) and returns "*End*" when nothing is left.
+  void LoadSource(const QString& source);
+  QString GetLine();
+
+  static SourceFields SplitLine(QStringView line);
+  // 0..9 when the text starts with that digit, 10 when it starts with "-", "+" or "&", else -1.
+  static std::int16_t NumberKind(QStringView text);
+
+  std::int32_t LocationCounter() const { return m_locationCounter; }
+  int LabelCount() const { return m_labelCount; }
+  const std::array<LabelEntry, kLabelSlots>& LabelTable() const { return m_labels; }
+  int LineCount() const { return m_lineCount; }
+  const std::array<LineEntry, kLineSlots>& LineTable() const { return m_lines; }
+
+private:
+  void readLines(Dialogs& dialogs);
+  void defineLabel(const QString& name, Dialogs& dialogs);
+  void resolveAndEncode(LineEntry& line, Dialogs& dialogs) const;
+  void loadMemory(MachineState& machine) const;
+
+  QString m_source;
+  qsizetype m_position = 0; // start of the unread rest of the source
+  std::int32_t m_locationCounter = 0;
+  int m_labelCount = 0;
+  int m_lineCount = 0;
+  std::array<LabelEntry, kLabelSlots> m_labels{};
+  std::array<LineEntry, kLineSlots> m_lines{};
+};
+
+// A number typed as an operand or as input: the leading number of the text, rounded half to
+// even, 0 when there is none. One that does not fit in 32 bits is refused with the box
+// "数値が範囲外です: " + text and reads as 0.
+std::int32_t readMachineNumber(QStringView text, Dialogs& dialogs);
+
+// The listing line of an assembled line, CR LF included.
+QString listingLine(const LineEntry& line);
+
+} // namespace rpn::machine
