@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <gtest/gtest.h>
+#include <random>
 
 namespace rpn::execution {
 namespace {
@@ -511,6 +512,70 @@ TEST_F(ExecutionEngineTest, UnloadRestoresTheControlsAndKeepsTheFormVariables) {
   EXPECT_EQ(engine.variables().SavedExpression, u"AB");
   engine.Command2_Click();
   EXPECT_EQ(engine.view().Text1, u"AB");
+}
+
+// Random expressions and values: the one-shot run and the auto-run cycle reach the same stack,
+// the same variables and the same boxes, and no text ever spells an infinity or a NaN.
+TEST(ExecutionRandom, OneShotAndAutoRunAgreeOnRandomExpressions) {
+  const unsigned seed = std::random_device{}();
+  std::mt19937 random(seed);
+  SCOPED_TRACE("seed " + std::to_string(seed));
+  const QString symbols = QStringLiteral("ABCDEFXa5 +-*/=＋－");
+  const QStringList values = {QStringLiteral("1"),      QStringLiteral("-2.5"),
+                              QStringLiteral("0"),      QStringLiteral("1E308"),
+                              QStringLiteral("-1E308"), QStringLiteral("1E400"),
+                              QStringLiteral("abc"),    QStringLiteral("&HFFFF"),
+                              QStringLiteral("1E-320"), QString()};
+  const auto pick = [&](qsizetype size) {
+    return std::uniform_int_distribution<qsizetype>(0, size - 1)(random);
+  };
+  const auto spellsNonNumber = [](const QString& text) {
+    return text.contains(u"inf", Qt::CaseInsensitive) || text.contains(u"nan", Qt::CaseInsensitive);
+  };
+
+  for (int round = 0; round < 300; ++round) {
+    QString input;
+    const qsizetype length = pick(16);
+    for (qsizetype i = 0; i < length; ++i)
+      input += symbols.at(pick(symbols.size()));
+    std::array<QString, kVariableCount> initial;
+    for (QString& v : initial)
+      v = values.at(pick(values.size()));
+
+    struct Outcome {
+      QStringList cells, boxes;
+      std::array<QString, kVariableCount> variables;
+    };
+    const auto run = [&](bool autoRun) {
+      RecordingDialogs boxes;
+      ExecutionEngine engine{boxes};
+      engine.Form_Load();
+      engine.setCheck1(false);
+      for (int i = 0; i < kVariableCount; ++i)
+        engine.setTxtName(i, initial.at(static_cast<std::size_t>(i)));
+      engine.setText1(input);
+      if (autoRun) {
+        engine.Command3_Click();
+        for (int ticks = 0; engine.driver().phase() != kEndState && ticks < 1000; ++ticks)
+          engine.Timer1_Timer();
+      } else {
+        engine.Command1_Click();
+      }
+      const ExecutionView& v = engine.view();
+      EXPECT_GE(v.StackCount, 0);
+      EXPECT_LE(v.StackCount, kStackCells);
+      for (const QString& text : v.lblValue)
+        EXPECT_FALSE(spellsNonNumber(text)) << text.toStdString();
+      for (const QString& text : v.txtName)
+        EXPECT_FALSE(spellsNonNumber(text)) << text.toStdString();
+      return Outcome{cells(v), boxes.texts(), v.txtName};
+    };
+    const Outcome oneShot = run(false);
+    const Outcome cycle = run(true);
+    EXPECT_EQ(oneShot.cells, cycle.cells) << input.toStdString();
+    EXPECT_EQ(oneShot.boxes, cycle.boxes) << input.toStdString();
+    EXPECT_EQ(oneShot.variables, cycle.variables) << input.toStdString();
+  }
 }
 
 } // namespace
