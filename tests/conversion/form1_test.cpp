@@ -143,8 +143,9 @@ TEST_F(Form1Test, AutoRunBlinksTheOutputAndStartsOver) {
   EXPECT_EQ(output->text(), QStringLiteral("A"));
   EXPECT_EQ(get<QLabel>(QStringLiteral("Label5"))->text(), QStringLiteral("終了"));
   // After the finale the cycle restarts from the saved expression.
-  QTRY_COMPARE_WITH_TIMEOUT(form.engine().driver().phase(), std::int16_t{kRead}, 5000);
-  EXPECT_EQ(get<QLineEdit>(QStringLiteral("Text1"))->text(), QStringLiteral("A"));
+  EXPECT_EQ(get<QLineEdit>(QStringLiteral("Text1"))->text(), QString());
+  QTRY_COMPARE_WITH_TIMEOUT(get<QLineEdit>(QStringLiteral("Text1"))->text(), QStringLiteral("A"),
+                            5000);
   click(QStringLiteral("Command4"));
   EXPECT_FALSE(form.timer().isActive());
 }
