@@ -1,0 +1,54 @@
+// Shared set-up of the machine tests: an engine on a freshly loaded screen with recorded boxes.
+#pragma once
+
+#include "machine/machine_engine.h"
+#include "support/recording_dialogs.h"
+
+#include <gtest/gtest.h>
+#include <initializer_list>
+
+namespace rpn::machine {
+
+using namespace Qt::StringLiterals;
+
+// Source lines joined with CR LF after each line.
+inline QString sourceLines(std::initializer_list<const char16_t*> lines) {
+  QString text;
+  for (const char16_t* line : lines)
+    text += QString::fromUtf16(line) + QStringLiteral("\r\n");
+  return text;
+}
+
+class MachineFixture : public ::testing::Test {
+protected:
+  MachineFixture() { engine.Form_Load(); }
+
+  void assemble(const QString& source) {
+    engine.setText1(source);
+    engine.Command1_Click();
+  }
+
+  // Presses "実行" without trace boxes.
+  void step(int times = 1) {
+    engine.setCheck1(false);
+    for (int i = 0; i < times; ++i)
+      engine.Command2_Click();
+  }
+
+  // Presses "実行" until the end message appears; returns the presses, or -1 after `limit`.
+  int stepsToEnd(int limit = 1000) {
+    engine.setCheck1(false);
+    const qsizetype before = engine.view().Text3.count(QStringLiteral("プログラムの終了です."));
+    for (int i = 1; i <= limit; ++i) {
+      engine.Command2_Click();
+      if (engine.view().Text3.count(QStringLiteral("プログラムの終了です.")) > before)
+        return i;
+    }
+    return -1;
+  }
+
+  test::RecordingDialogs boxes;
+  MachineEngine engine{boxes};
+};
+
+} // namespace rpn::machine
