@@ -2,6 +2,7 @@
 
 #include "common/screen_kit.h"
 #include "conversion/form1.h"
+#include "execution/form2.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -25,8 +26,8 @@ MainMenu::MainMenu(Dialogs* dialogs, QWidget* parent)
       makeButton(this, QStringLiteral("Command3"), QStringLiteral("逆ポーランド記法の翻訳"),
                  twipsRect(120, 1320, 2415, 495));
   connect(command1, &QPushButton::clicked, this, [this] { form1().showScreen(); });
-  // The execution and translation screens are not built yet.
-  command2->setEnabled(false);
+  connect(command2, &QPushButton::clicked, this, [this] { form2().showScreen(); });
+  // The translation screen is not built yet.
   command3->setEnabled(false);
 }
 
@@ -36,6 +37,12 @@ conversion::Form1& MainMenu::form1() {
   if (!m_form1)
     m_form1 = std::make_unique<conversion::Form1>(m_dialogs);
   return *m_form1;
+}
+
+execution::Form2& MainMenu::form2() {
+  if (!m_form2)
+    m_form2 = std::make_unique<execution::Form2>(m_dialogs);
+  return *m_form2;
 }
 
 void MainMenu::closeEvent(QCloseEvent* event) {

@@ -15,6 +15,9 @@ namespace rpn {
 namespace conversion {
 class Form1;
 }
+namespace execution {
+class Form2;
+}
 
 class MainMenu final : public QWidget {
   Q_OBJECT
@@ -34,6 +37,7 @@ protected:
 private:
   Dialogs* m_dialogs;
   std::unique_ptr<conversion::Form1> m_form1;
+  std::unique_ptr<execution::Form2> m_form2;
 };
 
 } // namespace rpn

@@ -1,4 +1,5 @@
 #include "conversion/form1.h"
+#include "execution/form2.h"
 #include "shell/main_menu.h"
 #include "support/recording_dialogs.h"
 #include "support/widget_lookup.h"
@@ -35,6 +36,15 @@ TEST_F(MainMenuTest, HasItsCaptionButtonsAndSize) {
   EXPECT_EQ(control<QPushButton>(&menu, QStringLiteral("Command3"))->geometry(),
             twipsRect(120, 1320, 2415, 495));
   EXPECT_EQ(menu.existingForm1(), nullptr); // created on first use only
+  EXPECT_EQ(menu.existingForm2(), nullptr);
+}
+
+TEST_F(MainMenuTest, SecondButtonOpensTheExecutionScreen) {
+  press(QStringLiteral("Command2"));
+  ASSERT_NE(menu.existingForm2(), nullptr);
+  EXPECT_TRUE(menu.existingForm2()->isVisible());
+  EXPECT_EQ(menu.existingForm2()->windowTitle(), QStringLiteral("逆ポーランド記法の直接実行"));
+  EXPECT_EQ(menu.existingForm1(), nullptr);
 }
 
 TEST_F(MainMenuTest, PressingAgainBringsTheSameScreenForwardUnchanged) {
