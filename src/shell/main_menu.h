@@ -30,6 +30,8 @@ public:
   conversion::Form1& form1();
   // The screen if it was ever created, else null.
   conversion::Form1* existingForm1() const { return m_form1.get(); }
+  execution::Form2& form2();
+  execution::Form2* existingForm2() const { return m_form2.get(); }
 
 protected:
   void closeEvent(QCloseEvent* event) override;
@@ -37,6 +39,7 @@ protected:
 private:
   Dialogs* m_dialogs;
   std::unique_ptr<conversion::Form1> m_form1;
+  std::unique_ptr<execution::Form2> m_form2;
   std::unique_ptr<execution::Form2> m_form2;
 };
 
