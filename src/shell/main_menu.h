@@ -40,7 +40,6 @@ private:
   Dialogs* m_dialogs;
   std::unique_ptr<conversion::Form1> m_form1;
   std::unique_ptr<execution::Form2> m_form2;
-  std::unique_ptr<execution::Form2> m_form2;
 };
 
 } // namespace rpn
