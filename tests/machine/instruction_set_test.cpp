@@ -1,1 +1,181 @@
-#include <gtest/gtest.h>
+#include "machine/instruction_set.h"
+#include "machine_fixture.h"
+
+#include <set>
+
+namespace rpn::machine {
+namespace {
+
+using Flags = std::array<std::int16_t, 3>; // P, Z, M
+constexpr Flags kNone{0, 0, 0};
+constexpr Flags kP{1, 0, 0};
+constexpr Flags kZ{0, 1, 0};
+constexpr Flags kM{0, 0, 1};
+
+// One instruction executed on a small machine: the line is assembled at address 0, followed by a
+// filler word and the data word V, so V lies at 3 after a two-word and at 2 after a one-word
+// instruction, and a jump taken to V is told from one that falls through.
+struct RowCase {
+  const char16_t* mnemonic;
+  const char16_t* line;
+  std::vector<std::int32_t> words; // what the line assembles to
+  std::int32_t x1 = 0;
+  std::int32_t x2 = 0;
+  Flags flags = kNone;
+  std::int32_t v = 0;
+  // after one "実行"
+  std::int32_t x1After = 0;
+  std::int32_t vAfter = 0;
+  Flags flagsAfter = kNone;
+  int execAfter = 0;
+  const char16_t* output = u"";
+};
+
+void PrintTo(const RowCase& c, std::ostream* os) {
+  *os << QString::fromUtf16(c.line).simplified().toStdString();
+}
+
+// clang-format off
+const std::vector<RowCase> kRowCases = {
+    {u"LOAD",  u"LOAD V,1",  {0xA010, 3},       5,  0, kNone, -7,   -7, -7, kM, 2},
+    {u"STOR",  u"STOR V,1",  {0xA210, 3},       -3, 0, kNone, 9,    -3, -3, kM, 2},
+    {u"LI",    u"LI 300,1",  {0xB010, 300},     5,  0, kNone, 0,   300,  0, kP, 2},
+    {u"LI",    u"LI -1,1,2", {0xB012, -1},      5,  4, kNone, 0,     3,  0, kP, 2},
+    {u"ADD",   u"ADD V,1",   {0x8110, 3},       5,  0, kNone, 7,    12,  7, kP, 2},
+    {u"SUB",   u"SUB V,1",   {0x8210, 3},       5,  0, kNone, 7,    -2,  7, kM, 2},
+    {u"MULT",  u"MULT V,1",  {0x8310, 3},       5,  0, kNone, -7,  -35, -7, kM, 2},
+    {u"DIV",   u"DIV V,1",   {0x8410, 3},       -7, 0, kNone, 2,    -3,  2, kM, 2},
+    {u"AND",   u"AND V,1",   {0x8810, 3},       12, 0, kNone, 10,    8, 10, kP, 2},
+    {u"OR",    u"OR V,1",    {0x8910, 3},       12, 0, kNone, 10,   14, 10, kP, 2},
+    {u"XOR",   u"XOR V,1",   {0x8A10, 3},       12, 0, kNone, 12,    0, 12, kZ, 2},
+    {u"EQV",   u"EQV V,1",   {0x8B10, 3},       12, 0, kNone, 10,   -7, 10, kM, 2},
+    {u"IMP",   u"IMP V,1",   {0x8C10, 3},       12, 0, kNone, 10,   -5, 10, kM, 2},
+    {u"ADDI",  u"ADDI 7,1",  {0x9110, 7},       5,  0, kNone, 0,    12,  0, kP, 2},
+    {u"SUBI",  u"SUBI 7,1",  {0x9210, 7},       5,  0, kNone, 0,    -2,  0, kM, 2},
+    {u"MULTI", u"MULTI -7,1", {0x9310, -7},     5,  0, kNone, 0,   -35,  0, kM, 2},
+    {u"DIVI",  u"DIVI 2,1",  {0x9410, 2},       -7, 0, kNone, 0,    -3,  0, kM, 2},
+    {u"ANDI",  u"ANDI 10,1", {0x9810, 10},      12, 0, kNone, 0,     8,  0, kP, 2},
+    {u"ORI",   u"ORI 10,1",  {0x9910, 10},      12, 0, kNone, 0,    14,  0, kP, 2},
+    {u"XORI",  u"XORI 10,1", {0x9A10, 10},      12, 0, kNone, 0,     6,  0, kP, 2},
+    {u"EQVI",  u"EQVI 0,1",  {0x9B10, 0},       0,  0, kNone, 0,    -1,  0, kM, 2},
+    {u"IMPI",  u"IMPI 10,1", {0x9C10, 10},      12, 0, kNone, 0,    -5,  0, kM, 2},
+    {u"JMP",   u"JMP V",     {0xE000, 3},       1,  0, kNone, 0,     1,  0, kNone, 3},
+    {u"JP",    u"JP V",      {0xE100, 3},       1,  0, kP,    0,     1,  0, kP, 3},
+    {u"JP",    u"JP V",      {0xE100, 3},       1,  0, kZ,    0,     1,  0, kZ, 2},
+    {u"JZ",    u"JZ V",      {0xE200, 3},       1,  0, kZ,    0,     1,  0, kZ, 3},
+    {u"JZ",    u"JZ V",      {0xE200, 3},       1,  0, kM,    0,     1,  0, kM, 2},
+    {u"JM",    u"JM V",      {0xE300, 3},       1,  0, kM,    0,     1,  0, kM, 3},
+    {u"JM",    u"JM V",      {0xE300, 3},       1,  0, kP,    0,     1,  0, kP, 2},
+    {u"OUT",   u"OUT 1",     {0x6001},          -42, 0, kZ,   0,   -42,  0, kZ, 1, u"\r\n* -42"},
+    {u"IN",    u"IN 1",      {0x6101},          5,  0, kZ,    0,    77,  0, kZ, 1},
+    {u"MOVR",  u"MOVR 1,2",  {0x5012},          5,  0, kP,    0,     0,  0, kZ, 1},
+    {u"MINUS", u"MINUS 1",   {0x2101},          5,  0, kNone, 0,    -5,  0, kM, 1},
+    {u"NOT",   u"NOT 1",     {0x2801},          0,  0, kNone, 0,    -1,  0, kM, 1},
+    {u"SVC",   u"SVC 0",     {0x0100},          5,  0, kP,    0,     5,  0, kP, 0, u"\r\nプログラムの終了です."},
+};
+// clang-format on
+
+class Rows : public MachineFixture, public ::testing::WithParamInterface<RowCase> {};
+
+TEST_P(Rows, AssembleAndExecuteAsTheTableSays) {
+  const RowCase& c = GetParam();
+  const Instruction* row = findMnemonic(QString::fromUtf16(c.mnemonic));
+  ASSERT_NE(row, nullptr);
+
+  // The mnemonic in lower case: it is the same mnemonic.
+  const QString line = QString::fromUtf16(c.line);
+  const qsizetype blank = line.indexOf(u' ');
+  assemble(u"     "_s + line.left(blank).toLower() + line.mid(blank) +
+           u"\r\n     DC      0\r\nV    DC      "_s + QString::number(c.v) + u"\r\n"_s);
+  const auto size = static_cast<int>(c.words.size());
+  EXPECT_EQ(std::vector<std::int32_t>(engine.machine().Memory.begin(),
+                                      engine.machine().Memory.begin() + size),
+            c.words);
+  EXPECT_EQ(c.words[0] / 256, row->code);
+  EXPECT_EQ(size, row->code >= kTwoWordCode ? 2 : 1);
+  EXPECT_EQ(row->format == Format::TwoWord, size == 2);
+
+  MachineState state = engine.machine();
+  state.Register[1] = c.x1;
+  state.Register[2] = c.x2;
+  state.Status = c.flags;
+  engine.restoreMachine(state);
+  boxes.answerText(u"77"_s);
+  step();
+
+  const MachineState& after = engine.machine();
+  EXPECT_EQ(after.Register[1], c.x1After);
+  EXPECT_EQ(after.Register[2], c.x2);
+  EXPECT_EQ(after.Memory[static_cast<std::size_t>(size + 1)], c.vAfter);
+  EXPECT_EQ(after.Status, c.flagsAfter);
+  EXPECT_EQ(row->setsFlags, c.flagsAfter != c.flags);
+  EXPECT_EQ(after.ExecAddress, c.execAfter);
+  EXPECT_EQ(engine.view().Text3, QString::fromUtf16(c.output));
+  const bool asks = row->action == Action::Input;
+  EXPECT_EQ(boxes.texts(), asks ? QStringList{u"データ入力"_s} : QStringList{});
+
+  // The result box: the register an instruction changes, the cell STOR writes.
+  const bool changesX1 = c.x1After != c.x1 || row->action == Action::Load;
+  EXPECT_EQ(engine.view().txtRegisterMarks[1], changesX1 && !asks ? Mark::Yellow : Mark::White);
+  // The cell of V is red when a jump made it the next instruction.
+  const Mark vMark = row->action == Action::Store ? Mark::Yellow
+                     : c.execAfter == size + 1    ? Mark::Red
+                                                  : Mark::White;
+  EXPECT_EQ(engine.view().lblCodeMarks[static_cast<std::size_t>(size + 1)], vMark);
+}
+
+INSTANTIATE_TEST_SUITE_P(InstructionSet, Rows, ::testing::ValuesIn(kRowCases));
+
+TEST(InstructionTable, EveryMachineMnemonicHasACaseAbove) {
+  std::set<QString> covered;
+  for (const RowCase& c : kRowCases)
+    covered.insert(QString::fromUtf16(c.mnemonic));
+  for (const Instruction& row : kInstructionSet) {
+    if (row.code >= 0) {
+      EXPECT_TRUE(covered.count(mnemonicText(row).toString()))
+          << mnemonicText(row).toString().toStdString();
+    }
+  }
+}
+
+TEST(InstructionTable, RowsAreConsistentForTheHelpPages) {
+  std::set<int> codes;
+  int page2 = 0;
+  int page3 = 0;
+  for (const Instruction& row : kInstructionSet) {
+    const QString mnemonic = mnemonicText(row).toString();
+    const QString example =
+        QString::fromUtf16(row.example.data(), static_cast<qsizetype>(row.example.size()));
+    EXPECT_TRUE(example.startsWith(mnemonic + u' ')) << mnemonic.toStdString();
+    EXPECT_FALSE(row.meaning.empty());
+    if (row.code >= 0) {
+      EXPECT_TRUE(codes.insert(row.code).second) << mnemonic.toStdString();
+      EXPECT_EQ(findCode(row.code), &row);
+      EXPECT_EQ(row.format == Format::TwoWord, row.code >= kTwoWordCode);
+    }
+    EXPECT_EQ(findMnemonic(mnemonic.toLower()), &row);
+    (row.helpPage == 2 ? page2 : page3)++;
+  }
+  EXPECT_EQ(page2, 21);
+  EXPECT_EQ(page3, 12);
+  EXPECT_EQ(findCode(0), nullptr);
+  EXPECT_EQ(findCode(-1), nullptr); // the declarations have no code
+  EXPECT_EQ(findMnemonic(u"NOP"), nullptr);
+  EXPECT_EQ(findMnemonic(u""), nullptr);
+}
+
+using Declarations = MachineFixture;
+
+TEST_F(Declarations, DcHoldsItsValueAndDaItsZeroWords) {
+  assemble(u"V    dc      5\r\nW    Da      6\r\n     DC      &HFFFF\r\n"_s);
+  EXPECT_EQ(engine.machine().ProgramSize, 8);
+  EXPECT_EQ(engine.machine().Memory[0], 5);
+  for (std::size_t k = 1; k <= 6; ++k)
+    EXPECT_EQ(engine.machine().Memory[k], 0) << k;
+  EXPECT_EQ(engine.machine().Memory[7], -1);
+  EXPECT_EQ(engine.view().lblCode[7], u"FFFF"_s);
+  EXPECT_TRUE(boxes.texts().isEmpty());
+}
+
+} // namespace
+} // namespace rpn::machine
