@@ -2,6 +2,7 @@
 #include "machine/samples.h"
 #include "machine_fixture.h"
 
+#include <random>
 #include <vector>
 
 namespace rpn::machine {
@@ -380,6 +381,58 @@ TEST_F(AssemblerTest, ImageLargerThanMemoryIsRefusedAndNothingWrittenBeyond) {
   assemble(u"X    DA      2147483647\r\n     DA      2147483647\r\n     SVC     0\r\n"_s);
   EXPECT_EQ(boxes.texts(), QStringList{u"プログラムがメモリに収まりません(最大201語)"_s});
   EXPECT_EQ(engine.machine().ProgramSize, kMemoryWords);
+}
+
+} // namespace
+} // namespace rpn::machine
+
+namespace rpn::machine {
+namespace {
+
+// Random sources of known and unknown mnemonics, labels and operands of every kind: the
+// assembler stays within its tables and the memory, and assembling again gives the same result.
+TEST_F(AssemblerTest, RandomSourcesStayWithinTablesAndRepeatExactly) {
+  const unsigned seed = std::random_device{}();
+  SCOPED_TRACE(::testing::Message() << "seed " << seed);
+  std::mt19937 random(seed);
+  const QStringList labelsPool{u""_s, u""_s, u"L"_s, u"LOOP"_s, u"Loop"_s, u"T$01"_s, u"X"_s};
+  const QStringList mnemonics{u"LI"_s,   u"load"_s, u"STOR"_s, u"DA"_s, u"DC"_s,  u"JMP"_s,
+                              u"MOVR"_s, u"OUT"_s,  u"FOO"_s,  u""_s,   u"svc"_s, u"ADDI"_s};
+  const QStringList operands{u""_s,      u"L"_s,       u"LOOP"_s,       u"10"_s,
+                             u"-5"_s,    u"&HFFFF"_s,  u"&H7FFFFFFF"_s, u"99999999999"_s,
+                             u"2.5"_s,   u"300"_s,     u"0"_s,          u"-1"_s,
+                             u"X,1,2"_s, u"1,16,15"_s, u"T$01,,"_s};
+  const QStringList separators{u" "_s, u"\t"_s, u"\u3000"_s, u"   "_s};
+  auto pick = [&](const QStringList& list) {
+    return list[static_cast<qsizetype>(random() % static_cast<std::size_t>(list.size()))];
+  };
+  for (int round = 0; round < 200; ++round) {
+    QString source;
+    const auto lines = random() % 130;
+    for (std::size_t i = 0; i < lines; ++i) {
+      source +=
+          pick(labelsPool) + pick(separators) + pick(mnemonics) + pick(separators) + pick(operands);
+      source += random() % 5 == 0 ? u"\n"_s : u"\r\n"_s;
+    }
+    boxes.clear();
+    assemble(source);
+    const MachineState first = engine.machine();
+    const QString listing = engine.view().Text2;
+    const QStringList firstBoxes = boxes.texts();
+    ASSERT_LE(first.ProgramSize, kMemoryWords);
+    ASSERT_LE(engine.assembler().LineCount(), kLineSlots);
+    ASSERT_LE(engine.assembler().LabelCount(), kLabelSlots);
+    ASSERT_EQ(listing.count(u"\r\n"_s), engine.assembler().LineCount());
+    for (int i = 0; i < engine.assembler().LineCount(); ++i) {
+      const LineEntry& line = engine.assembler().LineTable()[static_cast<std::size_t>(i)];
+      EXPECT_TRUE(listing.contains(hex4(line.Address) + u" : "_s));
+    }
+    boxes.clear();
+    assemble(source);
+    EXPECT_EQ(engine.machine(), first);
+    EXPECT_EQ(engine.view().Text2, listing);
+    EXPECT_EQ(boxes.texts(), firstBoxes);
+  }
 }
 
 } // namespace
