@@ -2,8 +2,8 @@
 
 #include "samples.h"
 
+#include <algorithm>
 #include <limits>
-#include <optional>
 
 namespace rpn::machine {
 namespace {
@@ -15,7 +15,7 @@ const QString kStepEnd = QStringLiteral("プログラムの終了です.");
 const QString kAutoRunEnd = QStringLiteral(" プログラムの終了です.");
 const QString kCrLf = QStringLiteral("\r\n");
 
-// Result of a register operation, or nothing when it is a machine fault.
+// Result of a register operation, or the machine fault it meets.
 struct Outcome {
   std::int32_t value = 0;
   QString fault; // empty when the operation succeeded

@@ -64,6 +64,7 @@ const std::vector<RowCase> kRowCases = {
     {u"JP",    u"JP V",      {0xE100, 3},       1,  0, kZ,    0,     1,  0, kZ, 2},
     {u"JZ",    u"JZ V",      {0xE200, 3},       1,  0, kZ,    0,     1,  0, kZ, 3},
     {u"JZ",    u"JZ V",      {0xE200, 3},       1,  0, kM,    0,     1,  0, kM, 2},
+    {u"JZ",    u"JZ V",      {0xE200, 3},       0,  0, kNone, 0,     0,  0, kNone, 2},
     {u"JM",    u"JM V",      {0xE300, 3},       1,  0, kM,    0,     1,  0, kM, 3},
     {u"JM",    u"JM V",      {0xE300, 3},       1,  0, kP,    0,     1,  0, kP, 2},
     {u"OUT",   u"OUT 1",     {0x6001},          -42, 0, kZ,   0,   -42,  0, kZ, 1, u"\r\n* -42"},
@@ -122,6 +123,7 @@ TEST_P(Rows, AssembleAndExecuteAsTheTableSays) {
                      : c.execAfter == size + 1    ? Mark::Red
                                                   : Mark::White;
   EXPECT_EQ(engine.view().lblCodeMarks[static_cast<std::size_t>(size + 1)], vMark);
+  EXPECT_EQ(engine.view().lblCode[static_cast<std::size_t>(size + 1)], hex4(c.vAfter));
 }
 
 INSTANTIATE_TEST_SUITE_P(InstructionSet, Rows, ::testing::ValuesIn(kRowCases));
