@@ -1,0 +1,204 @@
+// The translation engine: translates a reverse Polish expression into object code for the pseudo
+// machine, one visible move at a time, optimises that code and writes it out as assembler source.
+//
+// Each symbol passes through the three moves of the execution screen's reader and stack, reused
+// here with names in place of values: ReadSymbol takes it off Text1, TranslateSymbol puts a name
+// into the value register Text2 (the variable itself, or the work variable T$nn that will hold an
+// operator's result after the appended LOAD / operation / STOR instructions), PushValue
+// ("変数Push") puts the register on the stack. The object buffer holds up to 301 instructions, the
+// variable table 13 names (shown in 14 labels, the last always empty). The optimiser works in four
+// steps: mark and delete each STOR x directly followed by LOAD x, mark the work variables no
+// instruction names, delete every unreferenced table entry. BuildAssemblerSource is the hand-off
+// text.
+//
+// The engine holds what the translation screen shows (TranslationView) and its form variables
+// (TranslationVariables); the screen paints the view and forwards edits, presses and ticks:
+//   * Command1_Click translates the rest of the expression in one press (trace boxes per move);
+//   * Command2_Click is the reset button; Command5_Click optimises with a box between the steps;
+//   * Command3_Click / Command4_Click start and stop auto-run, Timer1_Timer performs one phase
+//     of the twelve-phase cycle: restart, read / translate / push per symbol, end display, then
+//     the four optimiser steps with their blink phases, and round again.
+// Boxes go through the step driver's Dialogs, so a tick that arrives while one is open is held.
+#pragma once
+
+#include "common/dialogs.h"
+#include "common/marks.h"
+#include "common/step_driver.h"
+#include "execution/rpn_stack.h"
+
+#include <QString>
+#include <QStringList>
+#include <array>
+#include <cstdint>
+#include <initializer_list>
+#include <vector>
+
+namespace rpn::translation {
+
+using execution::RpnView;
+
+inline constexpr int kObjectSlots = 301;               // object buffer slots 0..300
+inline constexpr int kNameLabels = 14;                 // lblName(0) .. lblName(13)
+inline constexpr int kTableCapacity = kNameLabels - 1; // the last label always stays empty
+inline constexpr int kUsedFlagSlots = 21;
+// A template may start while the buffer holds at most this many instructions; its three records
+// then end in slot 299 at the latest.
+inline constexpr std::int16_t kLastTemplateStart = 297;
+inline constexpr int kScreenArrows = 6; // lblArrow1 .. lblArrow6
+
+struct ObjectInstruction {
+  QString Operation; // LOAD, STOR, ADD, SUB, MULT, DIV or MINUS
+  QString Operand;   // a variable, a work variable, or empty (MINUS)
+  bool Useless = false;
+  bool operator==(const ObjectInstruction&) const = default;
+};
+
+// The arrow character of lblArrow<number> on this screen, number 1 to 6.
+QString arrowCharacter(int number);
+
+// The label column of a listing line: plain, and marked by the optimiser.
+QString plainLabelColumn();   // 11 spaces
+QString uselessLabelColumn(); // " *useless* "
+
+// An instruction as one text line: the label column, the operation padded to 7, the operand.
+QString FormatInstructionLine(const QString& labelColumn, const ObjectInstruction& instruction);
+
+// Texts of the boxes this engine opens besides those of the stack.
+QString tableOverflowMessage();
+QString bufferOverflowMessage();
+QString uselessInstructionsMessage();
+QString checkWorkVariablesMessage();
+QString unreferencedVariablesMessage();
+
+// What the controls of the translation screen show. Back to these initial texts when the screen
+// is unloaded.
+struct TranslationView : RpnView {
+  TranslationView();
+  // The variable table: entry i in lblName(i); the labels are the table's storage.
+  std::array<QString, kNameLabels> lblName{};
+  std::array<Mark, kNameLabels> lblNameMark{};
+  QString lblPtr = QStringLiteral("Label7"); // number of entries, written by each refresh
+  QStringList List1;                         // the object listing, one line per instruction
+  Mark List1Mark = Mark::White;
+  Mark Frame3Mark = Mark::ButtonFace;
+  QString Text3 = QStringLiteral("200"); // auto-run interval
+};
+
+// Form variables: they live as long as the screen object, also across unload and load.
+// (StackCount lives with the cells in the view; the phase lives in the step driver.)
+struct TranslationVariables {
+  std::array<ObjectInstruction, kObjectSlots> ObjectBuffer{};
+  std::int16_t ObjectCount = 0;
+  std::int16_t VariableCount = 0;
+  std::int16_t WorkCounter = 0;
+  std::array<bool, kUsedFlagSlots> UsedFlags{};
+  QString SavedExpression; // the expression as it was when the last run started
+  std::int16_t BlinkCount = 0;
+};
+
+// Phases of the auto-run cycle.
+enum TranslationPhase : std::int16_t {
+  kRestart = 0,
+  kRead = 1,
+  kTranslate = 2,
+  kPush = 3,
+  kTranslationEnd = 4,
+  kMarkInstructions = 5,
+  kBlinkList = 6,
+  kDeleteInstructions = 7,
+  kMarkVariables = 8,
+  kBlinkTable = 9,
+  kDeleteVariables = 10,
+  kOptimisationDone = 11,
+};
+
+class TranslationEngine {
+public:
+  explicit TranslationEngine(Dialogs& dialogs);
+  TranslationEngine(const TranslationEngine&) = delete;
+  TranslationEngine& operator=(const TranslationEngine&) = delete;
+
+  const TranslationView& view() const { return m_view; }
+  const TranslationVariables& variables() const { return m_vars; }
+  const StepDriver& driver() const { return m_driver; }
+
+  // The program in the buffer (slots 0 .. ObjectCount - 1) and the table's entries.
+  std::vector<ObjectInstruction> program() const;
+  QStringList VariableTable() const;
+
+  // Screen lifecycle: Form_Load, and the unloading of a closed screen (controls back to their
+  // initial texts, timer stopped; form variables stay).
+  void Form_Load() { ResetTranslation(); }
+  void unload();
+
+  // The user's edits, as they happen.
+  void setText1(const QString& text) { m_view.Text1 = text; }
+  void setText2(const QString& text) { m_view.Text2 = text; }
+  void setText3(const QString& text) { m_view.Text3 = text; }
+  void setCheck1(bool ticked) { m_view.Check1 = ticked; }
+
+  // Presses and ticks. The hand-off button's text is BuildAssemblerSource; the screen delivers it.
+  void Command1_Click();
+  void Command2_Click();
+  void Command3_Click();
+  void Command4_Click() { m_driver.stop(); }
+  void Command5_Click();
+  void Timer1_Timer();
+
+  // The translation cycle.
+  void ReadSymbol() { m_stack.ReadSymbol(); }
+  void TranslateSymbol();
+  void PushValue() { m_stack.PushValue(); }
+  void PopOperands() { m_stack.PopOperands(); }
+  void PopOperand() { m_stack.PopOperand(); }
+  void RunTranslation();
+  void ResetTranslation();
+  void RefreshTranslationView();
+
+  // The code templates; each returns the name the step pushes, empty on failure.
+  QString EmitArithmetic(const QString& operation);
+  QString EmitAssign();
+  QString EmitNegate(const QString& operation);
+
+  // The optimiser's four steps.
+  void MarkUselessInstructions();
+  void DeleteUselessInstructions();
+  void MarkUnreferencedWorkVariables();
+  void DeleteUnreferencedVariables();
+
+  // The hand-off text: the code, an SVC end line, DC for each program variable (valued by its
+  // position among them), DA for each work variable; CR LF between lines.
+  QString BuildAssemblerSource() const;
+
+  // Blink phases of the auto-run; each returns true on the tick its count runs out.
+  bool BlinkTranslationEnd();
+  bool BlinkObjectList();
+  bool BlinkVariableTable();
+  bool BlinkOptimisationDone();
+
+private:
+  void inform(const QString& text) { m_driver.dialogs().inform(text); }
+  // Shows the arrows named (numbers 1 to 6) and hides the other arrows of this screen.
+  void showOnlyArrows(std::initializer_list<int> shown);
+  void translateName(const QString& name);
+  void translateOperator(const QString& symbol);
+  int findEntry(const QString& name) const;
+  // Appends a name to the table; false (after the box) when the table is full.
+  bool enterName(const QString& name);
+  void append(const QString& operation, const QString& operand);
+  // Whether a template may start; shows the box when it may not.
+  bool roomForTemplate();
+  QString newWorkVariable();
+  void drawListing(bool showMarks);
+  void findReferences();
+  // One tick of a blink phase: counts down, and while it runs calls paint(even count) and sets
+  // the caption; on the last tick Label4 is emptied and true returned.
+  template <class Paint> bool blink(const QString& caption, Paint paint);
+
+  TranslationView m_view;
+  TranslationVariables m_vars;
+  StepDriver m_driver;
+  execution::RpnStack m_stack;
+};
+
+} // namespace rpn::translation
