@@ -1,0 +1,423 @@
+#include "frm_assembler.h"
+
+#include "samples.h"
+
+#include <QMenuBar>
+#include <QScopedValueRollback>
+#include <QScrollBar>
+#include <QVBoxLayout>
+
+namespace rpn::machine {
+namespace {
+
+const QString kCrLf = QStringLiteral("\r\n");
+
+// The client area: the memory panel's right edge and the output box's bottom, plus a margin.
+constexpr int kClientWidth = 11775;
+constexpr int kClientHeight = 8535;
+
+// The text as a text box shows it: every line break a line feed.
+QString boxText(const QString& engineText) {
+  QString text = engineText;
+  text.replace(kCrLf, QStringLiteral("\n"));
+  text.replace(u'\r', u'\n');
+  return text;
+}
+
+QString engineText(const QPlainTextEdit* box) {
+  return box->toPlainText().replace(u'\n', kCrLf);
+}
+
+QPlainTextEdit* makeTextBox(QWidget* parent, const QString& name, QRect rect,
+                            const QString& accessible) {
+  auto* box = new QPlainTextEdit(parent);
+  box->setObjectName(name);
+  box->setGeometry(rect);
+  box->setAccessibleName(accessible);
+  box->setLineWrapMode(QPlainTextEdit::NoWrap);
+  box->setTabChangesFocus(true);
+  return box;
+}
+
+// A box that shows machine state: the engine repaints it after every phase, so typing into it
+// would change nothing.
+QLineEdit* makeStateBox(QWidget* parent, const QString& name, QRect rect,
+                        const QString& accessible) {
+  QLineEdit* box = makeLineEdit(parent, name, rect, accessible);
+  box->setReadOnly(true);
+  return box;
+}
+
+QLabel* makeCentredLabel(QWidget* parent, const QString& name, const QString& caption, QRect rect,
+                         const QString& accessible = {}) {
+  QLabel* label = makeLabel(parent, name, caption, rect, accessible);
+  label->setAlignment(Qt::AlignCenter);
+  return label;
+}
+
+void setBoxText(QPlainTextEdit* box, QString& shown, const QString& text) {
+  if (shown == text)
+    return;
+  shown = text;
+  box->setPlainText(boxText(text));
+}
+
+} // namespace
+
+qsizetype boxPosition(const QString& engineText, qsizetype position) {
+  position = std::clamp<qsizetype>(position, 0, engineText.size());
+  qsizetype pairs = 0;
+  for (qsizetype i = engineText.indexOf(kCrLf); i >= 0 && i + 1 < position;
+       i = engineText.indexOf(kCrLf, i + 2))
+    ++pairs;
+  return position - pairs;
+}
+
+frmAssembler::frmAssembler(Dialogs* dialogs, SourceFileDialogs* files, QWidget* parent)
+    : ScreenWindow(parent), m_dialogs(this, dialogs, [this] { refresh(); }), m_platformFiles(this),
+      m_files(files ? *files : m_platformFiles), m_engine(m_dialogs) {
+  setObjectName(QStringLiteral("frmAssembler"));
+  setWindowTitle(QStringLiteral("擬似アセンブラ"));
+  build();
+  connect(&m_timer, &QTimer::timeout, this, &frmAssembler::Timer1_Timer);
+  refresh();
+}
+
+frmAssembler::~frmAssembler() = default;
+
+template <class Handler>
+void frmAssembler::connectButton(QPushButton* button, Handler handler, bool focus) {
+  connect(button, &QPushButton::clicked, this, [this, handler, focus] {
+    (m_engine.*handler)();
+    refresh();
+    if (focus)
+      focusListing();
+  });
+}
+
+void frmAssembler::build() {
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  layout->setSizeConstraint(QLayout::SetFixedSize);
+  auto* bar = new QMenuBar(this);
+  bar->setObjectName(QStringLiteral("MenuBar"));
+  bar->setNativeMenuBar(false);
+  layout->setMenuBar(bar);
+  auto* client = new QWidget(this);
+  client->setObjectName(QStringLiteral("Client"));
+  client->setFixedSize(twips(kClientWidth), twips(kClientHeight));
+  layout->addWidget(client);
+  buildMenu(bar);
+
+  makeLabel(client, QStringLiteral("Label1"), QStringLiteral("ソースプログラム"),
+            twipsRect(120, 120, 1815, 255));
+  m_text1 = makeTextBox(client, QStringLiteral("Text1"), twipsRect(120, 360, 2895, 5295),
+                        QStringLiteral("ソースプログラム"));
+  QPushButton* command1 = makeButton(client, QStringLiteral("Command1"),
+                                     QStringLiteral("アセンブル"), twipsRect(5040, 0, 1215, 375));
+  makeLabel(client, QStringLiteral("Label2"), QStringLiteral("アセンブル結果"),
+            twipsRect(3120, 120, 1815, 255));
+  m_text2 = makeTextBox(client, QStringLiteral("Text2"), twipsRect(3120, 360, 4455, 5295),
+                        QStringLiteral("アセンブル結果"));
+  for (QPlainTextEdit* box : {m_text1, m_text2})
+    box->setFont(fixedPitchFont());
+  // The Command1 button sits on the listing's heading row, above the listing box.
+  command1->raise();
+
+  buildMemoryPanel(client);
+  QPushButton* command6 =
+      makeButton(client, QStringLiteral("Command6"), QStringLiteral("マシン語とアセンブラの説明"),
+                 twipsRect(8640, 6000, 2895, 375));
+  m_text3 = makeTextBox(client, QStringLiteral("Text3"), twipsRect(120, 7200, 8295, 1215),
+                        QStringLiteral("出力"));
+  buildEmulatorFrame(client);
+
+  connect(m_text1, &QPlainTextEdit::textChanged, this, [this] {
+    if (m_painting)
+      return;
+    m_shownText1 = engineText(m_text1);
+    m_engine.setText1(m_shownText1);
+  });
+  connect(m_text2, &QPlainTextEdit::textChanged, this, [this] {
+    if (m_painting)
+      return;
+    m_shownText2 = engineText(m_text2);
+    m_engine.setText2(m_shownText2);
+  });
+  connect(m_text3, &QPlainTextEdit::textChanged, this, [this] {
+    if (m_painting)
+      return;
+    m_shownText3 = engineText(m_text3);
+    m_engine.setText3(m_shownText3);
+  });
+  connectButton(command1, &MachineEngine::Command1_Click, false);
+  connect(command6, &QPushButton::clicked, this, &frmAssembler::Command6_Click);
+}
+
+void frmAssembler::buildMenu(QMenuBar* bar) {
+  QMenu* file = bar->addMenu(QStringLiteral("ファイル(&F)"));
+  file->setObjectName(QStringLiteral("mnuFile"));
+  QAction* open = file->addAction(QStringLiteral("開く(&O)"));
+  open->setObjectName(QStringLiteral("mnuOpen"));
+  open->setShortcut(QKeySequence::Open);
+  QAction* save = file->addAction(QStringLiteral("保存(&S)"));
+  save->setObjectName(QStringLiteral("mnuSave"));
+  save->setShortcut(QKeySequence::Save);
+  QAction* separator = file->addSeparator();
+  separator->setObjectName(QStringLiteral("mnuFileDummy0"));
+  QAction* exit = file->addAction(QStringLiteral("終了(&X)"));
+  exit->setObjectName(QStringLiteral("mnuExit"));
+  // The shortcuts work wherever the focus is in the window.
+  addAction(open);
+  addAction(save);
+  connect(open, &QAction::triggered, this, &frmAssembler::mnuOpen_Click);
+  connect(save, &QAction::triggered, this, &frmAssembler::mnuSave_Click);
+  connect(exit, &QAction::triggered, this, &frmAssembler::mnuExit_Click);
+}
+
+void frmAssembler::buildMemoryPanel(QWidget* client) {
+  makeLabel(client, QStringLiteral("Label3"), QStringLiteral("マシン語"),
+            twipsRect(120, 5760, 1215, 255));
+  makeLabel(client, QStringLiteral("Label5"), QStringLiteral("ADDR"),
+            twipsRect(120, 6000, 495, 255));
+  for (int c = 0; c < 16; ++c)
+    makeCentredLabel(client, indexedName(QStringLiteral("lblADD2"), c), hexDigits(c, 1),
+                     twipsRect(720 + 480 * c, 6000, 495, 255),
+                     QStringLiteral("列 %1").arg(hexDigits(c, 1)));
+  for (int r = 0; r < kMemoryCells / 16; ++r)
+    makeLabel(client, indexedName(QStringLiteral("lblADD1"), r), hex4(16 * r),
+              twipsRect(120, 6240 + 240 * r, 495, 255), QStringLiteral("行 %1").arg(hex4(16 * r)));
+  for (int k = 0; k < kMemoryCells; ++k) {
+    const int r = k / 16;
+    const int c = k % 16;
+    QLabel* cell =
+        makeCentredLabel(client, indexedName(QStringLiteral("lblCode"), k), QStringLiteral("0000"),
+                         twipsRect(720 + 480 * c, 6240 + 240 * r, 495, 255),
+                         QStringLiteral("メモリ %1").arg(hex4(k)));
+    cell->setFrameShape(QFrame::Box);
+    cell->setFont(fixedPitchFont());
+    m_lblCode.at(static_cast<std::size_t>(k)) = cell;
+  }
+}
+
+void frmAssembler::buildEmulatorFrame(QWidget* client) {
+  QGroupBox* frame1 =
+      makeFrame(client, QStringLiteral("Frame1"), QStringLiteral("マシン語エミュレーション"),
+                twipsRect(7680, 120, 3975, 5535));
+  makeLabel(frame1, QStringLiteral("Label4"), QStringLiteral("実行アドレス"),
+            twipsRect(120, 360, 1035, 255));
+  m_txtExecAddress = makeStateBox(frame1, QStringLiteral("txtExecAddress"),
+                                  twipsRect(1200, 360, 855, 270), QStringLiteral("実行アドレス"));
+  QPushButton* command3 = makeButton(frame1, QStringLiteral("Command3"), QStringLiteral("初期化"),
+                                     twipsRect(2160, 360, 735, 255));
+  QPushButton* command2 = makeButton(frame1, QStringLiteral("Command2"), QStringLiteral("実行"),
+                                     twipsRect(2880, 360, 855, 255));
+  m_check1 = makeCheckBox(frame1, QStringLiteral("Check1"), QStringLiteral("トレースモード"),
+                          twipsRect(2160, 600, 1575, 255));
+
+  // The instruction register: operation code, register, index register, address.
+  const int opeLeft[] = {120, 600, 960, 1320};
+  const int opeWidth[] = {435, 315, 315, 735};
+  const QString opeHeads[] = {QStringLiteral("Ope"), QStringLiteral("1"), QStringLiteral("2"),
+                              QStringLiteral("3")};
+  const QString opeNames[] = {
+      QStringLiteral("命令レジスタ 命令コード"), QStringLiteral("命令レジスタ レジスタ"),
+      QStringLiteral("命令レジスタ インデックスレジスタ"), QStringLiteral("命令レジスタ アドレス")};
+  for (std::size_t i = 0; i < m_txtOpe.size(); ++i) {
+    const int index = static_cast<int>(i);
+    makeLabel(frame1, indexedName(QStringLiteral("Label6"), index), opeHeads[i],
+              twipsRect(opeLeft[i], 720, opeWidth[i], 255));
+    m_txtOpe[i] = makeStateBox(frame1, indexedName(QStringLiteral("txtOpe"), index),
+                               twipsRect(opeLeft[i], 960, opeWidth[i], 270), opeNames[i]);
+  }
+  makeLabel(frame1, QStringLiteral("Label8"), QStringLiteral("オペランドアドレス"),
+            twipsRect(2160, 960, 1695, 255));
+  m_txtEffectAddress =
+      makeStateBox(frame1, QStringLiteral("txtEffectAddress"), twipsRect(2280, 1200, 1215, 270),
+                   QStringLiteral("オペランドアドレス"));
+
+  makeLabel(frame1, indexedName(QStringLiteral("Label7"), 0), QStringLiteral("Register"),
+            twipsRect(240, 1320, 855, 255));
+  makeLabel(frame1, indexedName(QStringLiteral("Label7"), 1), QStringLiteral("Value"),
+            twipsRect(1200, 1320, 855, 255));
+  for (int k = 0; k < kRegisters; ++k) {
+    const QString number = hexDigits(k, 1);
+    makeCentredLabel(frame1, indexedName(QStringLiteral("Label7"), k + 2), number,
+                     twipsRect(480, 1560 + 240 * k, 375, 255),
+                     QStringLiteral("レジスタ番号 %1").arg(number));
+    m_txtRegister.at(static_cast<std::size_t>(k)) = makeStateBox(
+        frame1, indexedName(QStringLiteral("txtRegister"), k),
+        twipsRect(1200, 1560 + 240 * k, 855, 270), QStringLiteral("レジスタ X%1").arg(number));
+  }
+
+  QGroupBox* frame2 = makeFrame(frame1, QStringLiteral("Frame2"), QStringLiteral("Status Flag"),
+                                twipsRect(2280, 1560, 1335, 855));
+  const QString flags[] = {QStringLiteral("P"), QStringLiteral("Z"), QStringLiteral("M")};
+  for (std::size_t i = 0; i < m_txtStatus.size(); ++i) {
+    const int index = static_cast<int>(i);
+    const int left = 120 + 360 * index;
+    makeCentredLabel(frame2, indexedName(QStringLiteral("Label9"), index), flags[i],
+                     twipsRect(left, 240, 315, 255));
+    m_txtStatus[i] =
+        makeStateBox(frame2, indexedName(QStringLiteral("txtStatus"), index),
+                     twipsRect(left, 480, 315, 270), QStringLiteral("ステータス %1").arg(flags[i]));
+    m_txtStatus[i]->setAlignment(Qt::AlignCenter);
+  }
+
+  QPushButton* command4 = makeButton(frame1, QStringLiteral("Command4"), QStringLiteral("自動実行"),
+                                     twipsRect(2280, 2640, 1335, 375));
+  makeLabel(frame1, QStringLiteral("Label11"), QStringLiteral("タイマー"),
+            twipsRect(2280, 3120, 735, 255));
+  m_txtTimer = makeLineEdit(frame1, QStringLiteral("txtTimer"), twipsRect(3000, 3120, 855, 270),
+                            QStringLiteral("タイマー"));
+  QPushButton* command5 =
+      makeButton(frame1, QStringLiteral("Command5"), QStringLiteral("自動実行停止"),
+                 twipsRect(2280, 3480, 1335, 375));
+  makeLabel(frame1, indexedName(QStringLiteral("Label10"), 0), QStringLiteral("その他のアセンブラ"),
+            twipsRect(2280, 4200, 1575, 255));
+  makeLabel(frame1, indexedName(QStringLiteral("Label10"), 1), QStringLiteral("ソースプログラム"),
+            twipsRect(2400, 4440, 1455, 255));
+  m_list1 = new QListWidget(frame1);
+  m_list1->setObjectName(QStringLiteral("List1"));
+  m_list1->setGeometry(twipsRect(2280, 4800, 1575, 600));
+  m_list1->setAccessibleName(QStringLiteral("その他のアセンブラソースプログラム"));
+  m_list1->addItems(sampleNames());
+
+  connect(m_txtTimer, &QLineEdit::textEdited, this,
+          [this](const QString& text) { m_engine.setTxtTimer(text); });
+  connect(m_check1, &QCheckBox::toggled, this, [this](bool on) { m_engine.setCheck1(on); });
+  // A click on an item loads its sample again even when it is already selected; moving the
+  // selection with the keys loads the sample it lands on.
+  const auto listClick = [this](int row) {
+    if (m_painting || row < 0)
+      return;
+    m_engine.List1_Click(row);
+    refresh();
+  };
+  connect(m_list1, &QListWidget::currentRowChanged, this, listClick);
+  connect(m_list1, &QListWidget::itemClicked, this,
+          [this, listClick](QListWidgetItem* item) { listClick(m_list1->row(item)); });
+  connectButton(command2, &MachineEngine::Command2_Click, true);
+  connectButton(command3, &MachineEngine::Command3_Click, true);
+  connectButton(command4, &MachineEngine::Command4_Click, false);
+  connectButton(command5, &MachineEngine::Command5_Click, false);
+}
+
+void frmAssembler::setSourceText(const QString& text) {
+  m_engine.setText1(text);
+  refresh();
+}
+
+void frmAssembler::mnuOpen_Click() {
+  if (const std::optional<QString> text = OpenSourceFile(m_files, m_dialogs)) {
+    m_engine.setText1(*text);
+    refresh();
+  }
+}
+
+void frmAssembler::mnuSave_Click() {
+  SaveSourceFile(m_engine.view().Text1, m_files, m_dialogs);
+}
+
+void frmAssembler::mnuExit_Click() {
+  close();
+}
+
+void frmAssembler::Command6_Click() {
+  m_help.show(1);
+}
+
+void frmAssembler::Timer1_Timer() {
+  const std::int16_t phase = m_engine.driver().phase();
+  m_engine.Timer1_Timer();
+  refresh();
+  // The fetch, operand-address and execute ticks repaint the machine, as a press of "実行" does.
+  if (phase >= kFetch && phase <= kExecute)
+    focusListing();
+}
+
+void frmAssembler::load() {
+  m_engine.Form_Load();
+  refresh();
+  focusListing();
+}
+
+void frmAssembler::unload() {
+  m_engine.unload();
+  {
+    const QScopedValueRollback painting(m_painting, true);
+    m_list1->clearSelection();
+    m_list1->setCurrentRow(-1);
+  }
+  refresh();
+}
+
+void frmAssembler::focusListing() {
+  // A screen that is not shown simply does not take the focus.
+  m_text2->setFocus(Qt::OtherFocusReason);
+}
+
+void frmAssembler::paintListingSelection() {
+  const AssemblerView& view = m_engine.view();
+  if (view.Text2SelStart == m_shownSelStart && view.Text2SelLength == m_shownSelLength)
+    return;
+  m_shownSelStart = view.Text2SelStart;
+  m_shownSelLength = view.Text2SelLength;
+  const qsizetype start = boxPosition(view.Text2, view.Text2SelStart);
+  const qsizetype end = boxPosition(view.Text2, view.Text2SelStart + view.Text2SelLength);
+  const int length = m_text2->document()->characterCount() - 1;
+  QTextCursor cursor = m_text2->textCursor();
+  cursor.setPosition(std::clamp(static_cast<int>(std::min<qsizetype>(start, length)), 0, length));
+  cursor.setPosition(std::clamp(static_cast<int>(std::min<qsizetype>(end, length)), 0, length),
+                     QTextCursor::KeepAnchor);
+  m_text2->setTextCursor(cursor);
+  m_text2->ensureCursorVisible();
+}
+
+void frmAssembler::refresh() {
+  const QScopedValueRollback painting(m_painting, true);
+  const AssemblerView& view = m_engine.view();
+
+  setBoxText(m_text1, m_shownText1, view.Text1);
+  const QString listingBefore = m_shownText2;
+  setBoxText(m_text2, m_shownText2, view.Text2);
+  if (m_shownText2 != listingBefore)
+    m_shownSelStart = m_shownSelLength = -1; // a new text put the cursor to its start
+  paintListingSelection();
+  const QString outputBefore = m_shownText3;
+  setBoxText(m_text3, m_shownText3, view.Text3);
+  if (m_shownText3 != outputBefore) // the newest output line in sight
+    m_text3->verticalScrollBar()->setValue(m_text3->verticalScrollBar()->maximum());
+
+  setTextIfChanged(m_txtExecAddress, view.txtExecAddress);
+  for (std::size_t i = 0; i < m_txtOpe.size(); ++i) {
+    setTextIfChanged(m_txtOpe[i], view.txtOpe[i]);
+    setBackground(m_txtOpe[i], view.txtOpeMark);
+  }
+  setTextIfChanged(m_txtEffectAddress, view.txtEffectAddress);
+  setBackground(m_txtEffectAddress, view.txtEffectAddressMark);
+  for (std::size_t k = 0; k < m_txtRegister.size(); ++k) {
+    setTextIfChanged(m_txtRegister[k], view.txtRegister[k]);
+    setBackground(m_txtRegister[k], view.txtRegisterMarks[k]);
+  }
+  for (std::size_t k = 0; k < m_txtStatus.size(); ++k) {
+    setTextIfChanged(m_txtStatus[k], view.txtStatus[k]);
+    setBackground(m_txtStatus[k], Mark::White);
+  }
+  for (std::size_t k = 0; k < m_lblCode.size(); ++k) {
+    setTextIfChanged(m_lblCode[k], view.lblCode[k]);
+    setBackground(m_lblCode[k], view.lblCodeMarks[k]);
+  }
+  setTextIfChanged(m_txtTimer, view.txtTimer);
+  if (m_check1->isChecked() != view.Check1)
+    m_check1->setChecked(view.Check1);
+
+  const int interval = m_engine.driver().interval();
+  if (interval <= 0)
+    m_timer.stop();
+  else if (!m_timer.isActive() || m_timer.interval() != interval)
+    m_timer.start(interval);
+}
+
+} // namespace rpn::machine

@@ -1,0 +1,95 @@
+// The assembler screen "擬似アセンブラ": paints the machine engine's view (source, listing with
+// the line of the next instruction selected, memory cells, instruction register, operand
+// address, registers, flags, output) and forwards the user's edits, presses, menu choices and
+// timer ticks to it. The file menu opens and saves source files; "マシン語とアセンブラの説明"
+// opens the first help page.
+#pragma once
+
+#include "common/screen_kit.h"
+#include "machine/help_pages.h"
+#include "machine/machine_engine.h"
+#include "machine/platform_file_dialogs.h"
+#include "machine/source_file.h"
+
+#include <QAction>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QTimer>
+#include <array>
+
+namespace rpn::machine {
+
+class frmAssembler final : public ScreenWindow {
+  Q_OBJECT
+public:
+  // Boxes go to real message boxes and file choices to the platform's file dialog unless a test
+  // hands its own.
+  explicit frmAssembler(Dialogs* dialogs = nullptr, SourceFileDialogs* files = nullptr,
+                        QWidget* parent = nullptr);
+  ~frmAssembler() override;
+
+  // Puts a source program (lines ended by CR LF) into the source box Text1, as the translation
+  // screen hands over its object code. Listing, memory and machine state stay until the next
+  // assembly. Works whether the screen is shown or not.
+  void setSourceText(const QString& text);
+
+  const MachineEngine& engine() const { return m_engine; }
+  const QTimer& timer() const { return m_timer; }
+  HelpPages& helpPages() { return m_help; }
+
+  // The menu, the help button and one tick of the screen's timer.
+  void mnuOpen_Click();
+  void mnuSave_Click();
+  void mnuExit_Click();
+  void Command6_Click();
+  void Timer1_Timer();
+  // Repaints every control from the engine.
+  void refresh();
+
+protected:
+  void load() override;
+  void unload() override;
+
+private:
+  void build();
+  void buildEmulatorFrame(QWidget* client);
+  void buildMemoryPanel(QWidget* client);
+  void buildMenu(QMenuBar* bar);
+  void paintListingSelection();
+  // The listing takes the focus so that its selected line shows, as after every machine step.
+  void focusListing();
+  template <class Handler> void connectButton(QPushButton* button, Handler handler, bool focus);
+
+  ScreenDialogs m_dialogs;
+  PlatformFileDialogs m_platformFiles;
+  SourceFileDialogs& m_files;
+  MachineEngine m_engine;
+  HelpPages m_help;
+  QTimer m_timer;
+  bool m_painting = false; // refresh() is writing into the text boxes
+
+  // What the multi-line boxes were last given (engine text, CR LF line ends) and the listing
+  // selection last applied, so a repaint that changes nothing leaves the user's cursor alone.
+  QString m_shownText1, m_shownText2, m_shownText3;
+  qsizetype m_shownSelStart = -1, m_shownSelLength = -1;
+
+  QPlainTextEdit* m_text1 = nullptr;
+  QPlainTextEdit* m_text2 = nullptr;
+  QPlainTextEdit* m_text3 = nullptr;
+  QLineEdit* m_txtExecAddress = nullptr;
+  QLineEdit* m_txtEffectAddress = nullptr;
+  QLineEdit* m_txtTimer = nullptr;
+  QCheckBox* m_check1 = nullptr;
+  QListWidget* m_list1 = nullptr;
+  std::array<QLineEdit*, 4> m_txtOpe{};
+  std::array<QLineEdit*, kRegisters> m_txtRegister{};
+  std::array<QLineEdit*, 3> m_txtStatus{};
+  std::array<QLabel*, kMemoryCells> m_lblCode{};
+};
+
+// Position in a text box of a position in the engine's text: a CR LF pair is one line break in
+// the box.
+qsizetype boxPosition(const QString& engineText, qsizetype position);
+
+} // namespace rpn::machine

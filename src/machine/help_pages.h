@@ -1,0 +1,113 @@
+// The help pages on the pseudo machine: frmHelp1 shows the instruction formats, frmHelp2 and
+// frmHelp3 the instruction set, each as one picture drawn from the instruction table with one or
+// two page buttons below it. A page button unloads its own page and shows the target, so moving
+// with the buttons leaves one page open; the assembler screen always opens page 1, beside any
+// page already open.
+#pragma once
+
+#include "common/screen_kit.h"
+
+#include <QList>
+#include <QPixmap>
+#include <QSize>
+#include <QString>
+#include <QStringList>
+#include <array>
+#include <memory>
+
+namespace rpn::machine {
+
+inline constexpr int kHelpPageCount = 3;
+
+// One row of the instruction tables of pages 2 and 3.
+struct HelpRow {
+  QString mnemonic;
+  QString code; // two hexadecimal digits, "--" for the declarations
+  QString example;
+  QString meaning;
+};
+// The rows of page 2 or 3 in the order of the instruction table.
+QList<HelpRow> helpRows(int page);
+
+// A box of a format diagram: its caption over bits firstBit..lastBit (bit 0 the leftmost).
+struct FormatField {
+  QString caption;
+  int firstBit;
+  int lastBit;
+};
+struct FormatDiagram {
+  QString title;
+  int bits; // 32 or 16
+  QList<FormatField> fields;
+  QString note; // text under the diagram, may be empty
+};
+// The three diagrams of page 1.
+QList<FormatDiagram> instructionFormats();
+// The paragraph at the top of page 1.
+QString helpIntroduction();
+
+// Everything the picture of a page says, line by line: what it draws, and what a screen reader
+// is given as the picture's description.
+QStringList helpPageLines(int page);
+// Size of a page's picture in pixels.
+QSize helpPictureSize(int page);
+QPixmap drawHelpPicture(int page, qreal devicePixelRatio = 1.0);
+
+class HelpPages;
+
+// A help page: the picture Image1 and its page buttons. It keeps no state.
+class HelpPage : public ScreenWindow {
+  Q_OBJECT
+public:
+  int number() const { return m_number; }
+
+protected:
+  HelpPage(HelpPages& pages, int number);
+  void load() override {}
+  void unload() override {}
+  // A page button at its twips position (kept below the picture) that leads to page `target`.
+  void addPageButton(const QString& name, const QString& caption, int left, int top, int target);
+
+private:
+  HelpPages& m_pages;
+  int m_number;
+  QLabel* m_image = nullptr;
+};
+
+class frmHelp1 final : public HelpPage {
+  Q_OBJECT
+public:
+  explicit frmHelp1(HelpPages& pages);
+};
+
+class frmHelp2 final : public HelpPage {
+  Q_OBJECT
+public:
+  explicit frmHelp2(HelpPages& pages);
+};
+
+class frmHelp3 final : public HelpPage {
+  Q_OBJECT
+public:
+  explicit frmHelp3(HelpPages& pages);
+};
+
+// The three pages, each created the first time it is shown.
+class HelpPages {
+public:
+  HelpPages();
+  ~HelpPages();
+  HelpPages(const HelpPages&) = delete;
+  HelpPages& operator=(const HelpPages&) = delete;
+
+  // Shows page 1..3 modeless and brings it forward.
+  void show(int page);
+  HelpPage& page(int number);
+  // The page if it was ever created, else null.
+  HelpPage* existing(int number) const;
+
+private:
+  std::array<std::unique_ptr<HelpPage>, kHelpPageCount> m_pages;
+};
+
+} // namespace rpn::machine

@@ -1,0 +1,21 @@
+// The file dialog of the assembler screen's file menu: the platform's open and save dialogs.
+#pragma once
+
+#include "source_file.h"
+
+#include <QWidget>
+
+namespace rpn::machine {
+
+class PlatformFileDialogs final : public SourceFileDialogs {
+public:
+  explicit PlatformFileDialogs(QWidget* parent) : m_parent(parent) {}
+  QString ShowOpen(const QStringList& filters) override;
+  // The screen asks its own overwrite question, so the dialog does not.
+  QString ShowSave(const QStringList& filters) override;
+
+private:
+  QWidget* m_parent;
+};
+
+} // namespace rpn::machine
