@@ -1,0 +1,68 @@
+// The translation screen "逆ポーランド記法の翻訳" (frmCompile): paints the translation engine's
+// state and forwards the user's edits, presses and timer ticks to it. "擬似アセンブラ" hands the
+// assembler source to whatever the shell connected with setHandOff (the assembler screen).
+#pragma once
+
+#include "common/screen_kit.h"
+#include "translation/translation_engine.h"
+
+#include <QListWidget>
+#include <QTimer>
+#include <array>
+#include <functional>
+
+namespace rpn::translation {
+
+class FrmCompile final : public ScreenWindow {
+  Q_OBJECT
+public:
+  using HandOff = std::function<void(const QString& source)>;
+
+  // Boxes go to real message boxes unless a test hands its own Dialogs.
+  explicit FrmCompile(Dialogs* dialogs = nullptr, QWidget* parent = nullptr);
+  ~FrmCompile() override;
+
+  // Receives the text of BuildAssemblerSource when "擬似アセンブラ" is pressed: the shell puts it
+  // into the assembler screen's source box and shows that screen. This screen keeps its state.
+  void setHandOff(HandOff handOff) { m_handOff = std::move(handOff); }
+
+  const TranslationEngine& engine() const { return m_engine; }
+  const QTimer& timer() const { return m_timer; }
+  // One tick of the screen's timer.
+  void Timer1_Timer();
+  void Command6_Click();
+  // Repaints every control from the engine.
+  void refresh();
+
+protected:
+  void load() override;
+  void unload() override;
+
+private:
+  void build();
+  template <class Handler> void connectButton(QPushButton* button, Handler handler);
+
+  ScreenDialogs m_dialogs;
+  TranslationEngine m_engine;
+  QTimer m_timer;
+  HandOff m_handOff;
+
+  QLineEdit* m_text1 = nullptr;
+  QLineEdit* m_text2 = nullptr;
+  QLineEdit* m_text3 = nullptr;
+  QLabel* m_lblCH = nullptr;
+  QLabel* m_lblKind = nullptr;
+  QLabel* m_label4 = nullptr;
+  QLabel* m_lblOpe = nullptr;
+  QLabel* m_lblOpe1 = nullptr;
+  QLabel* m_lblOpe2 = nullptr;
+  QLabel* m_lblPtr = nullptr;
+  QGroupBox* m_frame3 = nullptr;
+  QListWidget* m_list1 = nullptr;
+  QCheckBox* m_check1 = nullptr;
+  std::array<QLabel*, kScreenArrows> m_arrows{};
+  std::array<QLabel*, kNameLabels> m_lblName{};
+  std::array<QLabel*, execution::kStackCells> m_lblValue{};
+};
+
+} // namespace rpn::translation
