@@ -50,18 +50,18 @@ void drawFormats(QPainter& painter, QSize size) {
   constexpr int left = 16;
   const int width = size.width() - 2 * left;
   painter.setFont(pictureFont(13));
-  int y = drawParagraph(painter, left, 12, width, helpIntroduction()) + 16;
+  int y = drawParagraph(painter, left, 12, width, helpIntroduction()) + 22;
   for (const FormatDiagram& diagram : instructionFormats()) {
     painter.setFont(pictureFont(13, true));
     painter.drawText(QRect(left, y, width, 18), Qt::AlignLeft | Qt::AlignVCenter, diagram.title);
-    y += 22;
+    y += 26;
     const int cell = diagram.bits == 32 ? 18 : 34;
     const int x0 = left + 8;
     painter.setFont(pictureFont(10));
     for (int bit = 0; bit < diagram.bits; ++bit)
       painter.drawText(QRect(x0 + bit * cell, y, cell, 14), Qt::AlignCenter, bitNumber(bit));
     y += 15;
-    constexpr int boxHeight = 36;
+    constexpr int boxHeight = 40;
     painter.setFont(pictureFont(12));
     for (const FormatField& field : diagram.fields) {
       const QRect box(x0 + field.firstBit * cell, y, (field.lastBit - field.firstBit + 1) * cell,
@@ -78,7 +78,7 @@ void drawFormats(QPainter& painter, QSize size) {
       painter.setFont(pictureFont(13));
       y = drawParagraph(painter, left, y, width, diagram.note) + 6;
     }
-    y += 12;
+    y += 28;
   }
 }
 

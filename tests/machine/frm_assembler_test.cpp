@@ -387,6 +387,17 @@ TEST_F(FrmAssemblerTest, OpenAndSaveGoThroughTheFileMenu) {
   saved.seek(0);
   EXPECT_EQ(saved.readAll(), "     LI      5\r\n     OUT     0\r\n     SVC     0\r\n");
   EXPECT_EQ(files.shown(), QStringList({u"open"_s, u"save"_s, u"save"_s}));
+
+  // The standard shortcuts reach the same items from anywhere in the window.
+  form.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+  box(QStringLiteral("Text1"))->setFocus();
+  files.choose(path);
+  QTest::keySequence(box(QStringLiteral("Text1")), QKeySequence::Open);
+  EXPECT_EQ(form.engine().view().Text1,
+            QStringLiteral("     LI      5\r\n     OUT     0\r\n     SVC     0"));
+  QTest::keySequence(box(QStringLiteral("Text2")), QKeySequence::Save);
+  EXPECT_EQ(files.shown(), QStringList({u"open"_s, u"save"_s, u"save"_s, u"open"_s, u"save"_s}));
 }
 
 TEST_F(FrmAssemblerTest, HelpButtonOpensThePageOne) {
