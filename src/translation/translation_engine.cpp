@@ -20,8 +20,7 @@ bool isWorkVariable(const QString& name) {
 
 // The work number formatted with at least two digits: 0 -> "00", 100 -> "100".
 QString workNumberText(std::int16_t number) {
-  const QString digits = QString::number(number < 0 ? -static_cast<int>(number) : number);
-  return (number < 0 ? QStringLiteral("-") : QString()) + digits.rightJustified(2, u'0');
+  return QString::number(number).rightJustified(2, u'0');
 }
 
 // A declaration line of the hand-off: the name padded to the label column, the pseudo
@@ -90,10 +89,12 @@ TranslationView::TranslationView() {
 }
 
 TranslationEngine::TranslationEngine(Dialogs& dialogs)
-    : m_driver(dialogs),
-      m_stack(m_view, m_driver, execution::RpnStack::Options{QStringLiteral("変数Push"), [this] {
-                                                               RefreshTranslationView();
-                                                             }}) {}
+    : m_driver(dialogs), m_stack(m_view, m_driver, stackOptions()) {}
+
+execution::RpnStack::Options TranslationEngine::stackOptions() {
+  // This screen pushes names, and every push and pop redraws the table count and the listing.
+  return {QStringLiteral("変数Push"), [this] { RefreshTranslationView(); }};
+}
 
 std::vector<ObjectInstruction> TranslationEngine::program() const {
   const auto count = static_cast<std::ptrdiff_t>(m_vars.ObjectCount);
@@ -299,7 +300,8 @@ bool TranslationEngine::roomForTemplate() {
 
 QString TranslationEngine::newWorkVariable() {
   const QString name = workPrefix() + workNumberText(m_vars.WorkCounter);
-  // The count only grows; past the 16-bit range it wraps rather than overflow.
+  // Every number leaves an operation in the buffer that no optimisation removes, so between two
+  // resets there are at most about 300 of them.
   m_vars.WorkCounter = static_cast<std::int16_t>(m_vars.WorkCounter + 1);
   return name;
 }

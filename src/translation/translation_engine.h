@@ -177,6 +177,7 @@ public:
   bool BlinkOptimisationDone();
 
 private:
+  execution::RpnStack::Options stackOptions();
   void inform(const QString& text) { m_driver.dialogs().inform(text); }
   // Shows the arrows named (numbers 1 to 6) and hides the other arrows of this screen.
   void showOnlyArrows(std::initializer_list<int> shown);

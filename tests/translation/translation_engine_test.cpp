@@ -71,6 +71,12 @@ protected:
     engine.setText1(input);
     engine.Command1_Click();
   }
+  // Ticks until the phase is reached; false if it is not reached within a thousand ticks.
+  bool tickUntil(std::int16_t phase) {
+    for (int i = 0; i < 1000 && engine.driver().phase() != phase; ++i)
+      engine.Timer1_Timer();
+    return engine.driver().phase() == phase;
+  }
   void optimise() {
     const std::size_t before = boxes.boxes().size();
     engine.Command5_Click();
@@ -327,8 +333,10 @@ TEST_F(TranslationEngineTest, ResetPutsBackTheSavedExpressionAndKeepsColours) {
   engine.setText1(QStringLiteral("YAB+"));
   engine.Command3_Click(); // auto-run on YAB+: the list blinks yellow at phase 6
   engine.Command4_Click();
-  while (engine.view().List1Mark != Mark::Yellow)
-    engine.Timer1_Timer();
+  ASSERT_TRUE(tickUntil(kBlinkList));
+  engine.Timer1_Timer();
+  engine.Timer1_Timer();
+  ASSERT_EQ(engine.view().List1Mark, Mark::Yellow);
   engine.Command2_Click();
   EXPECT_EQ(engine.view().Text1, u"YAB+");
   EXPECT_EQ(engine.variables().ObjectCount, 0);
@@ -555,8 +563,7 @@ TEST_F(TranslationEngineTest, AutoRunCycleOfTheExample) {
 TEST_F(TranslationEngineTest, AutoRunReportsAnAbnormalEndForALeftoverStack) {
   engine.setText1(QStringLiteral("XAB"));
   engine.Command3_Click();
-  while (engine.driver().phase() != kTranslationEnd)
-    engine.Timer1_Timer();
+  ASSERT_TRUE(tickUntil(kTranslationEnd));
   engine.Timer1_Timer();
   EXPECT_EQ(engine.view().StackCount, 3);
   EXPECT_EQ(engine.view().Label4, u"異常終了");
@@ -567,8 +574,7 @@ TEST_F(TranslationEngineTest, AutoRunReportsAnAbnormalEndForALeftoverStack) {
   // An empty stack blinks nothing but still reports.
   engine.setText1(QString());
   engine.Command3_Click();
-  while (engine.driver().phase() != kTranslationEnd)
-    engine.Timer1_Timer();
+  ASSERT_TRUE(tickUntil(kTranslationEnd));
   engine.Timer1_Timer();
   EXPECT_EQ(engine.view().Label4, u"異常終了");
 }
@@ -602,16 +608,14 @@ TEST_F(TranslationEngineTest, ATranslationDuringTheOptimisationSendsTheCycleBack
   // Auto-run of the chained assignment up to the blinking of the marked table.
   engine.setText1(QStringLiteral("YXAB+=="));
   engine.Command3_Click();
-  while (engine.driver().phase() != kBlinkTable)
-    engine.Timer1_Timer();
+  ASSERT_TRUE(tickUntil(kBlinkTable));
   EXPECT_EQ(marked(engine.view(), Mark::Red), QStringList{u"T$00"_s});
   // The user translates Z = X while the table blinks: X, unreferenced when it was marked, is
   // used again, and Z is a new entry. The read puts the cycle back to phase 2, so the end
   // display and a fresh marking come before any deletion.
   translate(QStringLiteral("ZX="));
   EXPECT_EQ(engine.driver().phase(), kTranslate);
-  while (engine.driver().phase() != kOptimisationDone)
-    engine.Timer1_Timer();
+  ASSERT_TRUE(tickUntil(kOptimisationDone));
   EXPECT_EQ(code(engine), qs({u"LOAD A", u"ADD B", u"STOR Y", u"LOAD X", u"STOR Z"}));
   EXPECT_EQ(engine.VariableTable(), qs({u"Y", u"X", u"A", u"B", u"Z"}));
   // The push phase pushed the register once more.
