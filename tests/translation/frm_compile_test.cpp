@@ -57,7 +57,7 @@ protected:
   }
 
   RecordingDialogs boxes;
-  FrmCompile form{&boxes};
+  frmCompile form{&boxes};
 };
 
 TEST_F(FrmCompileTest, EveryControlIsThereWithItsCaption) {
