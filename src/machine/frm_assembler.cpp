@@ -73,20 +73,20 @@ qsizetype boxPosition(const QString& engineText, qsizetype position) {
   return position - pairs;
 }
 
-frmAssembler::frmAssembler(Dialogs* dialogs, SourceFileDialogs* files, QWidget* parent)
+FrmAssembler::FrmAssembler(Dialogs* dialogs, SourceFileDialogs* files, QWidget* parent)
     : ScreenWindow(parent), m_dialogs(this, dialogs, [this] { refresh(); }), m_platformFiles(this),
       m_files(files ? *files : m_platformFiles), m_engine(m_dialogs) {
   setObjectName(QStringLiteral("frmAssembler"));
   setWindowTitle(QStringLiteral("擬似アセンブラ"));
   build();
-  connect(&m_timer, &QTimer::timeout, this, &frmAssembler::Timer1_Timer);
+  connect(&m_timer, &QTimer::timeout, this, &FrmAssembler::Timer1_Timer);
   refresh();
 }
 
-frmAssembler::~frmAssembler() = default;
+FrmAssembler::~FrmAssembler() = default;
 
 template <class Handler>
-void frmAssembler::connectButton(QPushButton* button, Handler handler, bool focus) {
+void FrmAssembler::connectButton(QPushButton* button, Handler handler, bool focus) {
   connect(button, &QPushButton::clicked, this, [this, handler, focus] {
     (m_engine.*handler)();
     refresh();
@@ -95,7 +95,7 @@ void frmAssembler::connectButton(QPushButton* button, Handler handler, bool focu
   });
 }
 
-void frmAssembler::build() {
+void FrmAssembler::build() {
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
@@ -152,10 +152,10 @@ void frmAssembler::build() {
     m_engine.setText3(m_shownText3);
   });
   connectButton(command1, &MachineEngine::Command1_Click, false);
-  connect(command6, &QPushButton::clicked, this, &frmAssembler::Command6_Click);
+  connect(command6, &QPushButton::clicked, this, &FrmAssembler::Command6_Click);
 }
 
-void frmAssembler::buildMenu(QMenuBar* bar) {
+void FrmAssembler::buildMenu(QMenuBar* bar) {
   QMenu* file = bar->addMenu(QStringLiteral("ファイル(&F)"));
   file->setObjectName(QStringLiteral("mnuFile"));
   QAction* open = file->addAction(QStringLiteral("開く(&O)"));
@@ -171,12 +171,12 @@ void frmAssembler::buildMenu(QMenuBar* bar) {
   // The shortcuts work wherever the focus is in the window.
   addAction(open);
   addAction(save);
-  connect(open, &QAction::triggered, this, &frmAssembler::mnuOpen_Click);
-  connect(save, &QAction::triggered, this, &frmAssembler::mnuSave_Click);
-  connect(exit, &QAction::triggered, this, &frmAssembler::mnuExit_Click);
+  connect(open, &QAction::triggered, this, &FrmAssembler::mnuOpen_Click);
+  connect(save, &QAction::triggered, this, &FrmAssembler::mnuSave_Click);
+  connect(exit, &QAction::triggered, this, &FrmAssembler::mnuExit_Click);
 }
 
-void frmAssembler::buildMemoryPanel(QWidget* client) {
+void FrmAssembler::buildMemoryPanel(QWidget* client) {
   makeLabel(client, QStringLiteral("Label3"), QStringLiteral("マシン語"),
             twipsRect(120, 5760, 1215, 255));
   makeLabel(client, QStringLiteral("Label5"), QStringLiteral("ADDR"),
@@ -201,7 +201,7 @@ void frmAssembler::buildMemoryPanel(QWidget* client) {
   }
 }
 
-void frmAssembler::buildEmulatorFrame(QWidget* client) {
+void FrmAssembler::buildEmulatorFrame(QWidget* client) {
   QGroupBox* frame1 =
       makeFrame(client, QStringLiteral("Frame1"), QStringLiteral("マシン語エミュレーション"),
                 twipsRect(7680, 120, 3975, 5535));
@@ -304,31 +304,31 @@ void frmAssembler::buildEmulatorFrame(QWidget* client) {
   connectButton(command5, &MachineEngine::Command5_Click, false);
 }
 
-void frmAssembler::setSourceText(const QString& text) {
+void FrmAssembler::setSourceText(const QString& text) {
   m_engine.setText1(text);
   refresh();
 }
 
-void frmAssembler::mnuOpen_Click() {
+void FrmAssembler::mnuOpen_Click() {
   if (const std::optional<QString> text = OpenSourceFile(m_files, m_dialogs)) {
     m_engine.setText1(*text);
     refresh();
   }
 }
 
-void frmAssembler::mnuSave_Click() {
+void FrmAssembler::mnuSave_Click() {
   SaveSourceFile(m_engine.view().Text1, m_files, m_dialogs);
 }
 
-void frmAssembler::mnuExit_Click() {
+void FrmAssembler::mnuExit_Click() {
   close();
 }
 
-void frmAssembler::Command6_Click() {
+void FrmAssembler::Command6_Click() {
   m_help.show(1);
 }
 
-void frmAssembler::Timer1_Timer() {
+void FrmAssembler::Timer1_Timer() {
   const std::int16_t phase = m_engine.driver().phase();
   m_engine.Timer1_Timer();
   refresh();
@@ -337,13 +337,13 @@ void frmAssembler::Timer1_Timer() {
     focusListing();
 }
 
-void frmAssembler::load() {
+void FrmAssembler::load() {
   m_engine.Form_Load();
   refresh();
   focusListing();
 }
 
-void frmAssembler::unload() {
+void FrmAssembler::unload() {
   m_engine.unload();
   {
     const QScopedValueRollback painting(m_painting, true);
@@ -353,12 +353,12 @@ void frmAssembler::unload() {
   refresh();
 }
 
-void frmAssembler::focusListing() {
+void FrmAssembler::focusListing() {
   // A screen that is not shown simply does not take the focus.
   m_text2->setFocus(Qt::OtherFocusReason);
 }
 
-void frmAssembler::paintListingSelection() {
+void FrmAssembler::paintListingSelection() {
   const AssemblerView& view = m_engine.view();
   if (view.Text2SelStart == m_shownSelStart && view.Text2SelLength == m_shownSelLength)
     return;
@@ -375,7 +375,7 @@ void frmAssembler::paintListingSelection() {
   m_text2->ensureCursorVisible();
 }
 
-void frmAssembler::refresh() {
+void FrmAssembler::refresh() {
   const QScopedValueRollback painting(m_painting, true);
   const AssemblerView& view = m_engine.view();
 

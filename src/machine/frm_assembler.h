@@ -20,14 +20,14 @@
 
 namespace rpn::machine {
 
-class frmAssembler final : public ScreenWindow {
+class FrmAssembler final : public ScreenWindow {
   Q_OBJECT
 public:
   // Boxes go to real message boxes and file choices to the platform's file dialog unless a test
   // hands its own.
-  explicit frmAssembler(Dialogs* dialogs = nullptr, SourceFileDialogs* files = nullptr,
+  explicit FrmAssembler(Dialogs* dialogs = nullptr, SourceFileDialogs* files = nullptr,
                         QWidget* parent = nullptr);
-  ~frmAssembler() override;
+  ~FrmAssembler() override;
 
   // Puts a source program (lines ended by CR LF) into the source box Text1, as the translation
   // screen hands over its object code. Listing, memory and machine state stay until the next

@@ -253,16 +253,16 @@ void HelpPage::addPageButton(const QString& name, const QString& caption, int le
                std::max(height(), rect.bottom() + 9));
 }
 
-frmHelp1::frmHelp1(HelpPages& pages) : HelpPage(pages, 1) {
+FrmHelp1::FrmHelp1(HelpPages& pages) : HelpPage(pages, 1) {
   addPageButton(QStringLiteral("Command1"), QStringLiteral("次ページ"), 6600, 6600, 2);
 }
 
-frmHelp2::frmHelp2(HelpPages& pages) : HelpPage(pages, 2) {
+FrmHelp2::FrmHelp2(HelpPages& pages) : HelpPage(pages, 2) {
   addPageButton(QStringLiteral("Command2"), QStringLiteral("前ページ"), 6000, 6240, 1);
   addPageButton(QStringLiteral("Command1"), QStringLiteral("次ページ"), 7440, 6240, 3);
 }
 
-frmHelp3::frmHelp3(HelpPages& pages) : HelpPage(pages, 3) {
+FrmHelp3::FrmHelp3(HelpPages& pages) : HelpPage(pages, 3) {
   addPageButton(QStringLiteral("Command1"), QStringLiteral("前ページ"), 8640, 4320, 2);
 }
 
@@ -274,11 +274,11 @@ HelpPage& HelpPages::page(int number) {
   std::unique_ptr<HelpPage>& slot = m_pages.at(static_cast<std::size_t>(n - 1));
   if (!slot) {
     if (n == 1)
-      slot = std::make_unique<frmHelp1>(*this);
+      slot = std::make_unique<FrmHelp1>(*this);
     else if (n == 2)
-      slot = std::make_unique<frmHelp2>(*this);
+      slot = std::make_unique<FrmHelp2>(*this);
     else
-      slot = std::make_unique<frmHelp3>(*this);
+      slot = std::make_unique<FrmHelp3>(*this);
   }
   return *slot;
 }

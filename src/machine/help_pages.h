@@ -1,5 +1,5 @@
-// The help pages on the pseudo machine: frmHelp1 shows the instruction formats, frmHelp2 and
-// frmHelp3 the instruction set, each as one picture drawn from the instruction table with one or
+// The help pages on the pseudo machine: FrmHelp1 shows the instruction formats, FrmHelp2 and
+// FrmHelp3 the instruction set, each as one picture drawn from the instruction table with one or
 // two page buttons below it. A page button unloads its own page and shows the target, so moving
 // with the buttons leaves one page open; the assembler screen always opens page 1, beside any
 // page already open.
@@ -74,22 +74,22 @@ private:
   QLabel* m_image = nullptr;
 };
 
-class frmHelp1 final : public HelpPage {
+class FrmHelp1 final : public HelpPage {
   Q_OBJECT
 public:
-  explicit frmHelp1(HelpPages& pages);
+  explicit FrmHelp1(HelpPages& pages);
 };
 
-class frmHelp2 final : public HelpPage {
+class FrmHelp2 final : public HelpPage {
   Q_OBJECT
 public:
-  explicit frmHelp2(HelpPages& pages);
+  explicit FrmHelp2(HelpPages& pages);
 };
 
-class frmHelp3 final : public HelpPage {
+class FrmHelp3 final : public HelpPage {
   Q_OBJECT
 public:
-  explicit frmHelp3(HelpPages& pages);
+  explicit FrmHelp3(HelpPages& pages);
 };
 
 // The three pages, each created the first time it is shown.

@@ -83,7 +83,7 @@ protected:
 
   RecordingDialogs boxes;
   ScriptedFileDialogs files;
-  frmAssembler form{&boxes, &files};
+  FrmAssembler form{&boxes, &files};
 };
 
 TEST_F(FrmAssemblerTest, EveryControlSitsAtItsPlaceWithItsCaption) {
@@ -316,7 +316,7 @@ TEST_F(FrmAssemblerTest, TheHandOverPutsTheCodeIntoTheSourceBox) {
 
 TEST_F(FrmAssemblerTest, ExitDuringAutoRunStopsItAndShowingAgainRepaintsTheKeptMachine) {
   RecordingDialogs otherBoxes;
-  frmAssembler other{&otherBoxes, &files};
+  FrmAssembler other{&otherBoxes, &files};
   other.showScreen();
   QTest::mouseClick(control<QPushButton>(&other, QStringLiteral("Command4")), Qt::LeftButton);
   ASSERT_TRUE(other.timer().isActive());

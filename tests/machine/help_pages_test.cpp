@@ -99,7 +99,7 @@ TEST(HelpPagesTest, MovingForwardAndBackLeavesExactlyOnePageOpen) {
 
 TEST(HelpPagesTest, TheScreenOpensPageOneBesideAnOpenPageThree) {
   test::RecordingDialogs boxes;
-  frmAssembler form{&boxes};
+  FrmAssembler form{&boxes};
   form.showScreen();
   QTest::mouseClick(control<QPushButton>(&form, u"Command6"_s), Qt::LeftButton);
   HelpPages& pages = form.helpPages();
