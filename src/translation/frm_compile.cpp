@@ -22,29 +22,29 @@ QLabel* makeBoxedLabel(QWidget* parent, const QString& name, QRect rect, const Q
 
 } // namespace
 
-frmCompile::frmCompile(Dialogs* dialogs, QWidget* parent)
+FrmCompile::FrmCompile(Dialogs* dialogs, QWidget* parent)
     : ScreenWindow(parent), m_dialogs(this, dialogs, [this] { refresh(); }), m_engine(m_dialogs) {
   setObjectName(QStringLiteral("frmCompile"));
   setWindowTitle(QStringLiteral("逆ポーランド記法の翻訳"));
   setClientSizeTwips(11400, 5400);
   build();
-  connect(&m_timer, &QTimer::timeout, this, &frmCompile::Timer1_Timer);
+  connect(&m_timer, &QTimer::timeout, this, &FrmCompile::Timer1_Timer);
   // Polish before the first paint of the marks: polishing the frames under the window's style
   // sheet would otherwise switch off the background fill the table frame blinks with.
   ensurePolished();
   refresh();
 }
 
-frmCompile::~frmCompile() = default;
+FrmCompile::~FrmCompile() = default;
 
-template <class Handler> void frmCompile::connectButton(QPushButton* button, Handler handler) {
+template <class Handler> void FrmCompile::connectButton(QPushButton* button, Handler handler) {
   connect(button, &QPushButton::clicked, this, [this, handler] {
     (m_engine.*handler)();
     refresh();
   });
 }
 
-void frmCompile::build() {
+void FrmCompile::build() {
   const Qt::Alignment centred = Qt::AlignCenter;
   const Qt::Alignment left = Qt::AlignLeft | Qt::AlignVCenter;
 
@@ -175,30 +175,30 @@ void frmCompile::build() {
   connectButton(command3, &TranslationEngine::Command3_Click);
   connectButton(command4, &TranslationEngine::Command4_Click);
   connectButton(command5, &TranslationEngine::Command5_Click);
-  connect(command6, &QPushButton::clicked, this, &frmCompile::Command6_Click);
+  connect(command6, &QPushButton::clicked, this, &FrmCompile::Command6_Click);
 }
 
-void frmCompile::Timer1_Timer() {
+void FrmCompile::Timer1_Timer() {
   m_engine.Timer1_Timer();
   refresh();
 }
 
-void frmCompile::Command6_Click() {
+void FrmCompile::Command6_Click() {
   if (m_handOff)
     m_handOff(m_engine.BuildAssemblerSource());
 }
 
-void frmCompile::load() {
+void FrmCompile::load() {
   m_engine.Form_Load();
   refresh();
 }
 
-void frmCompile::unload() {
+void FrmCompile::unload() {
   m_engine.unload();
   refresh();
 }
 
-void frmCompile::refresh() {
+void FrmCompile::refresh() {
   const TranslationView& view = m_engine.view();
   setTextIfChanged(m_text1, view.Text1);
   setTextIfChanged(m_text2, view.Text2);

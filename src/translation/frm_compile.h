@@ -1,4 +1,4 @@
-// The translation screen frmCompile "逆ポーランド記法の翻訳": paints the translation engine's
+// The translation screen FrmCompile "逆ポーランド記法の翻訳": paints the translation engine's
 // state and forwards the user's edits, presses and timer ticks to it. "擬似アセンブラ" hands the
 // assembler source to whatever the shell connected with setHandOff (the assembler screen).
 #pragma once
@@ -13,14 +13,14 @@
 
 namespace rpn::translation {
 
-class frmCompile final : public ScreenWindow {
+class FrmCompile final : public ScreenWindow {
   Q_OBJECT
 public:
   using HandOff = std::function<void(const QString& source)>;
 
   // Boxes go to real message boxes unless a test hands its own Dialogs.
-  explicit frmCompile(Dialogs* dialogs = nullptr, QWidget* parent = nullptr);
-  ~frmCompile() override;
+  explicit FrmCompile(Dialogs* dialogs = nullptr, QWidget* parent = nullptr);
+  ~FrmCompile() override;
 
   // Receives the text of BuildAssemblerSource when "擬似アセンブラ" is pressed: the shell puts it
   // into the assembler screen's source box and shows that screen. This screen keeps its state.

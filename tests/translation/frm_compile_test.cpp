@@ -57,7 +57,7 @@ protected:
   }
 
   RecordingDialogs boxes;
-  frmCompile form{&boxes};
+  FrmCompile form{&boxes};
 };
 
 TEST_F(FrmCompileTest, EveryControlIsThereWithItsCaption) {

@@ -1,10 +1,13 @@
 #include "conversion/form1.h"
 #include "execution/form2.h"
-#include "shell/main_menu.h"
+#include "machine/frm_assembler.h"
+#include "shell/frm_main.h"
 #include "support/recording_dialogs.h"
 #include "support/widget_lookup.h"
+#include "translation/frm_compile.h"
 
 #include <QApplication>
+#include <QPlainTextEdit>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -14,9 +17,9 @@ namespace {
 
 using test::control;
 
-class MainMenuTest : public ::testing::Test {
+class FrmMainTest : public ::testing::Test {
 protected:
-  MainMenuTest() { menu.show(); }
+  FrmMainTest() { menu.show(); }
   void press(const QString& name) {
     QTest::mouseClick(control<QPushButton>(&menu, name), Qt::LeftButton);
   }
@@ -25,10 +28,10 @@ protected:
   }
 
   test::RecordingDialogs boxes;
-  MainMenu menu{&boxes};
+  FrmMain menu{&boxes};
 };
 
-TEST_F(MainMenuTest, HasItsCaptionButtonsAndSize) {
+TEST_F(FrmMainTest, HasItsCaptionButtonsAndSize) {
   EXPECT_EQ(menu.windowTitle(), QStringLiteral("逆ポーランド記法"));
   EXPECT_EQ(menu.size(), QSize(twips(3420), twips(1875)));
   EXPECT_EQ(control<QPushButton>(&menu, QStringLiteral("Command1"))->text(),
@@ -39,7 +42,7 @@ TEST_F(MainMenuTest, HasItsCaptionButtonsAndSize) {
   EXPECT_EQ(menu.existingForm2(), nullptr);
 }
 
-TEST_F(MainMenuTest, SecondButtonOpensTheExecutionScreen) {
+TEST_F(FrmMainTest, SecondButtonOpensTheExecutionScreen) {
   press(QStringLiteral("Command2"));
   ASSERT_NE(menu.existingForm2(), nullptr);
   EXPECT_TRUE(menu.existingForm2()->isVisible());
@@ -47,7 +50,7 @@ TEST_F(MainMenuTest, SecondButtonOpensTheExecutionScreen) {
   EXPECT_EQ(menu.existingForm1(), nullptr);
 }
 
-TEST_F(MainMenuTest, PressingAgainBringsTheSameScreenForwardUnchanged) {
+TEST_F(FrmMainTest, PressingAgainBringsTheSameScreenForwardUnchanged) {
   press(QStringLiteral("Command1"));
   conversion::Form1* first = menu.existingForm1();
   ASSERT_NE(first, nullptr);
@@ -60,7 +63,29 @@ TEST_F(MainMenuTest, PressingAgainBringsTheSameScreenForwardUnchanged) {
   EXPECT_TRUE(menu.isVisible()); // modeless: the menu stays usable
 }
 
-TEST_F(MainMenuTest, CloseAndReopenRunsTheLoadStepAgain) {
+TEST_F(FrmMainTest, TranslationHandsItsCodeToTheAssemblerScreen) {
+  press(QStringLiteral("Command3"));
+  translation::FrmCompile* compile = menu.existingFrmCompile();
+  ASSERT_NE(compile, nullptr);
+  EXPECT_EQ(compile->windowTitle(), QStringLiteral("逆ポーランド記法の翻訳"));
+  QTest::mouseClick(control<QCheckBox>(compile, QStringLiteral("Check1")), Qt::LeftButton, {},
+                    QPoint(5, 5)); // no trace boxes
+  QTest::mouseClick(control<QPushButton>(compile, QStringLiteral("Command1")), Qt::LeftButton);
+  const QString listing = control<QListWidget>(compile, QStringLiteral("List1"))->item(0)->text();
+  EXPECT_EQ(menu.existingFrmAssembler(), nullptr);
+
+  QTest::mouseClick(control<QPushButton>(compile, QStringLiteral("Command6")), Qt::LeftButton);
+  machine::FrmAssembler* assembler = menu.existingFrmAssembler();
+  ASSERT_NE(assembler, nullptr);
+  EXPECT_TRUE(assembler->isVisible());
+  const QString source = control<QPlainTextEdit>(assembler, QStringLiteral("Text1"))->toPlainText();
+  EXPECT_TRUE(source.startsWith(QStringLiteral("           LOAD   B\n           MULT   C")))
+      << source.toStdString();
+  EXPECT_TRUE(compile->isVisible()); // the translation screen keeps its state
+  EXPECT_EQ(control<QListWidget>(compile, QStringLiteral("List1"))->item(0)->text(), listing);
+}
+
+TEST_F(FrmMainTest, CloseAndReopenRunsTheLoadStepAgain) {
   press(QStringLiteral("Command1"));
   conversion::Form1* form = menu.existingForm1();
   form1Input()->setText(QStringLiteral("P*Q"));
@@ -76,10 +101,12 @@ TEST_F(MainMenuTest, CloseAndReopenRunsTheLoadStepAgain) {
   EXPECT_EQ(control<QLineEdit>(form, QStringLiteral("Text2"))->text(), QString());
 }
 
-TEST_F(MainMenuTest, ClosingTheMenuEndsTheProgram) {
+TEST_F(FrmMainTest, ClosingTheMenuEndsTheProgram) {
   press(QStringLiteral("Command1"));
   QTest::mouseClick(control<QPushButton>(menu.existingForm1(), QStringLiteral("Command3")),
                     Qt::LeftButton); // auto-run going on
+  menu.frmAssembler().showScreen();
+  menu.frmAssembler().Command6_Click(); // a help page open too
   bool quitByClose = false;
   QTimer::singleShot(0, &menu, [&] { quitByClose = menu.close(); });
   QTimer watchdog;
@@ -90,6 +117,9 @@ TEST_F(MainMenuTest, ClosingTheMenuEndsTheProgram) {
   EXPECT_TRUE(quitByClose);
   EXPECT_FALSE(menu.existingForm1()->isVisible());
   EXPECT_FALSE(menu.existingForm1()->timer().isActive());
+  EXPECT_FALSE(menu.existingFrmAssembler()->isVisible());
+  for (const QWidget* window : QApplication::topLevelWidgets())
+    EXPECT_FALSE(window->isVisible()) << window->objectName().toStdString();
 }
 
 } // namespace

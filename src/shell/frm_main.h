@@ -18,13 +18,19 @@ class Form1;
 namespace execution {
 class Form2;
 }
+namespace translation {
+class FrmCompile;
+}
+namespace machine {
+class FrmAssembler;
+}
 
-class MainMenu final : public QWidget {
+class FrmMain final : public QWidget {
   Q_OBJECT
 public:
   // Screens send their boxes to real message boxes unless a test hands its own Dialogs.
-  explicit MainMenu(Dialogs* dialogs = nullptr, QWidget* parent = nullptr);
-  ~MainMenu() override;
+  explicit FrmMain(Dialogs* dialogs = nullptr, QWidget* parent = nullptr);
+  ~FrmMain() override;
 
   // The screens, created on first use (the buttons call these, then show the screen).
   conversion::Form1& form1();
@@ -32,6 +38,11 @@ public:
   conversion::Form1* existingForm1() const { return m_form1.get(); }
   execution::Form2& form2();
   execution::Form2* existingForm2() const { return m_form2.get(); }
+  translation::FrmCompile& frmCompile();
+  translation::FrmCompile* existingFrmCompile() const { return m_frmCompile.get(); }
+  // The assembler screen, reached through the translation screen's "擬似アセンブラ".
+  machine::FrmAssembler& frmAssembler();
+  machine::FrmAssembler* existingFrmAssembler() const { return m_frmAssembler.get(); }
 
 protected:
   void closeEvent(QCloseEvent* event) override;
@@ -40,6 +51,8 @@ private:
   Dialogs* m_dialogs;
   std::unique_ptr<conversion::Form1> m_form1;
   std::unique_ptr<execution::Form2> m_form2;
+  std::unique_ptr<translation::FrmCompile> m_frmCompile;
+  std::unique_ptr<machine::FrmAssembler> m_frmAssembler;
 };
 
 } // namespace rpn
