@@ -30,6 +30,8 @@ QColor markColor(Mark mark) {
 }
 
 void setBackground(QWidget* widget, Mark mark) {
+  // Polish first: a later polish under the window's style sheet would switch the fill off again.
+  widget->ensurePolished();
   const QColor colour = markColor(mark);
   QPalette palette = widget->palette();
   if (palette.color(QPalette::Base) == colour && palette.color(QPalette::Window) == colour &&
@@ -96,6 +98,19 @@ QLabel* makeLabel(QWidget* parent, const QString& name, const QString& caption, 
   label->setObjectName(name);
   label->setGeometry(rect);
   label->setAccessibleName(accessible.isEmpty() ? caption : accessible);
+  return label;
+}
+
+QLabel* makeBoxedLabel(QWidget* parent, const QString& name, QRect rect, const QString& accessible,
+                       Qt::Alignment alignment) {
+  QLabel* label = makeLabel(parent, name, QString(), rect, accessible);
+  if (alignment & Qt::AlignHCenter) {
+    label->setFrameShape(QFrame::Box);
+  } else {
+    label->setFrameShape(QFrame::Panel);
+    label->setFrameShadow(QFrame::Sunken);
+  }
+  label->setAlignment(alignment);
   return label;
 }
 

@@ -39,6 +39,9 @@ QString indexedName(const QString& name, int index);
 // Controls placed at their twips rectangle inside parent, named and given an accessible name.
 QLabel* makeLabel(QWidget* parent, const QString& name, const QString& caption, QRect rect,
                   const QString& accessible = {});
+// A label that shows a value: framed (Box) when centred, sunken (Panel) when left-aligned.
+QLabel* makeBoxedLabel(QWidget* parent, const QString& name, QRect rect, const QString& accessible,
+                       Qt::Alignment alignment);
 QPushButton* makeButton(QWidget* parent, const QString& name, const QString& caption, QRect rect);
 QLineEdit* makeLineEdit(QWidget* parent, const QString& name, QRect rect,
                         const QString& accessible);

@@ -3,24 +3,6 @@
 #include <QPalette>
 
 namespace rpn::execution {
-namespace {
-
-// A boxed label: the symbol display sunken, the operator, the operands and the cells framed.
-QLabel* makeBoxedLabel(QWidget* parent, const QString& name, QRect rect, const QString& accessible,
-                       Qt::Alignment alignment) {
-  QLabel* label = makeLabel(parent, name, QString(), rect, accessible);
-  if (alignment & Qt::AlignHCenter) {
-    label->setFrameShape(QFrame::Box);
-  } else {
-    label->setFrameShape(QFrame::Panel);
-    label->setFrameShadow(QFrame::Sunken);
-  }
-  label->setAlignment(alignment);
-  return label;
-}
-
-} // namespace
-
 Form2::Form2(Dialogs* dialogs, QWidget* parent)
     : ScreenWindow(parent), m_dialogs(this, dialogs, [this] { refresh(); }), m_engine(m_dialogs) {
   setObjectName(QStringLiteral("Form2"));

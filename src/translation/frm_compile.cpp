@@ -3,25 +3,6 @@
 #include <QPalette>
 
 namespace rpn::translation {
-namespace {
-
-// A boxed label: the symbol display sunken, the operator, the operands, the cells and the table
-// entries framed.
-QLabel* makeBoxedLabel(QWidget* parent, const QString& name, QRect rect, const QString& accessible,
-                       Qt::Alignment alignment) {
-  QLabel* label = makeLabel(parent, name, QString(), rect, accessible);
-  if (alignment & Qt::AlignHCenter) {
-    label->setFrameShape(QFrame::Box);
-  } else {
-    label->setFrameShape(QFrame::Panel);
-    label->setFrameShadow(QFrame::Sunken);
-  }
-  label->setAlignment(alignment);
-  return label;
-}
-
-} // namespace
-
 FrmCompile::FrmCompile(Dialogs* dialogs, QWidget* parent)
     : ScreenWindow(parent), m_dialogs(this, dialogs, [this] { refresh(); }), m_engine(m_dialogs) {
   setObjectName(QStringLiteral("frmCompile"));
@@ -29,9 +10,6 @@ FrmCompile::FrmCompile(Dialogs* dialogs, QWidget* parent)
   setClientSizeTwips(11400, 5400);
   build();
   connect(&m_timer, &QTimer::timeout, this, &FrmCompile::Timer1_Timer);
-  // Polish before the first paint of the marks: polishing the frames under the window's style
-  // sheet would otherwise switch off the background fill the table frame blinks with.
-  ensurePolished();
   refresh();
 }
 
