@@ -91,9 +91,11 @@ TEST_F(FrmMainTest, CloseAndReopenRunsTheLoadStepAgain) {
   form1Input()->setText(QStringLiteral("P*Q"));
   emit form1Input()->textEdited(QStringLiteral("P*Q"));
   QTest::mouseClick(control<QPushButton>(form, QStringLiteral("Command1")), Qt::LeftButton);
-  boxes.clear();
+  QTest::mouseClick(control<QPushButton>(form, QStringLiteral("Command3")), Qt::LeftButton);
+  ASSERT_TRUE(form->timer().isActive());
   form->close();
   EXPECT_FALSE(form->isVisible());
+  EXPECT_FALSE(form->timer().isActive()); // unloading stops the timer
   press(QStringLiteral("Command1"));
   EXPECT_EQ(menu.existingForm1(), form); // the same object
   EXPECT_EQ(form1Input()->text(), QStringLiteral("A+B*C/(D-E)-F"));
