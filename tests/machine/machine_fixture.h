@@ -1,9 +1,11 @@
-// Shared set-up of the machine tests: an engine on a freshly loaded screen with recorded boxes.
+// Shared set-up of the machine tests: an engine on a freshly loaded screen with recorded boxes,
+// and the golden listings of the sample programs under data/.
 #pragma once
 
 #include "machine/machine_engine.h"
 #include "support/recording_dialogs.h"
 
+#include <QFile>
 #include <gtest/gtest.h>
 #include <initializer_list>
 
@@ -15,8 +17,16 @@ using namespace Qt::StringLiterals;
 inline QString sourceLines(std::initializer_list<const char16_t*> lines) {
   QString text;
   for (const char16_t* line : lines)
-    text += QString::fromUtf16(line) + QStringLiteral("\r\n");
+    text += QString::fromUtf16(line) + u"\r\n"_s;
   return text;
+}
+
+// A golden listing of data/, each line ended by CR LF as in the listing box.
+inline QString goldenListing(const QString& name) {
+  QFile file(QString::fromUtf8(MACHINE_TEST_DATA) + u'/' + name);
+  if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+    return u"<missing "_s + name + u'>';
+  return QString::fromUtf8(file.readAll()).replace(u'\n', u"\r\n"_s);
 }
 
 class MachineFixture : public ::testing::Test {
@@ -38,10 +48,10 @@ protected:
   // Presses "実行" until the end message appears; returns the presses, or -1 after `limit`.
   int stepsToEnd(int limit = 1000) {
     engine.setCheck1(false);
-    const qsizetype before = engine.view().Text3.count(QStringLiteral("プログラムの終了です."));
+    const qsizetype before = engine.view().Text3.count(u"プログラムの終了です."_s);
     for (int i = 1; i <= limit; ++i) {
       engine.Command2_Click();
-      if (engine.view().Text3.count(QStringLiteral("プログラムの終了です.")) > before)
+      if (engine.view().Text3.count(u"プログラムの終了です."_s) > before)
         return i;
     }
     return -1;
