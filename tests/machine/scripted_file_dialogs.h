@@ -1,12 +1,11 @@
-// A file dialog for the tests: answers each open or save dialog with the next scripted path ("" is
-// a cancel) and records the filters it was shown.
+// A file dialog for the tests: answers each open or save dialog with the next chosen path (none
+// left, or "", is a cancel) and records the dialogs shown and the filters they offered.
 #pragma once
 
 #include "machine/source_file.h"
 
 #include <QString>
 #include <QStringList>
-#include <deque>
 
 namespace rpn::machine::test {
 
@@ -15,7 +14,7 @@ public:
   QString ShowOpen(const QStringList& filters) override { return answer(u"open", filters); }
   QString ShowSave(const QStringList& filters) override { return answer(u"save", filters); }
 
-  void choose(const QString& path) { m_paths.push_back(path); }
+  void choose(const QString& path) { m_paths << path; }
   // "open" or "save" for every dialog shown, in order.
   const QStringList& shown() const { return m_shown; }
   const QStringList& lastFilters() const { return m_filters; }
@@ -24,13 +23,9 @@ private:
   QString answer(QStringView kind, const QStringList& filters) {
     m_shown << kind.toString();
     m_filters = filters;
-    if (m_paths.empty())
-      return {};
-    QString path = m_paths.front();
-    m_paths.pop_front();
-    return path;
+    return m_paths.isEmpty() ? QString() : m_paths.takeFirst();
   }
-  std::deque<QString> m_paths;
+  QStringList m_paths;
   QStringList m_shown;
   QStringList m_filters;
 };
