@@ -1,0 +1,170 @@
+// Fuzz target of the emulator. The input starts with the source text (a seed is a source
+// program); the answers of the IN input box follow. The program is assembled and run by the
+// "実行" button, one instruction a press, up to its end, a machine fault or the step bound, and by
+// auto-run for as many instructions; both must leave the same machine, output and boxes. The
+// rest of the input then plays presses, edits, single phases and ticks on the first engine.
+#include "fuzz_support.h"
+#include "machine/machine_engine.h"
+
+#include <cstddef>
+#include <cstdint>
+
+namespace rpn::fuzz {
+namespace {
+
+using namespace machine;
+
+constexpr int kStepBound = 100;
+
+// The output without the end message, which the button and auto-run word differently.
+QString outputOf(const MachineEngine& engine) {
+  QString output = engine.view().Text3;
+  output.replace(QStringLiteral(" プログラムの終了です."), QStringLiteral("<end>"));
+  output.replace(QStringLiteral("プログラムの終了です."), QStringLiteral("<end>"));
+  return output;
+}
+
+bool faulted(const FuzzDialogs& boxes, std::size_t before) {
+  return boxes.count() > before && boxes.boxes().last().contains(QStringLiteral("(命令アドレス "));
+}
+
+void checkInvariants(const MachineEngine& engine) {
+  const MachineState& m = engine.machine();
+  check(m.ProgramSize >= 0 && m.ProgramSize <= kMemoryWords, "the image lies in the memory");
+  int flags = 0;
+  for (const std::int16_t flag : m.Status) {
+    check(flag == 0 || flag == 1, "a flag is 0 or 1");
+    flags += flag;
+  }
+  check(flags <= 1, "at most one flag is set");
+  check(engine.view().Text3.size() <= kOutputKeep + 64, "the output keeps its bound");
+}
+
+void playScript(MachineEngine& engine, FuzzedDataProvider& in, bool utf16) {
+  const auto text = [&](std::size_t length) {
+    return toText(in.ConsumeRandomLengthString(length), utf16);
+  };
+  for (int action = 0; action < 64 && in.remaining_bytes() > 0; ++action) {
+    switch (in.ConsumeIntegralInRange(0, 17)) {
+    case 0:
+      for (int presses = in.ConsumeIntegralInRange(1, 8); presses > 0; --presses)
+        engine.Command2_Click();
+      break;
+    case 1:
+      for (int ticks = in.ConsumeIntegralInRange(1, 16); ticks > 0; --ticks)
+        engine.Timer1_Timer();
+      break;
+    case 2:
+      engine.Command1_Click();
+      break;
+    case 3:
+      engine.Command3_Click();
+      break;
+    case 4:
+      engine.Command4_Click();
+      break;
+    case 5:
+      engine.Command5_Click();
+      break;
+    case 6:
+      engine.List1_Click(in.ConsumeIntegralInRange(-1, 2));
+      break;
+    case 7:
+      engine.setText1(text(512));
+      break;
+    case 8:
+      engine.setText2(text(256));
+      break;
+    case 9:
+      engine.setText3(text(64));
+      break;
+    case 10:
+      engine.setTxtTimer(text(16));
+      break;
+    case 11:
+      engine.setCheck1(in.ConsumeBool());
+      break;
+    case 12:
+      engine.FetchInstruction();
+      break;
+    case 13:
+      engine.ComputeOperandAddress();
+      break;
+    case 14:
+      engine.ExecuteInstruction();
+      break;
+    case 15:
+      engine.restoreMachine(engine.machine());
+      break;
+    case 16:
+      engine.ResetMachine();
+      break;
+    default: // the screen is closed and opened again
+      engine.unload();
+      engine.Form_Load();
+      break;
+    }
+    checkInvariants(engine);
+  }
+}
+
+} // namespace
+} // namespace rpn::fuzz
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace rpn::fuzz;
+  using namespace rpn::machine;
+  FuzzedDataProvider in(data, size);
+  const std::string sourceBytes = in.ConsumeRandomLengthString(8192);
+  const bool utf16 = in.ConsumeBool();
+  const QStringList answers = takeAnswers(in, utf16);
+  const QString source = toText(sourceBytes, utf16);
+
+  FuzzDialogs stepBoxes(answers, {});
+  MachineEngine stepped(stepBoxes);
+  stepped.Form_Load();
+  stepped.setCheck1(false);
+  stepped.setText1(source);
+  stepped.Command1_Click();
+  checkInvariants(stepped);
+  int executed = 0;
+  bool fault = false;
+  for (int press = 0; press < kStepBound; ++press) {
+    const std::size_t before = stepBoxes.count();
+    stepped.Command2_Click();
+    checkInvariants(stepped);
+    fault = faulted(stepBoxes, before);
+    if (fault)
+      break;
+    ++executed;
+    if (stepped.machine().EndOfProgram && stepped.machine().SvcCode == 0)
+      break;
+  }
+
+  FuzzDialogs autoBoxes(answers, {});
+  MachineEngine automatic(autoBoxes);
+  automatic.Form_Load();
+  automatic.setText1(source);
+  automatic.Command4_Click();
+  check(automatic.driver().running(), "the default interval starts auto-run");
+  // The idle tick, the assembly, three ticks an instruction, and the ticks up to a fault.
+  const int bound = 2 + 3 * executed + 3;
+  int autoExecuted = 0;
+  for (int ticks = 0; automatic.driver().running() && ticks < bound; ++ticks) {
+    if (autoExecuted == executed && !fault)
+      break;
+    const std::int16_t phase = automatic.driver().phase();
+    automatic.Timer1_Timer();
+    checkInvariants(automatic);
+    if (phase == kExecute && automatic.driver().phase() != kExecute)
+      ++autoExecuted;
+  }
+  check(autoExecuted == executed, "auto-run executes as many instructions as the presses");
+  check(automatic.driver().running() != fault, "a machine fault stops auto-run");
+  check(automatic.machine() == stepped.machine(), "auto-run leaves the machine the presses leave");
+  check(outputOf(automatic) == outputOf(stepped), "auto-run writes the output the presses write");
+  check(autoBoxes.boxes() == stepBoxes.boxes(), "auto-run opens the boxes of untraced presses");
+
+  playScript(stepped, in, utf16);
+  return 0;
+}

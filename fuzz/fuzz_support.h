@@ -1,0 +1,95 @@
+// What every fuzz target shares: a Dialogs that records its boxes and answers from a list taken
+// out of the fuzz input (it never blocks), the way a target turns input bytes into the texts a
+// user could type, and the check that stops the run when an engine breaks one of its promises.
+#pragma once
+
+#include "common/dialogs.h"
+
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <fuzzer/FuzzedDataProvider.h>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace rpn::fuzz {
+
+// Stops the run with a message when a promise is broken; libFuzzer keeps the input as a crash.
+inline void check(bool holds, const char* promise) {
+  if (holds)
+    return;
+  std::fprintf(stderr, "broken promise: %s\n", promise);
+  std::abort();
+}
+
+// Bytes as a text. Usually UTF-8 (what the seeds are written in); with utf16 set, the bytes are
+// taken as UTF-16 code units as they are, so lone surrogates and other text that UTF-8 cannot
+// carry reach the engines too.
+inline QString toText(const std::string& bytes, bool utf16) {
+  if (!utf16)
+    return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+  QString text;
+  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2)
+    text += QChar(static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
+                                        static_cast<unsigned char>(bytes[i + 1]) << 8));
+  return text;
+}
+
+// A Dialogs for engines under the fuzzer: records every box (up to a limit, then only counts
+// them) and answers confirm and askText from fixed lists, round and round, so that two engines
+// given the same lists hear the same answers.
+class FuzzDialogs final : public Dialogs {
+public:
+  FuzzDialogs(QStringList texts, std::vector<bool> confirms)
+      : m_texts(std::move(texts)), m_confirms(std::move(confirms)) {}
+
+  void inform(const QString& text) override { record(text); }
+  bool confirm(const QString& text, const QString& /*title*/) override {
+    record(text);
+    if (m_confirms.empty())
+      return false;
+    return m_confirms[m_nextConfirm++ % m_confirms.size()];
+  }
+  QString askText(const QString& prompt) override {
+    record(prompt);
+    if (m_texts.isEmpty())
+      return {};
+    return m_texts.at(m_nextText++ % m_texts.size());
+  }
+
+  const QStringList& boxes() const { return m_boxes; }
+  std::size_t count() const { return m_count; }
+  void clear() {
+    m_boxes.clear();
+    m_count = 0;
+  }
+
+private:
+  static constexpr qsizetype kRecorded = 4096;
+  void record(const QString& text) {
+    ++m_count;
+    if (m_boxes.size() < kRecorded)
+      m_boxes << text;
+  }
+
+  QStringList m_texts;
+  std::vector<bool> m_confirms;
+  qsizetype m_nextText = 0;
+  std::size_t m_nextConfirm = 0;
+  QStringList m_boxes;
+  std::size_t m_count = 0;
+};
+
+// The answers of the input boxes, taken from the input: a few short texts.
+inline QStringList takeAnswers(FuzzedDataProvider& in, bool utf16) {
+  QStringList answers;
+  const int count = in.ConsumeIntegralInRange(0, 4);
+  for (int i = 0; i < count; ++i)
+    answers << toText(in.ConsumeRandomLengthString(24), utf16);
+  return answers;
+}
+
+} // namespace rpn::fuzz
