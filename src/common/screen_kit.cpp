@@ -1,5 +1,6 @@
 #include "screen_kit.h"
 
+#include <QAbstractScrollArea>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFontDatabase>
@@ -29,10 +30,11 @@ QColor markColor(Mark mark) {
   return QApplication::palette().color(QPalette::Button);
 }
 
-void setBackground(QWidget* widget, Mark mark) {
+namespace {
+
+void fill(QWidget* widget, const QColor& colour) {
   // Polish first: a later polish under the window's style sheet would switch the fill off again.
   widget->ensurePolished();
-  const QColor colour = markColor(mark);
   QPalette palette = widget->palette();
   if (palette.color(QPalette::Base) == colour && palette.color(QPalette::Window) == colour &&
       widget->autoFillBackground())
@@ -41,6 +43,16 @@ void setBackground(QWidget* widget, Mark mark) {
   palette.setColor(QPalette::Window, colour);
   widget->setPalette(palette);
   widget->setAutoFillBackground(true);
+}
+
+} // namespace
+
+void setBackground(QWidget* widget, Mark mark) {
+  const QColor colour = markColor(mark);
+  fill(widget, colour);
+  // Multi-line boxes and lists draw their contents on a viewport of their own.
+  if (auto* area = qobject_cast<QAbstractScrollArea*>(widget))
+    fill(area->viewport(), colour);
 }
 
 namespace {

@@ -15,9 +15,13 @@ using namespace Qt::StringLiterals;
 using test::control;
 using test::RecordingDialogs;
 
-QColor background(const QWidget* widget) {
-  return widget->autoFillBackground() ? widget->palette().color(widget->backgroundRole())
-                                      : QColor();
+// The colour actually drawn near the bottom-right corner (inside any border); a list draws its
+// contents on a viewport of its own.
+QColor background(QWidget* widget) {
+  if (auto* area = qobject_cast<QAbstractScrollArea*>(widget))
+    widget = area->viewport();
+  const QImage image = widget->grab().toImage();
+  return image.pixelColor(image.width() - 4, image.height() - 4);
 }
 
 const QColor kWhite(255, 255, 255);
@@ -43,7 +47,7 @@ protected:
   QStringList painted(const QString& group, int count) {
     QStringList shown;
     for (int i = 0; i < count; ++i) {
-      const QLabel* l = label(indexedName(group, i));
+      QLabel* l = label(indexedName(group, i));
       const QColor colour = background(l);
       shown << l->text() + (colour == kBlue ? u"/B"_s : colour == kRed ? u"/R"_s : QString());
     }
