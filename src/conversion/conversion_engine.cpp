@@ -56,9 +56,11 @@ void ConversionEngine::Command2_Click() {
 }
 
 void ConversionEngine::Command3_Click() {
+  // An interval the timer cannot take is refused with a box, and then nothing else changes.
+  if (!m_driver.setIntervalFromText(m_view.Text3))
+    return;
   m_vars.SavedExpression = m_view.Text1;
   m_driver.setPhase(kRestart);
-  m_driver.setIntervalFromText(m_view.Text3);
 }
 
 void ConversionEngine::Timer1_Timer() {

@@ -129,8 +129,10 @@ void MachineEngine::Command2_Click() {
 }
 
 void MachineEngine::Command4_Click() {
+  // An interval the timer cannot take is refused with a box, and then nothing else changes.
+  if (!m_driver.setIntervalFromText(m_view.txtTimer))
+    return;
   m_driver.setPhase(kIdle);
-  m_driver.setIntervalFromText(m_view.txtTimer);
 }
 
 void MachineEngine::Timer1_Timer() {

@@ -124,9 +124,10 @@ void TranslationEngine::Command2_Click() {
 }
 
 void TranslationEngine::Command3_Click() {
+  // An interval the timer cannot take is refused with a box, and then nothing else changes.
+  if (!m_driver.setIntervalFromText(m_view.Text3))
+    return;
   m_vars.SavedExpression = m_view.Text1;
-  // An interval the timer cannot take is refused with a box and the interval stays as it was.
-  m_driver.setIntervalFromText(m_view.Text3);
   m_driver.setPhase(kRestart);
 }
 

@@ -272,6 +272,21 @@ TEST_F(ConversionEngineTest, IntervalRules) {
   }
 }
 
+TEST_F(ConversionEngineTest, RefusedIntervalLeavesARunningCycleAlone) {
+  engine.setText1(QStringLiteral("A+B"));
+  engine.Command3_Click();
+  engine.Timer1_Timer();
+  engine.Timer1_Timer();
+  const std::int16_t phase = engine.driver().phase();
+  engine.setText1(QStringLiteral("Q"));
+  engine.setText3(QStringLiteral("70000"));
+  engine.Command3_Click();
+  EXPECT_EQ(boxes.texts().size(), 1);
+  EXPECT_EQ(engine.driver().interval(), 200);
+  EXPECT_EQ(engine.driver().phase(), phase);
+  EXPECT_EQ(engine.variables().SavedExpression, QStringLiteral("A+B"));
+}
+
 TEST_F(ConversionEngineTest, LoadAndResetRules) {
   EXPECT_EQ(engine.variables().SavedExpression, QStringLiteral("A+B*C/(D-F)+G"));
   EXPECT_EQ(engine.view().Text1, QStringLiteral("A+B*C/(D-E)-F"));

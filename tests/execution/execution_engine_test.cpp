@@ -278,13 +278,16 @@ TEST_F(ExecutionEngineTest, StartSavesTheUnreadInputAndAnyOtherEndCountIsAbnorma
   engine.Command3_Click();
   engine.Timer1_Timer();
   engine.Timer1_Timer();
-  // Mid-run: only the unread rest is saved and the cycle restarts; an interval out of range is
-  // refused with a box and the running one stays.
+  // Mid-run, an interval out of range is refused with a box and changes nothing else; a good one
+  // saves only the unread rest and restarts the cycle.
   engine.setText3(u"70000"_s);
   engine.Command3_Click();
-  EXPECT_EQ(engine.variables().SavedExpression, u"BC");
+  EXPECT_EQ(engine.variables().SavedExpression, u"ABC");
   EXPECT_EQ(engine.driver().interval(), 200);
   EXPECT_EQ(boxes.texts().size(), 1);
+  engine.setText3(u"300"_s);
+  engine.Command3_Click();
+  EXPECT_EQ(engine.variables().SavedExpression, u"BC");
   EXPECT_EQ(endCaption(), u"異常終了");
   EXPECT_EQ(cells(v), u"Name:B Name:C");
   engine.setText1(QString());
