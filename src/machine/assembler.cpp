@@ -108,6 +108,12 @@ std::int16_t Assembler::NumberKind(QStringView text) {
   return -1;
 }
 
+bool Assembler::CanBeLabel(QStringView word) {
+  return NumberKind(word) < 0 && !word.isEmpty() &&
+         std::none_of(word.begin(), word.end(),
+                      [](QChar c) { return isWhitespace(c) || c == u','; });
+}
+
 QString Assembler::Assemble(const QString& source, MachineState& machine, Dialogs& dialogs) {
   LoadSource(source);
   readLines(dialogs);

@@ -76,6 +76,9 @@ public:
   static SourceFields SplitLine(QStringView line);
   // 0..9 when the text starts with that digit, 10 when it starts with "-", "+" or "&", else -1.
   static std::int16_t NumberKind(QStringView text);
+  // Whether a word reads back as a label: in the label column and as an operand. A word that
+  // starts like a number, holds whitespace or a comma, or is empty does not.
+  static bool CanBeLabel(QStringView word);
 
   std::int32_t LocationCounter() const { return m_locationCounter; }
   int LabelCount() const { return m_labelCount; }

@@ -162,8 +162,10 @@ void FrmCompile::Timer1_Timer() {
 }
 
 void FrmCompile::Command6_Click() {
-  if (m_handOff)
-    m_handOff(m_engine.BuildAssemblerSource());
+  const std::optional<QString> source = m_engine.Command6_Click();
+  refresh();
+  if (source && m_handOff)
+    m_handOff(*source);
 }
 
 void FrmCompile::load() {

@@ -1,5 +1,7 @@
 #include "translation_engine.h"
 
+#include "machine/assembler.h"
+
 #include <utility>
 
 namespace rpn::translation {
@@ -448,6 +450,16 @@ void TranslationEngine::DeleteUnreferencedVariables() {
   for (int i = j; i < oldCount; ++i)
     m_view.lblName.at(static_cast<std::size_t>(i)).clear();
   m_vars.VariableCount = static_cast<std::int16_t>(j);
+}
+
+std::optional<QString> TranslationEngine::Command6_Click() {
+  for (const QString& name : VariableTable()) {
+    if (!machine::Assembler::CanBeLabel(name)) {
+      inform(QStringLiteral("擬似アセンブラのラベルにできない変数名です: [") + name + u']');
+      return std::nullopt;
+    }
+  }
+  return BuildAssemblerSource();
 }
 
 QString TranslationEngine::BuildAssemblerSource() const {

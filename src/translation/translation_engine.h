@@ -31,6 +31,7 @@
 #include <array>
 #include <cstdint>
 #include <initializer_list>
+#include <optional>
 #include <vector>
 
 namespace rpn::translation {
@@ -169,6 +170,10 @@ public:
   // The hand-off text: the code, an SVC end line, DC for each program variable (valued by its
   // position among them), DA for each work variable; CR LF between lines.
   QString BuildAssemblerSource() const;
+  // "擬似アセンブラ": the hand-off text, or nothing after a box when a variable's name cannot be
+  // an assembler label (a digit, "+", "-", "&" first, a blank or a comma): such a program would
+  // assemble without complaint and read the wrong words.
+  std::optional<QString> Command6_Click();
 
   // Blink phases of the auto-run; each returns true on the tick its count runs out.
   bool BlinkTranslationEnd();

@@ -274,6 +274,22 @@ TEST_F(TranslationEngineTest, HandOffTextUnoptimisedAndOptimised) {
             handOff(kOptimisedCode, variables, qs({u"T$00", u"T$01", u"T$02"})));
 }
 
+TEST_F(TranslationEngineTest, HandOffRefusesNamesTheAssemblerCannotReadAsLabels) {
+  for (const char16_t* name : {u"1", u"&", u",", u" ", u"\t", u"\u3000"}) {
+    boxes.clear();
+    engine.Command2_Click();
+    translate(u"X"_s + QString::fromUtf16(name) + u'=');
+    EXPECT_EQ(engine.Command6_Click(), std::nullopt);
+    EXPECT_EQ(boxes.texts(), QStringList{u"擬似アセンブラのラベルにできない変数名です: ["_s +
+                                         QString::fromUtf16(name) + u']'});
+  }
+  boxes.clear();
+  engine.Command2_Click();
+  translate(u"Xa＋="_s); // lower case and a full-width sign are labels
+  EXPECT_EQ(engine.Command6_Click(), engine.BuildAssemblerSource());
+  EXPECT_TRUE(boxes.texts().isEmpty());
+}
+
 TEST_F(TranslationEngineTest, AutoRunReportsAnAbnormalEndForALeftoverStack) {
   engine.setText1(u"XAB"_s);
   engine.Command3_Click();
