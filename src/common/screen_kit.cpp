@@ -161,6 +161,13 @@ QCheckBox* makeCheckBox(QWidget* parent, const QString& name, const QString& cap
   return box;
 }
 
+void followInterval(QTimer& timer, int interval) {
+  if (interval <= 0)
+    timer.stop();
+  else if (!timer.isActive() || timer.interval() != interval)
+    timer.start(interval);
+}
+
 void setTextIfChanged(QLineEdit* edit, const QString& text) {
   if (edit->text() != text)
     edit->setText(text);

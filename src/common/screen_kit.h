@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
 #include <QWidget>
 #include <functional>
 
@@ -50,6 +51,10 @@ QCheckBox* makeCheckBox(QWidget* parent, const QString& name, const QString& cap
 
 // Sets a text only when it differs, so the cursor and selection of a box the user is typing in
 // are not disturbed by a repaint that changes nothing.
+// The screen's timer follows the step driver's interval: 0 stops it, anything else (re)starts it
+// only when it changed, so a running tick rhythm is not disturbed by a repaint.
+void followInterval(QTimer& timer, int interval);
+
 void setTextIfChanged(QLineEdit* edit, const QString& text);
 void setTextIfChanged(QLabel* label, const QString& text);
 

@@ -1,5 +1,6 @@
 #include "conversion_engine.h"
 
+#include "common/characters.h"
 #include "common/leading_number.h"
 
 namespace rpn::conversion {
@@ -21,13 +22,6 @@ const QString kPopToOutput = QStringLiteral("Popして出力文に移動");
 // The seven operator characters; every other character is a name.
 bool isOperatorCharacter(const QString& ch) {
   return ch.size() == 1 && QStringLiteral("+-/*=()").contains(ch[0]);
-}
-
-// The first character of a text: one code point, so a surrogate pair is never split.
-qsizetype firstCharacterLength(const QString& text) {
-  if (text.size() >= 2 && text[0].isHighSurrogate() && text[1].isLowSurrogate())
-    return 2;
-  return 1;
 }
 
 QString rulesText() {

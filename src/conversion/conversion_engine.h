@@ -2,7 +2,7 @@
 // operator-priority stack, one character at a time, while the screen watches.
 //
 // The engine holds what the conversion screen shows (ConversionView: the input and output boxes,
-// the lexical result, the mode, the arrows, the step message and the ten stack stack) and the
+// the lexical result, the mode, the arrows, the step message and the ten stack slots) and the
 // screen's form variables (ConversionVariables). Every rule reads and writes that state; the
 // screen only paints it and forwards the user's edits and presses:
 //   * Command1_Click runs the conversion to the end in one press (trace mode: a box per move);

@@ -47,15 +47,12 @@ void Form1::build() {
                                 twipsRect(3600, 240, 1815, 855));
   makeLabel(frame2, QStringLiteral("Label1"), QStringLiteral("文字"),
             twipsRect(360, 240, 495, 255));
-  m_lblCH = makeLabel(frame2, QStringLiteral("lblCH"), QString(), twipsRect(960, 240, 375, 255),
-                      QStringLiteral("文字"));
+  m_lblCH = makeBoxedLabel(frame2, QStringLiteral("lblCH"), twipsRect(960, 240, 375, 255),
+                           QStringLiteral("文字"), Qt::AlignLeft | Qt::AlignVCenter);
   makeLabel(frame2, QStringLiteral("Label3"), QStringLiteral("判別結果"),
             twipsRect(0, 480, 855, 255));
-  m_lblKind = makeLabel(frame2, QStringLiteral("lblKind"), QString(), twipsRect(960, 480, 615, 255),
-                        QStringLiteral("判別結果"));
-  m_lblCH->setFrameShape(QFrame::Panel);
-  m_lblCH->setFrameShadow(QFrame::Sunken);
-  m_lblCH->setAlignment(Qt::AlignCenter);
+  m_lblKind = makeBoxedLabel(frame2, QStringLiteral("lblKind"), twipsRect(960, 480, 615, 255),
+                             QStringLiteral("判別結果"), Qt::AlignLeft | Qt::AlignVCenter);
 
   QGroupBox* frame1 = makeFrame(this, QStringLiteral("Frame1"), QStringLiteral("入力文"),
                                 twipsRect(5760, 240, 3735, 615));
@@ -179,11 +176,7 @@ void Form1::refresh() {
   if (m_check1->isChecked() != view.Check1)
     m_check1->setChecked(view.Check1);
 
-  const int interval = m_engine.driver().interval();
-  if (interval <= 0)
-    m_timer.stop();
-  else if (!m_timer.isActive() || m_timer.interval() != interval)
-    m_timer.start(interval);
+  followInterval(m_timer, m_engine.driver().interval());
 }
 
 } // namespace rpn::conversion

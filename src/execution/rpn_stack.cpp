@@ -1,5 +1,7 @@
 #include "rpn_stack.h"
 
+#include "common/characters.h"
+
 #include <utility>
 
 namespace rpn::execution {
@@ -12,13 +14,6 @@ QString stackEmptyMessage() {
 }
 QString stackOverflowMessage() {
   return QStringLiteral("スタックオーバーフロー");
-}
-
-// One symbol is one character of the text; a surrogate pair is one character, never split.
-qsizetype firstCharacterLength(QStringView text) {
-  if (text.size() >= 2 && text[0].isHighSurrogate() && text[1].isLowSurrogate())
-    return 2;
-  return 1;
 }
 
 } // namespace
@@ -67,7 +62,7 @@ void RpnStack::refresh() {
 
 void RpnStack::setArrows(std::initializer_list<int> shown, std::initializer_list<int> hidden) {
   for (const int number : shown)
-    m_view.lblArrow.at(static_cast<std::size_t>(number - 1)) = arrowCharacter(number);
+    m_view.lblArrow.at(static_cast<std::size_t>(number - 1)) = m_options.arrowCharacter(number);
   for (const int number : hidden)
     m_view.lblArrow.at(static_cast<std::size_t>(number - 1)).clear();
 }

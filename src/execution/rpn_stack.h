@@ -82,6 +82,8 @@ public:
   struct Options {
     QString pushCaption;           // Label4 after a push
     std::function<void()> refresh; // ends every push and pop; PaintStack when empty
+    // The arrow character of lblArrow<number> on the screen (each screen draws its own arrows).
+    QString (*arrowCharacter)(int number) = &execution::arrowCharacter;
   };
 
   RpnStack(RpnView& view, StepDriver& driver, Options options);

@@ -413,11 +413,7 @@ void FrmAssembler::refresh() {
   if (m_check1->isChecked() != view.Check1)
     m_check1->setChecked(view.Check1);
 
-  const int interval = m_engine.driver().interval();
-  if (interval <= 0)
-    m_timer.stop();
-  else if (!m_timer.isActive() || m_timer.interval() != interval)
-    m_timer.start(interval);
+  followInterval(m_timer, m_engine.driver().interval());
 }
 
 } // namespace rpn::machine

@@ -95,7 +95,7 @@ TranslationEngine::TranslationEngine(Dialogs& dialogs)
 
 execution::RpnStack::Options TranslationEngine::stackOptions() {
   // This screen pushes names, and every push and pop redraws the table count and the listing.
-  return {QStringLiteral("変数Push"), [this] { RefreshTranslationView(); }};
+  return {QStringLiteral("変数Push"), [this] { RefreshTranslationView(); }, &arrowCharacter};
 }
 
 std::vector<ObjectInstruction> TranslationEngine::program() const {
