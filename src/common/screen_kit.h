@@ -58,6 +58,15 @@ void followInterval(QTimer& timer, int interval);
 void setTextIfChanged(QLineEdit* edit, const QString& text);
 void setTextIfChanged(QLabel* label, const QString& text);
 
+// A press of button runs one move of the screen's engine, then repaints the screen.
+template <class Screen, class Engine, class Move>
+void connectButton(QPushButton* button, Screen* screen, Engine& engine, Move move) {
+  QObject::connect(button, &QPushButton::clicked, screen, [screen, &engine, move] {
+    (engine.*move)();
+    screen->refresh();
+  });
+}
+
 // The real boxes, titled with the application's title.
 class MessageBoxDialogs final : public Dialogs {
 public:

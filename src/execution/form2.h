@@ -4,6 +4,7 @@
 
 #include "common/screen_kit.h"
 #include "execution/execution_engine.h"
+#include "execution/rpn_controls.h"
 
 #include <QTimer>
 #include <array>
@@ -30,26 +31,14 @@ protected:
 
 private:
   void build();
-  template <class Handler> void connectButton(QPushButton* button, Handler handler);
 
   ScreenDialogs m_dialogs;
   ExecutionEngine m_engine;
   QTimer m_timer;
 
-  QLineEdit* m_text1 = nullptr;
-  QLineEdit* m_text2 = nullptr;
-  QLineEdit* m_text3 = nullptr;
-  QLabel* m_lblCH = nullptr;
-  QLabel* m_lblKind = nullptr;
-  QLabel* m_label4 = nullptr;
-  QLabel* m_lblOpe = nullptr;
-  QLabel* m_lblOpe1 = nullptr;
-  QLabel* m_lblOpe2 = nullptr;
-  QCheckBox* m_check1 = nullptr;
-  std::array<QLabel*, kArrowCount> m_arrows{};
+  RpnControls m_rpn;
   std::array<QLabel*, kVariableCount> m_lblName{};
   std::array<QLineEdit*, kVariableCount> m_txtName{};
-  std::array<QLabel*, kStackCells> m_lblValue{};
 };
 
 } // namespace rpn::execution

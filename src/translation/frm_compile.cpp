@@ -15,64 +15,37 @@ FrmCompile::FrmCompile(Dialogs* dialogs, QWidget* parent)
 
 FrmCompile::~FrmCompile() = default;
 
-template <class Handler> void FrmCompile::connectButton(QPushButton* button, Handler handler) {
-  connect(button, &QPushButton::clicked, this, [this, handler] {
-    (m_engine.*handler)();
-    refresh();
-  });
-}
-
 void FrmCompile::build() {
   const Qt::Alignment centred = Qt::AlignCenter;
-  const Qt::Alignment left = Qt::AlignLeft | Qt::AlignVCenter;
 
   // The way of a symbol, right to left along the top: the expression, the symbol just read,
-  // the value register; the operator and the operands on the left, the stack below the register.
-  QGroupBox* frame1 = makeFrame(this, QStringLiteral("Frame1"), QStringLiteral("逆ポーランド記法"),
-                                twipsRect(5880, 120, 3735, 615));
-  m_text1 = makeLineEdit(frame1, QStringLiteral("Text1"), twipsRect(120, 240, 2655, 270),
-                         QStringLiteral("逆ポーランド記法"));
-  QPushButton* command2 = makeButton(frame1, QStringLiteral("Command2"), QStringLiteral("リセット"),
-                                     twipsRect(2880, 240, 735, 255));
-
-  QGroupBox* frame2 = makeFrame(this, QStringLiteral("Frame2"), QStringLiteral("取出し結果"),
-                                twipsRect(3480, 120, 1815, 855));
-  makeLabel(frame2, QStringLiteral("Label1"), QStringLiteral("文字"),
-            twipsRect(480, 240, 495, 255));
-  m_lblCH = makeBoxedLabel(frame2, QStringLiteral("lblCH"), twipsRect(1080, 240, 375, 255),
-                           QStringLiteral("文字"), left);
-  makeLabel(frame2, QStringLiteral("Label3"), QStringLiteral("判別結果"),
-            twipsRect(120, 480, 855, 255));
-  m_lblKind = makeBoxedLabel(frame2, QStringLiteral("lblKind"), twipsRect(1080, 480, 615, 255),
-                             QStringLiteral("判別結果"), left);
-
-  m_label4 = makeLabel(this, QStringLiteral("Label4"), QStringLiteral("Label4"),
-                       twipsRect(120, 120, 3240, 255), QStringLiteral("ステップの説明"));
-  makeLabel(this, QStringLiteral("Label5"), QStringLiteral("値"), twipsRect(1800, 420, 375, 255));
-  m_text2 = makeLineEdit(this, QStringLiteral("Text2"), twipsRect(1800, 690, 975, 285),
-                         QStringLiteral("値"));
-  m_lblOpe = makeBoxedLabel(this, QStringLiteral("lblOpe"), twipsRect(240, 705, 615, 255),
-                            QStringLiteral("演算子"), centred);
-
-  QGroupBox* frame4 = makeFrame(this, QStringLiteral("Frame4"), QStringLiteral("演算対象"),
-                                twipsRect(120, 1680, 1095, 855));
-  m_lblOpe1 = makeBoxedLabel(frame4, QStringLiteral("lblOpe1"), twipsRect(120, 240, 855, 255),
-                             QStringLiteral("左の演算対象"), centred);
-  m_lblOpe2 = makeBoxedLabel(frame4, QStringLiteral("lblOpe2"), twipsRect(120, 480, 855, 255),
-                             QStringLiteral("右の演算対象"), centred);
-
-  QGroupBox* frame5 = makeFrame(this, QStringLiteral("Frame5"), QStringLiteral("スタック"),
-                                twipsRect(1800, 1680, 1575, 2775));
-  for (int i = 0; i < execution::kStackCells; ++i) {
-    const int top = 2400 - 240 * i;
-    QLabel* number =
-        makeLabel(frame5, indexedName(QStringLiteral("Label2"), i), QString::number(i),
-                  twipsRect(120, top, 375, 255), QStringLiteral("スタック番号 %1").arg(i));
-    number->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    m_lblValue.at(static_cast<std::size_t>(i)) = makeBoxedLabel(
-        frame5, indexedName(QStringLiteral("lblValue"), i), twipsRect(600, top, 855, 255),
-        QStringLiteral("スタック %1").arg(i), centred);
-  }
+  // the value register; the operator and the operands on the left, the stack below the register;
+  // the run buttons on the right.
+  const execution::RpnArrowPlace arrows[kScreenArrows] = {
+      {{5340, 240, 495, 495}, u"入力から取出し結果への矢印"},
+      {{2040, 1080, 495, 495}, u"値からスタックへの矢印"},
+      {{2880, 600, 495, 495}, u"取出し結果から値への矢印"},
+      {{300, 1080, 495, 495}, u"演算対象から演算子への矢印"},
+      {{1020, 600, 495, 495}, u"演算子から値への矢印"},
+      {{1260, 1800, 495, 375}, u"スタックから演算対象への矢印"}};
+  m_rpn = execution::buildRpnControls(this, {.frame1 = {5880, 120, 3735, 615},
+                                             .frame2 = {3480, 120, 1815, 855},
+                                             .frame2Inset = 120,
+                                             .label4 = {120, 120, 3240, 255},
+                                             .label5 = {1800, 420, 375, 255},
+                                             .text2 = {1800, 690, 975, 285},
+                                             .lblOpe = {240, 705, 615, 255},
+                                             .frame4 = {120, 1680, 1095, 855},
+                                             .frame5 = {1800, 1680, 1575, 2775},
+                                             .command1Caption = QStringLiteral("変換開始"),
+                                             .command1 = {8160, 1080, 1335, 375},
+                                             .check1 = {9600, 1140, 1575, 255},
+                                             .command3 = {8160, 1560, 1455, 495},
+                                             .command4 = {9720, 1560, 1455, 495},
+                                             .label6 = {8160, 2175, 1215, 255},
+                                             .label6WordWrap = false,
+                                             .text3 = {9480, 2160, 735, 285},
+                                             .arrows = arrows});
 
   // The variable table and the object listing in the middle.
   m_frame3 = makeFrame(this, QStringLiteral("Frame3"), QStringLiteral("変数名テーブル"),
@@ -95,21 +68,6 @@ void FrmCompile::build() {
   m_list1->setFont(fixedPitchFont());
   m_list1->setSelectionMode(QAbstractItemView::SingleSelection);
 
-  // The buttons on the right.
-  QPushButton* command1 = makeButton(this, QStringLiteral("Command1"), QStringLiteral("変換開始"),
-                                     twipsRect(8160, 1080, 1335, 375));
-  m_check1 = makeCheckBox(this, QStringLiteral("Check1"), QStringLiteral("トレースモード"),
-                          twipsRect(9600, 1140, 1575, 255));
-  QPushButton* command3 =
-      makeButton(this, QStringLiteral("Command3"), QStringLiteral("自動実行開始"),
-                 twipsRect(8160, 1560, 1455, 495));
-  QPushButton* command4 =
-      makeButton(this, QStringLiteral("Command4"), QStringLiteral("自動実行停止"),
-                 twipsRect(9720, 1560, 1455, 495));
-  makeLabel(this, QStringLiteral("Label6"), QStringLiteral("Timer Interval"),
-            twipsRect(8160, 2175, 1215, 255));
-  m_text3 = makeLineEdit(this, QStringLiteral("Text3"), twipsRect(9480, 2160, 735, 285),
-                         QStringLiteral("Timer Interval"));
   QPushButton* command5 =
       makeButton(this, QStringLiteral("Command5"), QStringLiteral("オブジェクト最適化"),
                  twipsRect(8160, 2640, 3015, 495));
@@ -117,42 +75,12 @@ void FrmCompile::build() {
       makeButton(this, QStringLiteral("Command6"), QStringLiteral("擬似アセンブラ"),
                  twipsRect(8160, 3240, 3015, 495));
 
-  // The arrows come last so that they lie over the frames they cross.
-  const struct {
-    QRect rect;
-    const char16_t* accessible;
-  } arrows[kScreenArrows] = {{twipsRect(5340, 240, 495, 495), u"入力から取出し結果への矢印"},
-                             {twipsRect(2040, 1080, 495, 495), u"値からスタックへの矢印"},
-                             {twipsRect(2880, 600, 495, 495), u"取出し結果から値への矢印"},
-                             {twipsRect(300, 1080, 495, 495), u"演算対象から演算子への矢印"},
-                             {twipsRect(1020, 600, 495, 495), u"演算子から値への矢印"},
-                             {twipsRect(1260, 1800, 495, 375), u"スタックから演算対象への矢印"}};
-  QPalette red = palette();
-  red.setColor(QPalette::WindowText, markColor(Mark::Red));
-  for (int i = 0; i < kScreenArrows; ++i) {
-    const auto k = static_cast<std::size_t>(i);
-    QLabel* arrow = makeLabel(this, QStringLiteral("lblArrow%1").arg(i + 1), arrowCharacter(i + 1),
-                              arrows[k].rect, QString::fromUtf16(arrows[k].accessible));
-    arrow->setFont(arrowFont());
-    arrow->setPalette(red);
-    arrow->setAlignment(Qt::AlignCenter);
-    arrow->setAttribute(Qt::WA_TransparentForMouseEvents);
-    arrow->raise();
-    m_arrows.at(k) = arrow;
-  }
+  m_rpn.raiseArrows();
+  // The keys go from the value register to the listing, then on to the run buttons.
+  setTabOrder(m_rpn.Text2, m_list1);
 
-  connect(m_text1, &QLineEdit::textEdited, this,
-          [this](const QString& text) { m_engine.setText1(text); });
-  connect(m_text2, &QLineEdit::textEdited, this,
-          [this](const QString& text) { m_engine.setText2(text); });
-  connect(m_text3, &QLineEdit::textEdited, this,
-          [this](const QString& text) { m_engine.setText3(text); });
-  connect(m_check1, &QCheckBox::toggled, this, [this](bool on) { m_engine.setCheck1(on); });
-  connectButton(command1, &TranslationEngine::Command1_Click);
-  connectButton(command2, &TranslationEngine::Command2_Click);
-  connectButton(command3, &TranslationEngine::Command3_Click);
-  connectButton(command4, &TranslationEngine::Command4_Click);
-  connectButton(command5, &TranslationEngine::Command5_Click);
+  connectRpnControls(m_rpn, this, m_engine);
+  connectButton(command5, this, m_engine, &TranslationEngine::Command5_Click);
   connect(command6, &QPushButton::clicked, this, &FrmCompile::Command6_Click);
 }
 
@@ -180,22 +108,9 @@ void FrmCompile::unload() {
 
 void FrmCompile::refresh() {
   const TranslationView& view = m_engine.view();
-  setTextIfChanged(m_text1, view.Text1);
-  setTextIfChanged(m_text2, view.Text2);
-  setTextIfChanged(m_text3, view.Text3);
-  setTextIfChanged(m_lblCH, view.lblCH);
-  setTextIfChanged(m_lblKind, view.lblKind);
-  setTextIfChanged(m_label4, view.Label4);
-  setTextIfChanged(m_lblOpe, view.lblOpe);
-  setTextIfChanged(m_lblOpe1, view.lblOpe1);
-  setTextIfChanged(m_lblOpe2, view.lblOpe2);
+  paintRpnControls(m_rpn, view);
+  setTextIfChanged(m_rpn.Text3, view.Text3);
   setTextIfChanged(m_lblPtr, view.lblPtr);
-  for (std::size_t i = 0; i < m_arrows.size(); ++i)
-    setTextIfChanged(m_arrows[i], view.lblArrow[i]);
-  for (std::size_t i = 0; i < m_lblValue.size(); ++i) {
-    setTextIfChanged(m_lblValue[i], view.lblValue[i]);
-    setBackground(m_lblValue[i], view.lblValueMark[i]);
-  }
   for (std::size_t i = 0; i < m_lblName.size(); ++i) {
     setTextIfChanged(m_lblName[i], view.lblName[i]);
     setBackground(m_lblName[i], view.lblNameMark[i]);
@@ -216,8 +131,6 @@ void FrmCompile::refresh() {
   }
   setBackground(m_list1, view.List1Mark);
   setBackground(m_frame3, view.Frame3Mark);
-  if (m_check1->isChecked() != view.Check1)
-    m_check1->setChecked(view.Check1);
 
   followInterval(m_timer, m_engine.driver().interval());
 }

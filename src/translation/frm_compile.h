@@ -4,6 +4,7 @@
 #pragma once
 
 #include "common/screen_kit.h"
+#include "execution/rpn_controls.h"
 #include "translation/translation_engine.h"
 
 #include <QListWidget>
@@ -40,29 +41,17 @@ protected:
 
 private:
   void build();
-  template <class Handler> void connectButton(QPushButton* button, Handler handler);
 
   ScreenDialogs m_dialogs;
   TranslationEngine m_engine;
   QTimer m_timer;
   HandOff m_handOff;
 
-  QLineEdit* m_text1 = nullptr;
-  QLineEdit* m_text2 = nullptr;
-  QLineEdit* m_text3 = nullptr;
-  QLabel* m_lblCH = nullptr;
-  QLabel* m_lblKind = nullptr;
-  QLabel* m_label4 = nullptr;
-  QLabel* m_lblOpe = nullptr;
-  QLabel* m_lblOpe1 = nullptr;
-  QLabel* m_lblOpe2 = nullptr;
+  execution::RpnControls m_rpn;
   QLabel* m_lblPtr = nullptr;
   QGroupBox* m_frame3 = nullptr;
   QListWidget* m_list1 = nullptr;
-  QCheckBox* m_check1 = nullptr;
-  std::array<QLabel*, kScreenArrows> m_arrows{};
   std::array<QLabel*, kNameLabels> m_lblName{};
-  std::array<QLabel*, execution::kStackCells> m_lblValue{};
 };
 
 } // namespace rpn::translation
