@@ -29,13 +29,6 @@ Form1::Form1(Dialogs* dialogs, QWidget* parent)
 
 Form1::~Form1() = default;
 
-template <class Handler> void Form1::connectButton(QPushButton* button, Handler handler) {
-  connect(button, &QPushButton::clicked, this, [this, handler] {
-    (m_engine.*handler)();
-    refresh();
-  });
-}
-
 void Form1::build() {
   QGroupBox* frame3 = makeFrame(this, QStringLiteral("Frame3"), QStringLiteral("出力文"),
                                 twipsRect(240, 240, 3015, 615));
@@ -128,10 +121,10 @@ void Form1::build() {
   connect(m_text3, &QLineEdit::textEdited, this,
           [this](const QString& text) { m_engine.setText3(text); });
   connect(m_check1, &QCheckBox::toggled, this, [this](bool on) { m_engine.setCheck1(on); });
-  connectButton(command1, &ConversionEngine::Command1_Click);
-  connectButton(command2, &ConversionEngine::Command2_Click);
-  connectButton(command3, &ConversionEngine::Command3_Click);
-  connectButton(command4, &ConversionEngine::Command4_Click);
+  connectButton(command1, this, m_engine, &ConversionEngine::Command1_Click);
+  connectButton(command2, this, m_engine, &ConversionEngine::Command2_Click);
+  connectButton(command3, this, m_engine, &ConversionEngine::Command3_Click);
+  connectButton(command4, this, m_engine, &ConversionEngine::Command4_Click);
 }
 
 void Form1::Post(const QString& text) {

@@ -32,7 +32,6 @@ protected:
 
 private:
   void build();
-  template <class Handler> void connectButton(QPushButton* button, Handler handler);
 
   ScreenDialogs m_dialogs;
   ConversionEngine m_engine;
