@@ -91,6 +91,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   FuzzDialogs boxes({}, {});
   MachineEngine engine(boxes);
+  tickDuringBoxes(boxes, engine);
   engine.Form_Load();
   engine.setText1(source);
   engine.Command1_Click();

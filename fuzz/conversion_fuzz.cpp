@@ -42,6 +42,7 @@ void checkInvariants(const ConversionEngine& engine) {
 
 Outcome oneShot(const QString& expression, bool trace, FuzzDialogs& boxes) {
   ConversionEngine engine(boxes);
+  tickDuringBoxes(boxes, engine);
   engine.Form_Load();
   engine.setCheck1(trace);
   engine.setText1(expression);
@@ -107,6 +108,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   FuzzDialogs autoBoxes({}, {});
   ConversionEngine engine(autoBoxes);
+  tickDuringBoxes(autoBoxes, engine);
   engine.Form_Load();
   engine.setText1(expression);
   engine.setText3(QStringLiteral("1"));

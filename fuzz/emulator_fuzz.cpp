@@ -14,7 +14,7 @@ namespace {
 
 using namespace machine;
 
-constexpr int kStepBound = 100;
+constexpr int kStepBound = 48;
 
 // The output without the end message, which the button and auto-run word differently.
 QString outputOf(const MachineEngine& engine) {
@@ -122,6 +122,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   FuzzDialogs stepBoxes(answers, {});
   MachineEngine stepped(stepBoxes);
+  tickDuringBoxes(stepBoxes, stepped);
   stepped.Form_Load();
   stepped.setCheck1(false);
   stepped.setText1(source);
@@ -143,6 +144,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   FuzzDialogs autoBoxes(answers, {});
   MachineEngine automatic(autoBoxes);
+  tickDuringBoxes(autoBoxes, automatic);
   automatic.Form_Load();
   automatic.setText1(source);
   automatic.Command4_Click();

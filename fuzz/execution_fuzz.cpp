@@ -134,6 +134,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   FuzzDialogs plainBoxes({}, {});
   ExecutionEngine plain(plainBoxes);
+  tickDuringBoxes(plainBoxes, plain);
   load(plain, expression, values);
   plain.setCheck1(false);
   plain.Command1_Click();
@@ -141,12 +142,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   FuzzDialogs traceBoxes({}, {});
   ExecutionEngine traced(traceBoxes);
+  tickDuringBoxes(traceBoxes, traced);
   load(traced, expression, values);
   traced.Command1_Click();
   check(outcomeOf(traced) == outcomeOf(plain), "trace mode only adds boxes");
 
   FuzzDialogs autoBoxes({}, {});
   ExecutionEngine engine(autoBoxes);
+  tickDuringBoxes(autoBoxes, engine);
   load(engine, expression, values);
   engine.setText3(QStringLiteral("1"));
   engine.Command3_Click();

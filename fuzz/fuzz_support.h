@@ -1,6 +1,7 @@
 // What every fuzz target shares: a Dialogs that records its boxes and answers from a list taken
 // out of the fuzz input (it never blocks), the way a target turns input bytes into the texts a
-// user could type, and the check that stops the run when an engine breaks one of its promises.
+// user could type, the check that stops the run when an engine breaks one of its promises, and
+// the tick that a box's event loop delivers to the engine that opened it.
 #pragma once
 
 #include "common/dialogs.h"
@@ -10,6 +11,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <fuzzer/FuzzedDataProvider.h>
 #include <string>
 #include <utility>
@@ -60,6 +62,9 @@ public:
     return m_texts.at(m_nextText++ % m_texts.size());
   }
 
+  // Called while each box is "open", as a nested event loop would deliver a timer tick.
+  std::function<void()> onBox;
+
   const QStringList& boxes() const { return m_boxes; }
   std::size_t count() const { return m_count; }
   void clear() {
@@ -73,6 +78,8 @@ private:
     ++m_count;
     if (m_boxes.size() < kRecorded)
       m_boxes << text;
+    if (onBox)
+      onBox();
   }
 
   QStringList m_texts;
@@ -90,6 +97,17 @@ inline QStringList takeAnswers(FuzzedDataProvider& in, bool utf16) {
   for (int i = 0; i < count; ++i)
     answers << toText(in.ConsumeRandomLengthString(24), utf16);
   return answers;
+}
+
+// Makes every box of the engine behave like a real modal box with the screen's timer running: the
+// box must have been opened through the engine's step driver, and the tick that arrives while it
+// is open must be held (a tick that were not would change the engine under the open box and show
+// up as a broken promise of the target).
+template <class Engine> void tickDuringBoxes(FuzzDialogs& boxes, Engine& engine) {
+  boxes.onBox = [&engine] {
+    check(engine.driver().boxOpen(), "every box goes through the step driver");
+    engine.Timer1_Timer();
+  };
 }
 
 } // namespace rpn::fuzz
