@@ -1,8 +1,11 @@
 // Fuzz target of the emulator. The input starts with the source text (a seed is a source
-// program); the answers of the IN input box follow. The program is assembled and run by the
-// "実行" button, one instruction a press, up to its end, a machine fault or the step bound, and by
-// auto-run for as many instructions; both must leave the same machine, output and boxes. The
-// rest of the input then plays presses, edits, single phases and ticks on the first engine.
+// program); the answers of the IN input box follow. An input whose first byte is 0 is a program
+// in instructions rather than text: every instruction of the table with operands near the edges
+// of the registers, of the memory and of 32 bits, so that runs reach every fault and boundary. The
+// program is assembled and run by the "実行" button, one instruction a press, up to its end, a
+// machine fault or the step bound, and by auto-run for as many instructions; both must leave the
+// same machine, output and boxes. The rest of the input then plays presses, edits, single phases
+// and ticks on the first engine.
 #include "fuzz_support.h"
 #include "machine/machine_engine.h"
 
@@ -26,6 +29,52 @@ QString outputOf(const MachineEngine& engine) {
 
 bool faulted(const FuzzDialogs& boxes, std::size_t before) {
   return boxes.count() > before && boxes.boxes().last().contains(QStringLiteral("(命令アドレス "));
+}
+
+// A register or index field around 0..15.
+int registerField(FuzzedDataProvider& in) {
+  return in.ConsumeIntegralInRange(-1, kRegisters + 1);
+}
+
+// An address around the memory, or now and then any 16-bit value.
+int addressField(FuzzedDataProvider& in) {
+  if (in.ConsumeIntegralInRange(0, 7) == 0)
+    return in.ConsumeIntegral<std::int16_t>();
+  return in.ConsumeIntegralInRange(-2, kMemoryWords + 2);
+}
+
+// The source of a program drawn instruction by instruction from the input.
+QString programSource(FuzzedDataProvider& in) {
+  QString source;
+  const int lines = in.ConsumeIntegralInRange(1, 48);
+  for (int line = 0; line < lines && in.remaining_bytes() > 0; ++line) {
+    const Instruction& row =
+        kInstructionSet.at(in.ConsumeIntegralInRange<std::size_t>(0, kInstructionSet.size() - 1));
+    QString operands;
+    switch (row.format) {
+    case Format::TwoWord:
+      operands = QStringLiteral("%1,%2,%3")
+                     .arg(addressField(in))
+                     .arg(registerField(in))
+                     .arg(in.ConsumeBool() ? registerField(in) : 0);
+      break;
+    case Format::OneWord:
+      operands = QString::number(registerField(in));
+      break;
+    case Format::RegisterPair:
+      operands = QStringLiteral("%1,%2").arg(registerField(in)).arg(registerField(in));
+      break;
+    case Format::Constant:
+      operands = QString::number(in.ConsumeIntegral<std::int32_t>());
+      break;
+    case Format::Area:
+      operands = QString::number(in.ConsumeIntegralInRange(0, 4));
+      break;
+    }
+    source += QStringLiteral("     ") + mnemonicText(row).toString() + u' ' + operands +
+              QStringLiteral("\r\n");
+  }
+  return source;
 }
 
 void checkInvariants(const MachineEngine& engine) {
@@ -114,11 +163,12 @@ void playScript(MachineEngine& engine, FuzzedDataProvider& in, bool utf16) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace rpn::fuzz;
   using namespace rpn::machine;
-  FuzzedDataProvider in(data, size);
-  const std::string sourceBytes = in.ConsumeRandomLengthString(8192);
+  const bool program = size > 0 && data[0] == 0;
+  FuzzedDataProvider in(program ? data + 1 : data, program ? size - 1 : size);
+  const std::string sourceBytes = program ? std::string() : in.ConsumeRandomLengthString(8192);
   const bool utf16 = in.ConsumeBool();
   const QStringList answers = takeAnswers(in, utf16);
-  const QString source = toText(sourceBytes, utf16);
+  const QString source = program ? programSource(in) : toText(sourceBytes, utf16);
 
   FuzzDialogs stepBoxes(answers, {});
   MachineEngine stepped(stepBoxes);
