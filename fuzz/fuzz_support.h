@@ -55,6 +55,12 @@ public:
       return false;
     return m_confirms[m_nextConfirm++ % m_confirms.size()];
   }
+  // Questions take their default, as a user pressing Enter would.
+  Answer ask(const QString& text, const QString& /*title*/, bool /*withCancel*/,
+             Answer byDefault) override {
+    record(text);
+    return byDefault;
+  }
   QString askText(const QString& prompt) override {
     record(prompt);
     if (m_texts.isEmpty())

@@ -191,6 +191,36 @@ bool MessageBoxDialogs::confirm(const QString& text, const QString& title) {
   return box.exec() == QMessageBox::Yes;
 }
 
+Answer MessageBoxDialogs::ask(const QString& text, const QString& title, bool withCancel,
+                              Answer byDefault) {
+  QMessageBox::StandardButtons buttons = QMessageBox::Yes | QMessageBox::No;
+  if (withCancel)
+    buttons |= QMessageBox::Cancel;
+  QMessageBox box(QMessageBox::Question, title, text, buttons, m_parent);
+  box.setTextFormat(Qt::PlainText);
+  const auto button = [](Answer answer) {
+    switch (answer) {
+    case Answer::Yes:
+      return QMessageBox::Yes;
+    case Answer::No:
+      return QMessageBox::No;
+    case Answer::Cancel:
+      break;
+    }
+    return QMessageBox::Cancel;
+  };
+  box.setDefaultButton(button(byDefault));
+  box.setEscapeButton(button(withCancel ? Answer::Cancel : Answer::No));
+  switch (box.exec()) {
+  case QMessageBox::Yes:
+    return Answer::Yes;
+  case QMessageBox::No:
+    return Answer::No;
+  default:
+    return withCancel ? Answer::Cancel : Answer::No;
+  }
+}
+
 QString MessageBoxDialogs::askText(const QString& prompt) {
   QInputDialog dialog(m_parent);
   dialog.setWindowTitle(applicationTitle());
@@ -212,6 +242,12 @@ void ScreenDialogs::inform(const QString& text) {
 bool ScreenDialogs::confirm(const QString& text, const QString& title) {
   m_repaint();
   return m_inner.confirm(text, title);
+}
+
+Answer ScreenDialogs::ask(const QString& text, const QString& title, bool withCancel,
+                          Answer byDefault) {
+  m_repaint();
+  return m_inner.ask(text, title, withCancel, byDefault);
 }
 
 QString ScreenDialogs::askText(const QString& prompt) {

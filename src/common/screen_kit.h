@@ -73,6 +73,7 @@ public:
   explicit MessageBoxDialogs(QWidget* parent) : m_parent(parent) {}
   void inform(const QString& text) override;
   bool confirm(const QString& text, const QString& title) override;
+  Answer ask(const QString& text, const QString& title, bool withCancel, Answer byDefault) override;
   QString askText(const QString& prompt) override;
 
 private:
@@ -87,6 +88,7 @@ public:
   ScreenDialogs(QWidget* screen, Dialogs* injected, std::function<void()> repaint);
   void inform(const QString& text) override;
   bool confirm(const QString& text, const QString& title) override;
+  Answer ask(const QString& text, const QString& title, bool withCancel, Answer byDefault) override;
   QString askText(const QString& prompt) override;
 
 private:

@@ -28,6 +28,12 @@ bool StepDriver::GuardedDialogs::confirm(const QString& text, const QString& tit
   return m_inner.confirm(text, title);
 }
 
+Answer StepDriver::GuardedDialogs::ask(const QString& text, const QString& title,
+                                       bool withCancel, Answer byDefault) {
+  const Hold hold(m_driver);
+  return m_inner.ask(text, title, withCancel, byDefault);
+}
+
 QString StepDriver::GuardedDialogs::askText(const QString& prompt) {
   const Hold hold(m_driver);
   return m_inner.askText(prompt);

@@ -51,6 +51,8 @@ private:
     GuardedDialogs(StepDriver& driver, Dialogs& inner) : m_driver(driver), m_inner(inner) {}
     void inform(const QString& text) override;
     bool confirm(const QString& text, const QString& title) override;
+    Answer ask(const QString& text, const QString& title, bool withCancel,
+               Answer byDefault) override;
     QString askText(const QString& prompt) override;
 
   private:

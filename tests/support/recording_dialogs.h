@@ -15,9 +15,11 @@ namespace rpn::test {
 class RecordingDialogs final : public Dialogs {
 public:
   struct Box {
-    enum class Kind { Inform, Confirm, AskText } kind;
+    enum class Kind { Inform, Confirm, Ask, AskText } kind;
     QString text;
-    QString title; // confirm only
+    QString title; // confirm and ask only
+    bool withCancel = false;          // ask only
+    Answer byDefault = Answer::No;    // ask only
   };
 
   void inform(const QString& text) override {
@@ -31,6 +33,14 @@ public:
       onBox();
     return takeAnswer(m_confirmAnswers, false);
   }
+  // Unscripted questions take the box's default, as Enter would.
+  Answer ask(const QString& text, const QString& title, bool withCancel,
+             Answer byDefault) override {
+    m_boxes.push_back({Box::Kind::Ask, text, title, withCancel, byDefault});
+    if (onBox)
+      onBox();
+    return takeAnswer(m_askAnswers, byDefault);
+  }
   QString askText(const QString& prompt) override {
     m_boxes.push_back({Box::Kind::AskText, prompt, {}});
     if (onBox)
@@ -40,6 +50,7 @@ public:
 
   void answerConfirm(bool yes) { m_confirmAnswers.push_back(yes); }
   void answerText(const QString& text) { m_textAnswers.push_back(text); }
+  void answerAsk(Answer answer) { m_askAnswers.push_back(answer); }
 
   // The texts of every box so far, in order.
   QStringList texts() const {
@@ -65,6 +76,7 @@ private:
   std::deque<Box> m_boxes;
   std::deque<bool> m_confirmAnswers;
   std::deque<QString> m_textAnswers;
+  std::deque<Answer> m_askAnswers;
 };
 
 } // namespace rpn::test
