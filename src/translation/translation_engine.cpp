@@ -476,8 +476,8 @@ void TranslationEngine::MarkUnreferencedWorkVariables() {
 }
 
 void TranslationEngine::DeleteUnreferencedVariables() {
-  // Uses the flags of the marking step: a translation in between starts with a read, which
-  // sends the auto-run back to phase 2, so a fresh marking always comes first.
+  // Uses the flags of the marking step: the buttons that translate or optimise stop an auto-run
+  // first, so between its marking and its deletion nothing enters the table (a reset empties it).
   m_view.lblNameMark.fill(Mark::White);
   const int oldCount = m_vars.VariableCount;
   int j = 0;
