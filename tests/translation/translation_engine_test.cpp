@@ -322,6 +322,13 @@ TEST_F(TranslationEngineTest, HandOffRefusesWhatTheAssemblerWouldMisread) {
       {[&] { translate(u"XA=="_s); }, empty.arg(u"4行目 STOR")},
       // A full table pushes an empty name: 11 sums fill it, the 13th "+" loads the empty name.
       {[&] { translate(u"A"_s + u"B+"_s.repeated(120)); }, empty.arg(u"36行目 LOAD")},
+      // The optimiser drops a name still on the stack from the table; a later operator loads it.
+      {[&] {
+         translate(u"ABC+"_s);
+         engine.Command5_Click();
+         translate(u"+"_s);
+       },
+       u"変数名テーブルにない変数は擬似アセンブラに渡せません: [4行目 LOAD A]"_s},
       // A name typed into the value register is in no table entry.
       {[&] {
          engine.setText1(u"A"_s);
