@@ -56,11 +56,12 @@ void ConversionEngine::unload() {
 void ConversionEngine::Command1_Click() {
   if (m_driver.running()) {
     m_driver.stop();
-    // Mid-conversion the input box holds only the unread rest: the press converts the auto-run's
-    // whole expression instead, so it shows the result the auto-run was heading for. Before the
-    // first tick, after the end and after a syntax error the box is what the user sees and means.
+    // Mid-conversion the input box holds only the unread rest, and at the end nothing: the press
+    // converts the auto-run's whole expression, so it shows the result the auto-run was heading
+    // for. Between two cycles a text the user typed into the box is what the press converts.
     const std::int16_t phase = m_driver.phase();
-    if (phase != kRestart && phase != kBlink && phase != kStopped)
+    const bool betweenCycles = phase == kRestart || phase == kBlink;
+    if (!betweenCycles || m_view.Text1.isEmpty())
       m_view.Text1 = m_vars.SavedExpression;
   }
   RunToEnd();

@@ -104,8 +104,9 @@ public:
   void setCheck1(bool ticked) { m_view.Check1 = ticked; }
 
   // Presses and ticks.
-  // The one-press run; during auto-run it first stops it, and mid-conversion converts the
-  // auto-run's whole expression again, so the press shows the result the auto-run was heading for.
+  // The one-press run; during auto-run it first stops it and converts the auto-run's whole
+  // expression again (unless the user typed a new one between two cycles), so the press shows the
+  // result the auto-run was heading for.
   void Command1_Click();
   void Command2_Click();
   void Command3_Click();

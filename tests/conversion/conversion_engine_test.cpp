@@ -325,27 +325,33 @@ TEST_F(ConversionEngineTest, SyntaxErrorInAutoRunHoldsTicksThenStops) {
   EXPECT_EQ(engine.view().Text2, QStringLiteral("A")); // the state at the error stays
 }
 
-// "変換開始" during auto-run stops it. Mid-conversion it converts the auto-run's whole expression;
-// before the first tick and once the end is reached it converts the input box as it stands.
+// "変換開始" during auto-run stops it and converts the auto-run's whole expression at every tick of
+// the cycle; a new expression typed while the output blinks is converted instead.
 TEST_F(ConversionEngineTest, APressDuringAutoRunStopsItAndConvertsTheWholeExpression) {
   const QString input = u"A*(B+C)-D"_s;
-  const int toFinale = autoRunToFinale(input);
-  for (int ticks = 0; ticks <= toFinale + 2; ++ticks) {
-    SCOPED_TRACE(ticks);
-    engine.Command4_Click();
-    boxes.clear();
-    engine.setText1(input);
-    engine.Command3_Click();
-    for (int i = 0; i < ticks; ++i)
-      engine.Timer1_Timer();
-    const bool ended = engine.driver().phase() == kBlink;
-    engine.setCheck1(false);
-    engine.Command1_Click();
-    EXPECT_FALSE(engine.driver().running());
-    EXPECT_EQ(engine.view().Text2, ended ? QString() : u"ABC+*D-"_s);
-    EXPECT_EQ(engine.view().Text1, u"");
-    EXPECT_EQ(engine.variables().StackCount, 0);
-    EXPECT_TRUE(boxes.texts().isEmpty());
+  const int cycle = autoRunToFinale(input) + 21;
+  for (int ticks = 0; ticks <= cycle + 2; ++ticks) {
+    for (const bool typed : {false, true}) {
+      SCOPED_TRACE(testing::Message() << ticks << (typed ? " typed" : ""));
+      engine.Command4_Click();
+      boxes.clear();
+      engine.setText1(input);
+      engine.Command3_Click();
+      for (int i = 0; i < ticks; ++i)
+        engine.Timer1_Timer();
+      const bool blinking = engine.driver().phase() == kBlink;
+      if (typed && !blinking)
+        continue;
+      if (typed)
+        engine.setText1(u"-(A)"_s);
+      engine.setCheck1(false);
+      engine.Command1_Click();
+      EXPECT_FALSE(engine.driver().running());
+      EXPECT_EQ(engine.view().Text2, typed ? u"A－"_s : u"ABC+*D-"_s);
+      EXPECT_EQ(engine.view().Text1, u"");
+      EXPECT_EQ(engine.variables().StackCount, 0);
+      EXPECT_TRUE(boxes.texts().isEmpty());
+    }
   }
 }
 
@@ -440,6 +446,7 @@ TEST_F(ConversionEngineTest, RandomExpressionsConvertAlikeInBothForms) {
     const int length = static_cast<int>(random() % 14);
     for (int i = 0; i < length; ++i)
       input += alphabet[static_cast<qsizetype>(random() % static_cast<unsigned>(alphabet.size()))];
+    engine.Command4_Click(); // the last round's auto-run
     boxes.clear();
     runOnce(input);
     const QString output = engine.view().Text2;
