@@ -114,18 +114,19 @@ void MachineEngine::traceBox(const QString& text) {
     m_driver.dialogs().inform(text);
 }
 
-void MachineEngine::Command2_Click() {
+bool MachineEngine::RunInstruction() {
   if (!FetchInstruction())
-    return;
+    return false;
   traceBox(kFetchBox);
   if (!ComputeOperandAddress())
-    return;
+    return false;
   traceBox(kOperandAddressBox);
   if (!ExecuteInstruction())
-    return;
+    return false;
   traceBox(kExecuteBox);
   if (m_machine.EndOfProgram && m_machine.SvcCode == 0)
     endProgram(kStepEnd);
+  return true;
 }
 
 void MachineEngine::Command4_Click() {
