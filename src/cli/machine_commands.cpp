@@ -243,6 +243,7 @@ RunResult runIn(Session& session, const RunOptions& options) {
     session.complaints.push_back({session.map->lineOfEntry(entry), text});
   };
   // The output box keeps only its last few thousand characters; each line is taken as it comes.
+  engine.setPainting(false);
   const QChar* seen = engine.view().Text3.constData();
   qsizetype seenSize = engine.view().Text3.size();
   for (;;) {
@@ -269,6 +270,7 @@ RunResult runIn(Session& session, const RunOptions& options) {
       break;
   }
   session.dialogs.onBox = nullptr;
+  engine.setPainting(true);
   return result;
 }
 

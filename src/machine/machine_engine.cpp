@@ -398,7 +398,14 @@ void MachineEngine::ShowMemory() {
     markCell(m.ExecAddress + 1, Mark::Red);
 }
 
+void MachineEngine::setPainting(bool painting) {
+  m_painting = painting;
+  RefreshMachine();
+}
+
 void MachineEngine::RefreshMachine() {
+  if (!m_painting)
+    return;
   const MachineState& m = m_machine;
   m_view.txtOpe[0] = hexDigits(m.Ope[0], 2);
   m_view.txtOpe[1] = hexDigits(m.Ope[1], 1);

@@ -117,6 +117,11 @@ public:
   bool ComputeOperandAddress();
   bool ExecuteInstruction();
 
+  // A run that shows nothing (the command line) turns painting off: the phases then leave the
+  // register, address, memory and listing texts alone, which is most of their work. The output
+  // box still receives OUT and the end message. Turning it on again repaints the whole view.
+  void setPainting(bool painting);
+
   void RefreshMachine();
   void ShowMemory();
   void ResetMachine();
@@ -137,6 +142,7 @@ private:
   MachineState m_machine;
   Assembler m_assembler;
   StepDriver m_driver;
+  bool m_painting = true;
 };
 
 } // namespace rpn::machine
