@@ -36,8 +36,7 @@ struct TranslateOptions {
   bool optimise = false;
   bool source = false; // the hand-off's assembler source instead of the object listing
 };
-Status translate(const QStringList& expressions, const TranslateOptions& options,
-                 Console& console);
+Status translate(const QStringList& expressions, const TranslateOptions& options, Console& console);
 
 struct AssembleOptions {
   Format format = Format::Text;

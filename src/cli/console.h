@@ -60,8 +60,7 @@ public:
 
   void inform(const QString& text) override { box(text); }
   bool confirm(const QString& text, const QString& title) override;
-  Answer ask(const QString& text, const QString& title, bool withCancel,
-             Answer byDefault) override;
+  Answer ask(const QString& text, const QString& title, bool withCancel, Answer byDefault) override;
   QString askText(const QString& prompt) override;
 
   // Starts the scripted inputs over.

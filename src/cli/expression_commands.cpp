@@ -5,7 +5,6 @@
 // mode on, and every box of that run becomes a trace line together with what the screen shows
 // while the box is open; the rules are the same in both runs, only the boxes differ.
 #include "commands.h"
-
 #include "conversion/conversion_engine.h"
 #include "execution/execution_engine.h"
 #include "translation/translation_engine.h"
@@ -315,8 +314,7 @@ Status translate(const QStringList& inputs, const TranslateOptions& options, Con
     if (expressions.size() > 1)
       console.print(QStringLiteral("==> ") + expression + QStringLiteral(" <==\n"));
     const QStringList lines =
-        options.source ? (source ? source->split(QStringLiteral("\r\n")) : QStringList())
-                       : listing;
+        options.source ? (source ? source->split(QStringLiteral("\r\n")) : QStringList()) : listing;
     for (const QString& line : lines)
       console.print(line + u'\n');
   }

@@ -6,7 +6,6 @@
 // is reached. The output is what the output box receives, line by line; a complaint names the
 // source line it concerns.
 #include "commands.h"
-
 #include "machine/instruction_set.h"
 #include "machine/machine_engine.h"
 
@@ -122,11 +121,11 @@ std::optional<QString> sourceOf(const QString& path, Console& console, Format fo
   if (!read.text) {
     status = worst(status, Status::Usage);
     if (format == Format::Json)
-      printJson(console, {{QStringLiteral("file"), path},
-                          {QStringLiteral("status"), static_cast<int>(Status::Usage)},
-                          {QStringLiteral("result"), stopName(Status::Usage)},
-                          {QStringLiteral("messages"),
-                           messagesJson({{std::nullopt, read.problem}})}});
+      printJson(console,
+                {{QStringLiteral("file"), path},
+                 {QStringLiteral("status"), static_cast<int>(Status::Usage)},
+                 {QStringLiteral("result"), stopName(Status::Usage)},
+                 {QStringLiteral("messages"), messagesJson({{std::nullopt, read.problem}})}});
     return std::nullopt;
   }
   return read.text;
@@ -206,7 +205,9 @@ QStringList traceRow(const Session& session, const MachineState& before) {
   const int entry = session.map->entryAt(address);
   QString instruction;
   if (entry >= 0) {
-    instruction = session.engine.assembler().LineTable().at(static_cast<std::size_t>(entry))
+    instruction = session.engine.assembler()
+                      .LineTable()
+                      .at(static_cast<std::size_t>(entry))
                       .Source.simplified();
   } else if (const machine::Instruction* known = machine::findCode(after.Ope[0])) {
     instruction = machine::mnemonicText(*known).toString();
@@ -220,7 +221,8 @@ QStringList traceRow(const Session& session, const MachineState& before) {
   QStringList memory;
   for (std::size_t a = 0; a < machine::kMemoryWords; ++a)
     if (after.Memory.at(a) != before.Memory.at(a))
-      memory << machine::hex4(static_cast<std::int64_t>(a)) + u'=' + machine::hex4(after.Memory.at(a));
+      memory << machine::hex4(static_cast<std::int64_t>(a)) + u'=' +
+                    machine::hex4(after.Memory.at(a));
   return {machine::hex4(address), instruction, registers.join(u' '), memory.join(u' '),
           flagsText(after)};
 }
@@ -328,10 +330,9 @@ QJsonObject stateJson(const Session& session) {
                                    : QJsonValue()}});
   }
   return {{QStringLiteral("registers"), registers},
-          {QStringLiteral("flags"),
-           QJsonObject{{QStringLiteral("P"), m.Status[machine::kPlus]},
-                       {QStringLiteral("Z"), m.Status[machine::kZero]},
-                       {QStringLiteral("M"), m.Status[machine::kMinus]}}},
+          {QStringLiteral("flags"), QJsonObject{{QStringLiteral("P"), m.Status[machine::kPlus]},
+                                                {QStringLiteral("Z"), m.Status[machine::kZero]},
+                                                {QStringLiteral("M"), m.Status[machine::kMinus]}}},
           {QStringLiteral("execAddress"), m.ExecAddress},
           {QStringLiteral("memory"), memory},
           {QStringLiteral("labels"), labels}};
@@ -355,7 +356,8 @@ Status run(const QStringList& files, const RunOptions& options, Console& console
     if (result.stop == Status::StepLimit)
       session.complaints.push_back({std::nullopt, stepLimitMessage(options.maxSteps)});
     status = worst(status, result.status);
-    std::vector<Message> own(session.complaints.begin() + static_cast<std::ptrdiff_t>(warnings.size()),
+    std::vector<Message> own(session.complaints.begin() +
+                                 static_cast<std::ptrdiff_t>(warnings.size()),
                              session.complaints.end());
     writeMessages(console, file, own);
 

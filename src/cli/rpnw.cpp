@@ -34,12 +34,15 @@ QCommandLineOption helpOption() {
 
 QList<Command> commands() {
   return {
-      {QStringLiteral("convert"), QStringLiteral("EXPR..."),
-       QStringLiteral("中置記法の式を逆ポーランド記法に変換し, 1行に1つ出力します (変換画面と同じ規則)."),
-       {formatOption(true), traceOption(QStringLiteral(
-                                "トレースモードのメッセージボックスごとに1行: その文, ステップ"
-                                "メッセージ, 出力文, スタック"))}},
-      {QStringLiteral("execute"), QStringLiteral("RPN..."),
+      {QStringLiteral("convert"),
+       QStringLiteral("EXPR..."),
+       QStringLiteral(
+           "中置記法の式を逆ポーランド記法に変換し, 1行に1つ出力します (変換画面と同じ規則)."),
+       {formatOption(true),
+        traceOption(QStringLiteral("トレースモードのメッセージボックスごとに1行: その文, ステップ"
+                                   "メッセージ, 出力文, スタック"))}},
+      {QStringLiteral("execute"),
+       QStringLiteral("RPN..."),
        QStringLiteral("逆ポーランド記法の式を実行し, スタックに残った値と値が変わった変数を出力"
                       "します.\n--set のない変数は実行画面の初期値 (A=1 B=2 C=3 D=4 E=5 F=6 X=空) "
                       "のままです."),
@@ -48,7 +51,8 @@ QList<Command> commands() {
          QStringLiteral("NAME=VALUE")},
         traceOption(QStringLiteral("トレースモードのメッセージボックスごとに1行: その文, ステップ"
                                    "メッセージ, 値レジスタ, スタック"))}},
-      {QStringLiteral("translate"), QStringLiteral("RPN..."),
+      {QStringLiteral("translate"),
+       QStringLiteral("RPN..."),
        QStringLiteral("逆ポーランド記法の式をオブジェクトコードに翻訳し, リストを出力します."),
        {formatOption(false),
         {{QStringLiteral("optimise"), QStringLiteral("optimize")},
@@ -56,12 +60,14 @@ QList<Command> commands() {
         {QStringLiteral("listing"), QStringLiteral("オブジェクトのリストを出力します (既定)")},
         {QStringLiteral("source"),
          QStringLiteral("「擬似アセンブラ」で渡すアセンブラソースを出力します")}}},
-      {QStringLiteral("assemble"), QStringLiteral("FILE..."),
+      {QStringLiteral("assemble"),
+       QStringLiteral("FILE..."),
        QStringLiteral("ソースファイルをアセンブルし, アセンブル結果を出力します.\nファイルは"
                       "アセンブラ画面と同じ規則で読みます (Shift_JIS, UTF-8; 改行は何でも). "
                       "- は標準入力です."),
        {formatOption(false)}},
-      {QStringLiteral("run"), QStringLiteral("FILE..."),
+      {QStringLiteral("run"),
+       QStringLiteral("FILE..."),
        QStringLiteral("ソースファイルをアセンブルして最後まで実行し, 出力欄に出る行を出力します.\n"
                       "IN は --input の値を順に (ファイルごとに最初から), 尽きたら標準入力の"
                       "行を読みます."),
@@ -79,10 +85,9 @@ QList<Command> commands() {
 }
 
 QString generalHelp() {
-  QString text = QStringLiteral(
-      "使い方: rpnw COMMAND [OPTIONS] ARGUMENTS...\n"
-      "逆ポーランド記法ワークベンチのエンジンを画面なしで使います.\n\n"
-      "コマンド:\n");
+  QString text = QStringLiteral("使い方: rpnw COMMAND [OPTIONS] ARGUMENTS...\n"
+                                "逆ポーランド記法ワークベンチのエンジンを画面なしで使います.\n\n"
+                                "コマンド:\n");
   for (const Command& command : commands())
     text += QStringLiteral("  %1 %2\n").arg(command.name, -10).arg(command.arguments);
   text += QStringLiteral(
@@ -112,9 +117,9 @@ QString commandHelp(const Command& command) {
 }
 
 Status usageError(Console& console, const QString& command, const QString& text) {
-  const QString hint = command.isEmpty() ? QStringLiteral("rpnw help")
-                                         : QStringLiteral("rpnw ") + command +
-                                               QStringLiteral(" --help");
+  const QString hint = command.isEmpty()
+                           ? QStringLiteral("rpnw help")
+                           : QStringLiteral("rpnw ") + command + QStringLiteral(" --help");
   console.complain(QStringLiteral("rpnw: ") + text + QStringLiteral(" (") + hint + u')' + u'\n');
   return Status::Usage;
 }
@@ -155,7 +160,8 @@ Status dispatch(const Command& command, const QCommandLineParser& parser, Format
       return usageError(console, name,
                         QStringLiteral("--listing と --source は同時に指定できません"));
     return translate(
-        inputs, {format, parser.isSet(QStringLiteral("optimise")), parser.isSet(QStringLiteral("source"))},
+        inputs,
+        {format, parser.isSet(QStringLiteral("optimise")), parser.isSet(QStringLiteral("source"))},
         console);
   }
   if (name == u"assemble")
@@ -208,17 +214,16 @@ Status rpnwStatus(const QStringList& arguments, Console& console) {
     return Status::Ok;
   }
   if (parser.positionalArguments().isEmpty())
-    return usageError(console, name,
-                      QStringLiteral("%1 がありません").arg(command->arguments));
-  const bool hasFormat = std::any_of(command->options.begin(), command->options.end(),
-                                     [](const QCommandLineOption& o) {
-                                       return o.names().contains(QStringLiteral("format"));
-                                     });
+    return usageError(console, name, QStringLiteral("%1 がありません").arg(command->arguments));
+  const bool hasFormat = std::any_of(
+      command->options.begin(), command->options.end(),
+      [](const QCommandLineOption& o) { return o.names().contains(QStringLiteral("format")); });
   const std::optional<Format> format =
       hasFormat ? formatOf(parser.value(QStringLiteral("format"))) : Format::Text;
   if (!format)
     return usageError(console, name,
-                      QStringLiteral("不明な出力形式です: ") + parser.value(QStringLiteral("format")));
+                      QStringLiteral("不明な出力形式です: ") +
+                          parser.value(QStringLiteral("format")));
   if (*format == Format::Csv && !parser.isSet(QStringLiteral("trace")))
     return usageError(console, name, QStringLiteral("--format csv は --trace と共に使います"));
   return dispatch(*command, parser, *format, console);

@@ -114,6 +114,10 @@ void MachineEngine::traceBox(const QString& text) {
     m_driver.dialogs().inform(text);
 }
 
+void MachineEngine::Command2_Click() {
+  RunInstruction();
+}
+
 bool MachineEngine::RunInstruction() {
   if (!FetchInstruction())
     return false;

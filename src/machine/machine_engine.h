@@ -98,7 +98,7 @@ public:
 
   // Presses and ticks.
   void Command1_Click();                     // "アセンブル"
-  void Command2_Click() { RunInstruction(); } // "実行": one instruction
+  void Command2_Click();                     // "実行": one instruction
   void Command3_Click() { ResetMachine(); }  // "初期化"
   void Command4_Click();                     // "自動実行"
   void Command5_Click() { m_driver.stop(); } // "自動実行停止"

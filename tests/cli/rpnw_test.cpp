@@ -133,15 +133,16 @@ QString screenListing(const QString& source) {
 const QString kExample = u"XABC*DE-/+F-="_s;
 
 TEST(RpnwConvert, EachExampleAsTheConversionScreenShowsIt) {
-  const QStringList examples{u"A+B*C/(D-E)-F"_s, u"A-B-C"_s,  u"A=B=C"_s, u"(A+B)*C"_s,
-                             u"A+B)*C"_s,        u"A*(B+C"_s, u"A*-B"_s,  u"--A"_s,
+  const QStringList examples{u"A+B*C/(D-E)-F"_s, u"A-B-C"_s,  u"A=B=C"_s,  u"(A+B)*C"_s,
+                             u"A+B)*C"_s,        u"A*(B+C"_s, u"A*-B"_s,   u"--A"_s,
                              u"A+*B"_s,          u""_s,       u"X=A+B*C"_s};
   const Outcome all = call(QStringList{u"convert"_s, u"--"_s} + examples);
   QString expected;
   for (const QString& example : examples)
     expected += screenConversion(example, false) + u'\n';
   EXPECT_EQ(all.out, expected);
-  EXPECT_TRUE(all.out.startsWith(u"ABC*DE-/+F-\nAB-C-\nAB=C=\nAB+C*\nAB+C*\nABC+\nA*B－\n－A－\n"_s));
+  EXPECT_TRUE(
+      all.out.startsWith(u"ABC*DE-/+F-\nAB-C-\nAB=C=\nAB+C*\nAB+C*\nABC+\nA*B－\n－A－\n"_s));
   EXPECT_EQ(all.status, 1); // "A+*B" is a syntax error
   EXPECT_EQ(all.err, u"\"A+*B\": 構文エラー *\n"_s);
 
@@ -197,7 +198,10 @@ TEST(RpnwExecute, TheExampleAndTheSetValuesAsTheExecutionScreenComputesThem) {
       {{kExample}, u"-11  X=-11\n"_s, 0, {}},
       {{u"--set"_s, u"A=10"_s, u"--set"_s, u"F=0.5"_s, kExample}, u"3.5  X=3.5\n"_s, 0, {}},
       {{u"AB-"_s, u"AB/"_s, u"A＋"_s, u"A－"_s}, u"-1\n0.5\n1\n-1\n"_s, 0, {}},
-      {{u"--set"_s, u"B=0"_s, u"XAB/="_s}, u"0  X=0\n"_s, 1, u"\"XAB/=\": 0で割ることはできません\n"_s},
+      {{u"--set"_s, u"B=0"_s, u"XAB/="_s},
+       u"0  X=0\n"_s,
+       1,
+       u"\"XAB/=\": 0で割ることはできません\n"_s},
       {{u"Aa+"_s}, u"1\n"_s, 1, u"\"Aa+\": 変数名が見つかりません\n"_s},
       {{u"--set"_s, u"Q=1"_s, kExample}, {}, 2, {}},
       {{u"--set"_s, u"A"_s, kExample}, {}, 2, {}},
@@ -255,9 +259,8 @@ TEST(RpnwTranslate, ListingsAndHandOffAsTheTranslationScreenMakesThem) {
   EXPECT_EQ(refused.status, 1);
   EXPECT_TRUE(refused.err.contains(u"擬似アセンブラのラベルにできない変数名です: [1]"_s));
 
-  const QJsonObject result = json(call({u"translate"_s, u"--optimise"_s, u"--format"_s,
-                                        u"json"_s, kExample})
-                                      .out);
+  const QJsonObject result =
+      json(call({u"translate"_s, u"--optimise"_s, u"--format"_s, u"json"_s, kExample}).out);
   EXPECT_EQ(result[u"listing"_s].toArray().size(), 13);
   EXPECT_TRUE(result[u"optimised"_s].toBool());
   EXPECT_EQ(result[u"source"_s].toArray().first().toString(), optimised.first());
@@ -321,24 +324,60 @@ TEST(RpnwMachine, SamplesAndTheHandOffAsTheAssemblerScreenRunsThem) {
   }
 }
 
+// run turns the assembler screen's painting off: the machine and the output box end exactly as
+// after pressing "実行" with the screen painting every phase, and painting again shows the same.
+TEST(RpnwRun, APaintlessRunEndsInTheStateOfThePresses) {
+  const QStringList programs{machine::sampleCompare(), machine::sampleRegisters(),
+                             u"     LI      7\r\n     OUT     0\r\n     DIVI    0\r\n"_s};
+  for (const QString& source : programs) {
+    RecordingDialogs pressedBoxes;
+    RecordingDialogs quietBoxes;
+    machine::MachineEngine pressed(pressedBoxes);
+    machine::MachineEngine quiet(quietBoxes);
+    for (machine::MachineEngine* engine : {&pressed, &quiet}) {
+      engine->Form_Load();
+      engine->setText1(source);
+      engine->Command1_Click();
+      engine->setCheck1(false);
+    }
+    quiet.setPainting(false);
+    bool running = true;
+    for (int i = 0; i < 100 && running; ++i) {
+      pressed.Command2_Click();
+      running = quiet.RunInstruction() && !quiet.machine().EndOfProgram;
+    }
+    quiet.setPainting(true);
+    EXPECT_EQ(quiet.machine(), pressed.machine());
+    EXPECT_EQ(quiet.view().Text3, pressed.view().Text3);
+    EXPECT_EQ(quiet.view().txtRegister, pressed.view().txtRegister);
+    EXPECT_EQ(quiet.view().lblCode, pressed.view().lblCode);
+    EXPECT_EQ(quiet.view().Text2SelStart, pressed.view().Text2SelStart);
+    EXPECT_EQ(quietBoxes.texts(), pressedBoxes.texts());
+  }
+}
+
 TEST(RpnwRun, InputTraceAndLongOutput) {
   Files files;
   const QString echo = files.program(
-      u"echo.asm"_s, u"     IN      0\n     OUT     0\n     IN      1\n     OUT     1\n     SVC     0\n"_s);
+      u"echo.asm"_s,
+      u"     IN      0\n     OUT     0\n     IN      1\n     OUT     1\n     SVC     0\n"_s);
   // IN takes the --input values, then lines of standard input; 12.5 reads as 12 (half to even).
   const Outcome ran = call({u"run"_s, u"--input"_s, u"7"_s, echo, echo}, "12.5\nabc\n");
-  EXPECT_EQ(ran.out, u"==> %1 <==\n* 7\n* 12\nプログラムの終了です.\n==> %1 <==\n* 7\n* 0\nプログラムの終了です.\n"_s.arg(echo));
-  const Outcome traced = call({u"run"_s, u"--trace"_s, u"--input"_s, u"-2"_s, u"--input"_s,
-                               u"3"_s, u"--format"_s, u"csv"_s, echo});
+  EXPECT_EQ(
+      ran.out,
+      u"==> %1 <==\n* 7\n* 12\nプログラムの終了です.\n==> %1 <==\n* 7\n* 0\nプログラムの終了です.\n"_s
+          .arg(echo));
+  const Outcome traced = call({u"run"_s, u"--trace"_s, u"--input"_s, u"-2"_s, u"--input"_s, u"3"_s,
+                               u"--format"_s, u"csv"_s, echo});
   const QStringList rows = traced.out.split(u'\n', Qt::SkipEmptyParts);
   ASSERT_EQ(rows.size(), 6);
   EXPECT_EQ(rows.at(0), u"file,address,instruction,registers,memory,flags"_s);
   EXPECT_EQ(rows.at(1), echo + u",0000,IN 0,X0=FFFE,,P=0 Z=0 M=0"_s);
   EXPECT_EQ(rows.at(5), echo + u",0004,SVC 0,,,P=0 Z=0 M=0"_s);
   // More output than the output box keeps: every line still reaches standard output.
-  const QString loop = files.program(u"loop.asm"_s,
-                                     u"     LI      2000,1\nLOOP OUT     1\n     SUBI    1,1\n"
-                                     u"     JP      LOOP\n     SVC     0\n"_s);
+  const QString loop =
+      files.program(u"loop.asm"_s, u"     LI      2000,1\nLOOP OUT     1\n     SUBI    1,1\n"
+                                   u"     JP      LOOP\n     SVC     0\n"_s);
   const Outcome many = call({u"run"_s, loop});
   EXPECT_EQ(many.out.count(u'\n'), 2001);
   EXPECT_TRUE(many.out.startsWith(u"* 2000\n* 1999\n"_s));
@@ -348,10 +387,14 @@ TEST(RpnwStatus, EachCaseAndTheWorstWins) {
   Files files;
   const QString good = files.program(u"good.asm"_s, lf(machine::sampleCompare()));
   const QString endless = files.program(u"endless.asm"_s, u"LOOP JMP     LOOP\n"_s);
-  const QString fault = files.program(u"fault.asm"_s, u"     LI      1\n     DIVI    0\n     SVC     0\n"_s);
-  const QString undefined =
-      files.program(u"undefined.asm"_s, u"     LI      1\n\n     LI      NOWHERE\n     SVC     0\n"_s);
-  const QString binary = files.write(u"binary.bin"_s, QByteArray("\x7f" "ELF\x02\x01\x01\x00\x00", 9));
+  const QString fault =
+      files.program(u"fault.asm"_s, u"     LI      1\n     DIVI    0\n     SVC     0\n"_s);
+  const QString undefined = files.program(
+      u"undefined.asm"_s, u"     LI      1\n\n     LI      NOWHERE\n     SVC     0\n"_s);
+  const QString unknown = files.program(u"unknown.asm"_s, u"\nX    FOO\n     SVC     0\n"_s);
+  const QString binary = files.write(u"binary.bin"_s, QByteArray("\x7f"
+                                                                 "ELF\x02\x01\x01\x00\x00",
+                                                                 9));
   const QString empty = files.write(u"empty.asm"_s, "\r\n  \r\n");
   const QString missing = files.path(u"missing.asm"_s);
   struct Case {
@@ -373,8 +416,10 @@ TEST(RpnwStatus, EachCaseAndTheWorstWins) {
       {{u"run"_s, good}, 0, {}},
       {{u"convert"_s, u"A+*B"_s}, 1, u"\"A+*B\": 構文エラー *"_s},
       {{u"assemble"_s, undefined}, 1, undefined + u":3: 未定義ラベル=NOWHERE"_s},
+      {{u"assemble"_s, unknown}, 1, unknown + u":2: 未定義命令=FOO"_s},
       {{u"run"_s, fault}, 3, fault + u":2: 0で除算しました (命令アドレス 0002)"_s},
-      {{u"run"_s, u"--max-steps"_s, u"1000"_s, endless}, 4,
+      {{u"run"_s, u"--max-steps"_s, u"1000"_s, endless},
+       4,
        endless + u": 実行した命令が上限の1000個に達したので止めました (--max-steps)"_s},
       {{u"run"_s, missing}, 2, u"File Name="_s + missing},
       {{u"assemble"_s, missing}, 2, u"File Name="_s + missing},
@@ -396,10 +441,10 @@ TEST(RpnwStatus, EachCaseAndTheWorstWins) {
   EXPECT_EQ(all.out.count(u"==> "_s), 3);
   EXPECT_TRUE(all.out.endsWith(u"* 45\nプログラムの終了です.\n"_s));
   // In JSON too, one object per file, unreadable ones included.
-  const QList<QJsonObject> results = jsonLines(
-      call({u"run"_s, u"--format"_s, u"json"_s, u"--max-steps"_s, u"100"_s, endless, fault,
-            missing, good})
-          .out);
+  const QList<QJsonObject> results =
+      jsonLines(call({u"run"_s, u"--format"_s, u"json"_s, u"--max-steps"_s, u"100"_s, endless,
+                      fault, missing, good})
+                    .out);
   ASSERT_EQ(results.size(), 4);
   const QStringList expected{u"max-steps"_s, u"fault"_s, u"unreadable"_s, u"end"_s};
   for (qsizetype i = 0; i < results.size(); ++i) {
@@ -433,14 +478,14 @@ TEST(RpnwJson, EverySubcommandPrintsOneObjectPerInputWithItsFields) {
         u"state"_s}},
   };
   for (const Case& c : cases) {
-    const Outcome out = call(QStringList{c.arguments.first(), u"--format"_s, u"json"_s} +
-                             c.arguments.mid(1));
+    const Outcome out =
+        call(QStringList{c.arguments.first(), u"--format"_s, u"json"_s} + c.arguments.mid(1));
     const QList<QJsonObject> objects = jsonLines(out.out);
     ASSERT_EQ(objects.size(), 2) << out.out.toStdString();
     for (const QJsonObject& object : objects)
       for (const QString& field : c.fields)
-        EXPECT_TRUE(object.contains(field)) << c.arguments.first().toStdString() << ' '
-                                            << field.toStdString();
+        EXPECT_TRUE(object.contains(field))
+            << c.arguments.first().toStdString() << ' ' << field.toStdString();
   }
 }
 
