@@ -7,6 +7,12 @@
 
 namespace rpn::cli {
 
+void Console::complain(const QString& text) {
+  if (auto* file = qobject_cast<QFileDevice*>(&out))
+    file->flush();
+  err.write(text.toUtf8());
+}
+
 std::optional<QString> Console::readLine() {
   if (!in.isOpen() || (in.atEnd() && !in.isSequential()))
     return std::nullopt;

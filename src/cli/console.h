@@ -36,7 +36,8 @@ struct Console {
   QIODevice& err;
 
   void print(const QString& text) { out.write(text.toUtf8()); }
-  void complain(const QString& text) { err.write(text.toUtf8()); }
+  // Standard output is flushed first, so that a terminal shows both in the order they were made.
+  void complain(const QString& text);
   // One line of standard input without its line end; nothing at the end of the input.
   std::optional<QString> readLine();
 };
