@@ -32,6 +32,15 @@ QCommandLineOption helpOption() {
   return {{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("この説明を表示します")};
 }
 
+// The execution screen's variables with their initial values: "A=1 B=2 ... X=".
+QString initialVariables() {
+  const execution::ExecutionView view;
+  QStringList entries;
+  for (std::size_t i = 0; i < view.lblName.size(); ++i)
+    entries << view.lblName.at(i) + u'=' + view.txtName.at(i);
+  return entries.join(u' ');
+}
+
 QList<Command> commands() {
   return {
       {QStringLiteral("convert"),
@@ -44,10 +53,10 @@ QList<Command> commands() {
       {QStringLiteral("execute"),
        QStringLiteral("RPN..."),
        QStringLiteral("逆ポーランド記法の式を実行し, スタックに残った値と値が変わった変数を出力"
-                      "します.\n--set のない変数は実行画面の初期値 (A=1 B=2 C=3 D=4 E=5 F=6 X=空) "
-                      "のままです."),
+                      "します.\n--set のない変数は実行画面の初期値 (%1) のままです.")
+           .arg(initialVariables()),
        {formatOption(true),
-        {QStringLiteral("set"), QStringLiteral("変数の値 (A, B, C, D, E, F, X; 繰り返し可)"),
+        {QStringLiteral("set"), QStringLiteral("変数の値 (繰り返し可)"),
          QStringLiteral("NAME=VALUE")},
         traceOption(QStringLiteral("トレースモードのメッセージボックスごとに1行: その文, ステップ"
                                    "メッセージ, 値レジスタ, スタック"))}},
