@@ -224,16 +224,19 @@ Status rpnwStatus(const QStringList& arguments, Console& console) {
   }
   if (parser.positionalArguments().isEmpty())
     return usageError(console, name, QStringLiteral("%1 がありません").arg(command->arguments));
-  const bool hasFormat = std::any_of(
-      command->options.begin(), command->options.end(),
-      [](const QCommandLineOption& o) { return o.names().contains(QStringLiteral("format")); });
-  const std::optional<Format> format =
-      hasFormat ? formatOf(parser.value(QStringLiteral("format"))) : Format::Text;
+  // Every command has --format; csv only those with a trace, and only with --trace.
+  const auto has = [&command](const QString& option) {
+    return std::any_of(
+        command->options.begin(), command->options.end(),
+        [&option](const QCommandLineOption& o) { return o.names().contains(option); });
+  };
+  const std::optional<Format> format = formatOf(parser.value(QStringLiteral("format")));
   if (!format)
     return usageError(console, name,
                       QStringLiteral("不明な出力形式です: ") +
                           parser.value(QStringLiteral("format")));
-  if (*format == Format::Csv && !parser.isSet(QStringLiteral("trace")))
+  if (*format == Format::Csv &&
+      (!has(QStringLiteral("trace")) || !parser.isSet(QStringLiteral("trace"))))
     return usageError(console, name, QStringLiteral("--format csv は --trace と共に使います"));
   return dispatch(*command, parser, *format, console);
 }

@@ -412,6 +412,8 @@ TEST(RpnwStatus, EachCaseAndTheWorstWins) {
       {{u"run"_s, u"--bogus"_s, good}, 2, u"bogus"_s},
       {{u"run"_s, u"--format"_s, u"xml"_s, good}, 2, u"xml"_s},
       {{u"run"_s, u"--format"_s, u"csv"_s, good}, 2, u"--trace"_s},
+      {{u"assemble"_s, u"--format"_s, u"csv"_s, good}, 2, u"--trace"_s},
+      {{u"translate"_s, u"--trace"_s, u"AB+"_s}, 2, u"trace"_s},
       {{u"run"_s, u"--max-steps"_s, u"0"_s, good}, 2, u"--max-steps"_s},
       {{u"run"_s, good}, 0, {}},
       {{u"convert"_s, u"A+*B"_s}, 1, u"\"A+*B\": 構文エラー *"_s},
