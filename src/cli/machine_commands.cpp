@@ -11,6 +11,7 @@
 
 #include <QJsonArray>
 #include <QJsonObject>
+#include <algorithm>
 #include <array>
 
 namespace rpn::cli {
@@ -69,6 +70,19 @@ struct Session {
   std::vector<Message> complaints;
   std::optional<SourceMap> map;
 };
+
+// The labels as references see them: the first definition of each name.
+std::vector<machine::LabelEntry> definedLabels(const machine::Assembler& assembler) {
+  std::vector<machine::LabelEntry> labels;
+  const auto& table = assembler.LabelTable();
+  for (int i = 0; i < assembler.LabelCount(); ++i) {
+    const machine::LabelEntry& label = table.at(static_cast<std::size_t>(i));
+    if (std::none_of(labels.begin(), labels.end(),
+                     [&label](const machine::LabelEntry& l) { return l.Name == label.Name; }))
+      labels.push_back(label);
+  }
+  return labels;
+}
 
 void assembleIn(Session& session, const QString& source) {
   std::vector<std::pair<int, QString>> boxes;
@@ -159,12 +173,8 @@ Status assemble(const QStringList& files, const AssembleOptions& options, Consol
       for (int a = 0; a < m.ProgramSize && a < machine::kMemoryWords; ++a)
         words.append(m.Memory.at(static_cast<std::size_t>(a)));
       QJsonObject labels;
-      const auto& table = session.engine.assembler().LabelTable();
-      for (int i = 0; i < session.engine.assembler().LabelCount(); ++i) {
-        const auto& label = table.at(static_cast<std::size_t>(i));
-        if (!labels.contains(label.Name)) // the first definition is the one that counts
-          labels.insert(label.Name, label.Value);
-      }
+      for (const machine::LabelEntry& label : definedLabels(session.engine.assembler()))
+        labels.insert(label.Name, label.Value);
       printJson(console, {{QStringLiteral("file"), file},
                           {QStringLiteral("status"), static_cast<int>(own)},
                           {QStringLiteral("listing"), QJsonArray::fromStringList(listing)},
@@ -183,9 +193,10 @@ Status assemble(const QStringList& files, const AssembleOptions& options, Consol
 namespace {
 
 // The columns of run's trace.
-const QStringList kRunTraceColumns{QStringLiteral("address"), QStringLiteral("instruction"),
-                                   QStringLiteral("registers"), QStringLiteral("memory"),
-                                   QStringLiteral("flags")};
+QStringList runTraceColumns() {
+  return {QStringLiteral("address"), QStringLiteral("instruction"), QStringLiteral("registers"),
+          QStringLiteral("memory"), QStringLiteral("flags")};
+}
 
 QString flagsText(const MachineState& m) {
   return QStringLiteral("P=%1 Z=%2 M=%3")
@@ -289,9 +300,7 @@ QStringList stateText(const Session& session, std::int64_t steps) {
   lines << registers.mid(0, 8).join(u' ') << registers.mid(8).join(u' ');
   lines << flagsText(m) + QStringLiteral("  steps=") + QString::number(steps);
   QStringList labels;
-  const auto& table = session.engine.assembler().LabelTable();
-  for (int i = 0; i < session.engine.assembler().LabelCount(); ++i) {
-    const auto& label = table.at(static_cast<std::size_t>(i));
+  for (const machine::LabelEntry& label : definedLabels(session.engine.assembler())) {
     const QString value = machine::inMemory(label.Value)
                               ? QString::number(m.Memory.at(static_cast<std::size_t>(label.Value)))
                               : QStringLiteral("-");
@@ -317,18 +326,13 @@ QJsonObject stateJson(const Session& session) {
   for (const std::int32_t w : m.Memory)
     memory.append(w);
   QJsonObject labels;
-  const auto& table = session.engine.assembler().LabelTable();
-  for (int i = 0; i < session.engine.assembler().LabelCount(); ++i) {
-    const auto& label = table.at(static_cast<std::size_t>(i));
-    if (labels.contains(label.Name))
-      continue;
+  for (const machine::LabelEntry& label : definedLabels(session.engine.assembler()))
     labels.insert(label.Name,
                   QJsonObject{{QStringLiteral("address"), label.Value},
                               {QStringLiteral("value"),
                                machine::inMemory(label.Value)
                                    ? QJsonValue(m.Memory.at(static_cast<std::size_t>(label.Value)))
                                    : QJsonValue()}});
-  }
   return {{QStringLiteral("registers"), registers},
           {QStringLiteral("flags"), QJsonObject{{QStringLiteral("P"), m.Status[machine::kPlus]},
                                                 {QStringLiteral("Z"), m.Status[machine::kZero]},
@@ -374,7 +378,7 @@ Status run(const QStringList& files, const RunOptions& options, Console& console
       break;
     case Format::Csv:
       if (first)
-        console.print(csvRow(QStringList{QStringLiteral("file")} + kRunTraceColumns));
+        console.print(csvRow(QStringList{QStringLiteral("file")} + runTraceColumns()));
       for (const QStringList& row : result.trace)
         console.print(csvRow(QStringList{file} + row));
       break;
@@ -389,8 +393,9 @@ Status run(const QStringList& files, const RunOptions& options, Console& console
         QJsonArray trace;
         for (const QStringList& row : result.trace) {
           QJsonObject step;
-          for (qsizetype i = 0; i < kRunTraceColumns.size(); ++i)
-            step.insert(kRunTraceColumns.at(i), row.value(i));
+          const QStringList columns = runTraceColumns();
+          for (qsizetype i = 0; i < columns.size(); ++i)
+            step.insert(columns.at(i), row.value(i));
           trace.append(step);
         }
         object.insert(QStringLiteral("trace"), trace);
