@@ -290,6 +290,19 @@ TEST(SourceRoundTrip, Utf8JapaneseSentencesReadAsUtf8) {
       u"犬が公園で元気に走り回っています。"_s,
       u"次の駅で降りてください。"_s,
       u"注釈：ここで値を比較する"_s,
+      // Short comments, where a chance match with windows-31j is likelier.
+      u"開始"_s,
+      u"終了"_s,
+      u"合計"_s,
+      u"結果を出力"_s,
+      u"カウンタ"_s,
+      u"ループ"_s,
+      u"値を確認"_s,
+      u"はい"_s,
+      u"入力待ち"_s,
+      u"繰り返し"_s,
+      u"一を引く"_s,
+      u"和"_s,
   };
   RecordingDialogs boxes;
   int asked = 0;
@@ -420,7 +433,7 @@ TEST_F(SourceFileFlow, RandomTextsSurviveTheFileMenu) {
   const Repertoire repertoire;
   std::mt19937 random(7);
   const QString file = path(u"random.txt"_s);
-  for (int i = 0; i < 200; ++i) {
+  for (int i = 0; i < 50; ++i) {
     const QString text = repertoire.draw(random);
     boxes.answerConfirm(true);
     ASSERT_TRUE(save(text, file));
@@ -497,7 +510,6 @@ TEST_F(SourceFileFlow, FilesThatAreNoRegularFilesAreRefusedAtOnce) {
     auto done = std::async(std::launch::async, call);
     if (done.wait_for(std::chrono::milliseconds(100)) == std::future_status::timeout) {
       const int writer = ::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK);
-      done.wait_for(std::chrono::seconds(2));
       if (writer >= 0)
         ::close(writer);
       done.wait();
