@@ -1,5 +1,6 @@
 #include "platform_file_dialogs.h"
 
+#include <QPointer>
 #include <QRegularExpression>
 
 namespace rpn::machine {
@@ -35,10 +36,14 @@ std::unique_ptr<QFileDialog> PlatformFileDialogs::makeDialog(QWidget* parent,
 }
 
 QString PlatformFileDialogs::run(QFileDialog::AcceptMode mode, const QStringList& filters) {
-  const std::unique_ptr<QFileDialog> dialog = makeDialog(m_parent, mode, filters);
-  if (dialog->exec() != QDialog::Accepted)
+  std::unique_ptr<QFileDialog> dialog = makeDialog(m_parent, mode, filters);
+  const QPointer<QFileDialog> alive = dialog.get();
+  const int result = dialog->exec();
+  if (!alive) { // the parent went while the dialog was open, and took the dialog with it
+    static_cast<void>(dialog.release());
     return {};
-  return dialog->selectedFiles().value(0);
+  }
+  return result == QDialog::Accepted ? dialog->selectedFiles().value(0) : QString();
 }
 
 QString PlatformFileDialogs::ShowOpen(const QStringList& filters) {
