@@ -10,7 +10,7 @@ namespace {
 // hidden, shows what stands before that list. So "全てのファイル(*.*)" is given as
 // "全てのファイル(*.*)(*)": the caption as it reads, matching every name.
 QString nameFilter(const QString& caption) {
-  static const QRegularExpression patterns(QStringLiteral(R"(\(([^()]*)\)$)"));
+  const QRegularExpression patterns(QStringLiteral(R"(\(([^()]*)\)$)"));
   const QRegularExpressionMatch match = patterns.match(caption);
   QString matched = match.hasMatch() ? match.captured(1) : QStringLiteral("*");
   matched.replace(QStringLiteral("*.*"), QStringLiteral("*"));
