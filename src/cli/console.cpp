@@ -59,11 +59,19 @@ QString binaryFileMessage(const QString& path) {
   return machine::fileErrorMessage(QStringLiteral("テキストファイルではありません"), path);
 }
 
+// A file that reads both ways: the screen's question, answered with its default (Shift_JIS, the
+// reading the text holds already).
+QString choiceMessage(const machine::DecodedSource& decoded) {
+  return decoded.needsChoice() ? machine::readingQuestion(decoded) : QString();
+}
+
 // The one place that turns a file's bytes into source text: the assembler screen's decoding.
 SourceText decode(const QString& path, Console& console) {
   if (path != u"-") {
     const machine::ReadSource read = machine::readSourceFile(path);
-    return {read.text, read.problem};
+    if (!read.source)
+      return {std::nullopt, read.problem};
+    return {read.source->text, read.problem.isEmpty() ? choiceMessage(*read.source) : read.problem};
   }
   // Standard input has no size of its own: read one byte past the limit of a source file.
   const QByteArray bytes = console.in.read(machine::kSourceFileLimit + 1);
@@ -73,7 +81,7 @@ SourceText decode(const QString& path, Console& console) {
   const QString problem =
       decoded.damaged
           ? machine::fileErrorMessage(QStringLiteral("文字として読めないバイトがあります"), path)
-          : QString();
+          : choiceMessage(decoded);
   return {decoded.text, problem};
 }
 
