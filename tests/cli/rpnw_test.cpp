@@ -143,8 +143,10 @@ TEST(RpnwConvert, EachExampleAsTheConversionScreenShowsIt) {
   EXPECT_EQ(all.out, expected);
   EXPECT_TRUE(
       all.out.startsWith(u"ABC*DE-/+F-\nAB-C-\nAB=C=\nAB+C*\nAB+C*\nABC+\nA*B－\n－A－\n"_s));
-  EXPECT_EQ(all.status, 1); // "A+*B" is a syntax error
-  EXPECT_EQ(all.err, u"\"A+*B\": 構文エラー *\n"_s);
+  EXPECT_EQ(all.status, 1); // unbalanced brackets and a syntax error
+  EXPECT_EQ(all.err, u"\"A+B)*C\": 対応する「(」がありません\n"
+                     u"\"A*(B+C\": 括弧が閉じられていません\n"
+                     u"\"A+*B\": 構文エラー *\n"_s);
   // "-" stands for the lines of standard input, in its place among the arguments.
   EXPECT_EQ(call({u"convert"_s, u"C"_s, u"-"_s, u"D"_s}, "A+B\nA*B\r\n").out,
             u"C\nAB+\nAB*\nD\n"_s);
