@@ -79,7 +79,7 @@ FrmAssembler::FrmAssembler(Dialogs* dialogs, SourceFileDialogs* files, QWidget* 
   setObjectName(QStringLiteral("frmAssembler"));
   setWindowTitle(QStringLiteral("擬似アセンブラ"));
   build();
-  connect(&m_timer, &QTimer::timeout, this, &FrmAssembler::Timer1_Timer);
+  connect(&m_timer, &QTimer::timeout, this, &FrmAssembler::autoRunTick);
   refresh();
 }
 
@@ -88,7 +88,10 @@ FrmAssembler::~FrmAssembler() = default;
 template <class Handler>
 void FrmAssembler::connectButton(QPushButton* button, Handler handler, bool focus) {
   connect(button, &QPushButton::clicked, this, [this, handler, focus] {
-    (m_engine.*handler)();
+    {
+      const auto press = m_dialogs.press(!m_engine.view().Check1);
+      (m_engine.*handler)();
+    }
     refresh();
     if (focus)
       focusListing();
@@ -328,6 +331,25 @@ void FrmAssembler::Command6_Click() {
   m_help.show(1);
 }
 
+void FrmAssembler::autoRunTick() {
+  if (m_dialogs.boxOpen())
+    return;
+  const std::int16_t phase = m_engine.driver().phase();
+  m_engine.Timer1_Timer();
+  m_focusPending = m_focusPending || (phase >= kFetch && phase <= kExecute);
+  if (keepsRhythm(m_timer, m_engine.driver().interval()))
+    m_framePaint.request();
+  else
+    paintFrame();
+}
+
+void FrmAssembler::paintFrame() {
+  refresh();
+  if (m_focusPending)
+    focusListing();
+  m_focusPending = false;
+}
+
 void FrmAssembler::Timer1_Timer() {
   const std::int16_t phase = m_engine.driver().phase();
   m_engine.Timer1_Timer();
@@ -376,6 +398,7 @@ void FrmAssembler::paintListingSelection() {
 }
 
 void FrmAssembler::refresh() {
+  m_framePaint.cancel();
   const QScopedValueRollback painting(m_painting, true);
   const AssemblerView& view = m_engine.view();
 

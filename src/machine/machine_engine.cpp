@@ -392,7 +392,7 @@ void MachineEngine::ShowMemory() {
   const MachineState& m = m_machine;
   const int shown = std::min<int>(m.ProgramSize, kMemoryCells);
   for (int k = 0; k < shown; ++k) {
-    m_view.lblCode[index(k)] = hex4(m.Memory[index(k)]);
+    writeHex4(m_view.lblCode[index(k)], m.Memory[index(k)]);
     m_view.lblCodeMarks[index(k)] = Mark::White;
   }
   if (!inMemory(m.ExecAddress))
@@ -411,19 +411,20 @@ void MachineEngine::RefreshMachine() {
   if (!m_painting)
     return;
   const MachineState& m = m_machine;
-  m_view.txtOpe[0] = hexDigits(m.Ope[0], 2);
-  m_view.txtOpe[1] = hexDigits(m.Ope[1], 1);
-  m_view.txtOpe[2] = hexDigits(m.Ope[2], 1);
-  m_view.txtOpe[3] = hex4(m.Ope[3]);
-  m_view.txtExecAddress = hex4(m.ExecAddress);
+  // The texts are written in place: a step formats the whole view without allocating.
+  writeHexDigits(m_view.txtOpe[0], m.Ope[0], 2);
+  writeHexDigits(m_view.txtOpe[1], m.Ope[1], 1);
+  writeHexDigits(m_view.txtOpe[2], m.Ope[2], 1);
+  writeHex4(m_view.txtOpe[3], m.Ope[3]);
+  writeHex4(m_view.txtExecAddress, m.ExecAddress);
   ShowMemory();
   for (std::size_t k = 0; k < kRegisters; ++k) {
-    m_view.txtRegister[k] = hex4(m.Register[k]);
+    writeHex4(m_view.txtRegister[k], m.Register[k]);
     m_view.txtRegisterMarks[k] = Mark::White;
   }
-  m_view.txtEffectAddress = hex4(m.EffectAddress);
+  writeHex4(m_view.txtEffectAddress, m.EffectAddress);
   for (std::size_t k = 0; k < m.Status.size(); ++k)
-    m_view.txtStatus[k] = QString::number(m.Status[k]);
+    writeHexDigits(m_view.txtStatus[k], m.Status[k], 1); // each flag is 0 or 1
   selectListingLine();
 }
 

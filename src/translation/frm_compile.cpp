@@ -9,7 +9,7 @@ FrmCompile::FrmCompile(Dialogs* dialogs, QWidget* parent)
   setWindowTitle(QStringLiteral("逆ポーランド記法の翻訳"));
   setClientSizeTwips(11400, 5400);
   build();
-  connect(&m_timer, &QTimer::timeout, this, &FrmCompile::Timer1_Timer);
+  connect(&m_timer, &QTimer::timeout, this, &FrmCompile::autoRunTick);
   refresh();
 }
 
@@ -84,6 +84,16 @@ void FrmCompile::build() {
   connect(command6, &QPushButton::clicked, this, &FrmCompile::Command6_Click);
 }
 
+void FrmCompile::autoRunTick() {
+  if (m_dialogs.boxOpen())
+    return;
+  m_engine.Timer1_Timer();
+  if (keepsRhythm(m_timer, m_engine.driver().interval()))
+    m_framePaint.request();
+  else
+    refresh();
+}
+
 void FrmCompile::Timer1_Timer() {
   m_engine.Timer1_Timer();
   refresh();
@@ -107,6 +117,7 @@ void FrmCompile::unload() {
 }
 
 void FrmCompile::refresh() {
+  m_framePaint.cancel();
   const TranslationView& view = m_engine.view();
   paintRpnControls(m_rpn, view);
   setTextIfChanged(m_rpn.Text3, view.Text3);
