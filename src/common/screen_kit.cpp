@@ -124,6 +124,10 @@ QLabel* makeBoxedLabel(QWidget* parent, const QString& name, QRect rect, const Q
     label->setFrameShadow(QFrame::Sunken);
   }
   label->setAlignment(alignment);
+  // A value label changes while auto-run goes: painting its own background spares the frame
+  // under it a repaint at every change.
+  label->ensurePolished();
+  label->setAutoFillBackground(true);
   return label;
 }
 
