@@ -69,10 +69,16 @@ private:
   QString caption() const { return static_cast<const QLabel*>(widget())->text(); }
 };
 
-QAccessibleInterface* labelInterface(const QString& className, QObject* object) {
-  if (object && object->isWidgetType() &&
-      className == QLatin1String(ScreenLabel::staticMetaObject.className()))
-    return new LabelAccessible(static_cast<QLabel*>(object));
+// Our labels, and our windows, which would otherwise pass for a plain client area rather than a
+// window with a title.
+QAccessibleInterface* screenInterface(const QString& className, QObject* object) {
+  if (!object || !object->isWidgetType())
+    return nullptr;
+  auto* widget = static_cast<QWidget*>(object);
+  if (className == QLatin1String(ScreenLabel::staticMetaObject.className()))
+    return new LabelAccessible(static_cast<QLabel*>(widget));
+  if (widget->isWindow() && className.startsWith(QLatin1String("rpn::")))
+    return new QAccessibleWidget(widget, QAccessible::Window);
   return nullptr;
 }
 
@@ -87,14 +93,17 @@ double luminance(const QColor& colour) {
 
 } // namespace
 
-ScreenLabel::ScreenLabel(const QString& text, QWidget* parent) : QLabel(text, parent) {
-  // Qt keeps the list of interface factories; ours answers for this class only, so it is
-  // registered once, with the first label made.
-  static const bool registered = [] {
-    QAccessible::installFactory(labelInterface);
+void installAccessibleInterfaces() {
+  // Qt keeps the list of interface factories; ours goes in once.
+  static const bool installed = [] {
+    QAccessible::installFactory(screenInterface);
     return true;
   }();
-  Q_UNUSED(registered);
+  Q_UNUSED(installed);
+}
+
+ScreenLabel::ScreenLabel(const QString& text, QWidget* parent) : QLabel(text, parent) {
+  installAccessibleInterfaces();
 }
 
 void setLabelText(QLabel* label, const QString& text) {

@@ -11,6 +11,10 @@
 
 namespace rpn {
 
+// Gives our windows and labels their accessible interfaces; the labels do it themselves, a window
+// without labels calls it before it is shown.
+void installAccessibleInterfaces();
+
 // The label of every screen. Its accessible name says what it is ("スタック 3"); its content is
 // readable as text (and as its value) through the accessibility interface, even where the name
 // differs from the caption, which a plain label does not offer.

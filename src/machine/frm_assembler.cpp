@@ -103,6 +103,7 @@ void FrmAssembler::build() {
   auto* bar = new QMenuBar(this);
   bar->setObjectName(QStringLiteral("MenuBar"));
   bar->setNativeMenuBar(false);
+  bar->setAccessibleName(QStringLiteral("メニューバー"));
   layout->setMenuBar(bar);
   auto* client = new QWidget(this);
   client->setObjectName(QStringLiteral("Client"));

@@ -15,6 +15,7 @@ namespace rpn {
 
 FrmMain::FrmMain(Dialogs* dialogs, QWidget* parent)
     : QWidget(parent, Qt::Window), m_dialogs(dialogs) {
+  installAccessibleInterfaces();
   setObjectName(QStringLiteral("frmMain"));
   setWindowTitle(applicationTitle());
   setFont(uiFont());
