@@ -24,7 +24,23 @@ try:
 except ImportError as error:
     skip("pyatspi cannot be imported (Debian package python3-pyatspi): %s" % error)
 
+from gi.repository import GLib
+
 failures = []
+events = []  # (event type, name of the control, text or description) heard on the bus
+
+
+def hear(event):
+    try:
+        events.append((event.type, event.source.name, event.any_data))
+    except Exception:  # a control gone by the time its event is read
+        pass
+
+
+def pump():
+    context = GLib.MainContext.default()
+    while context.iteration(False):
+        pass
 
 
 def check(condition, what):
@@ -39,6 +55,7 @@ def wait_for(probe, what, timeout=15.0):
         value = probe()
         if value:
             return value
+        pump()
         time.sleep(0.05)
     raise AssertionError("timed out waiting for " + what)
 
@@ -176,6 +193,15 @@ def conversion(app):
     check(text(find(form1, "text", "出力文の式")) == "AB+", "the output reads AB+")
     check(text(find(form1, "label", "判別結果の値")) == "終了", "the class reads 終了")
     check(find(form1, "label", "演算子 0").description == "", "the emptied cell has no mark")
+    # A screen reader hears of every new content and mark, even of a cell it is not on.
+    pump()
+    heard = set((kind, name, str(data)) for kind, name, data in events)
+    for want in [("object:text-changed:insert", "演算子 0", "+"),
+                 ("object:text-changed:insert", "ステップの説明", "Popして出力文に移動")]:
+        check(want in heard, "announced: %r (heard %r)" % (
+            want, sorted(h for h in heard if h[1] == want[1])))
+    check(any(kind == "object:property-change:accessible-description" and name == "演算子 0"
+              for kind, name, _ in heard), "the new mark of 演算子 0 was announced")
 
 
 def execution(app):
@@ -245,6 +271,8 @@ def main():
     except Exception as error:
         skip("the accessibility bus does not answer: %s" % error)
 
+    pyatspi.Registry.registerEventListener(
+        hear, "object:text-changed:insert", "object:property-change:accessible-description")
     env = dict(os.environ, QT_QPA_PLATFORM="xcb", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1",
                QT_ACCESSIBILITY="1")
     process = subprocess.Popen([program], env=env)
