@@ -52,7 +52,8 @@ public:
   QString text(int startOffset, int endOffset) const override {
     const QString all = caption();
     const qsizetype start = std::clamp<qsizetype>(startOffset, 0, all.size());
-    const qsizetype end = endOffset < 0 ? all.size() : std::clamp<qsizetype>(endOffset, start, all.size());
+    const qsizetype end =
+        endOffset < 0 ? all.size() : std::clamp<qsizetype>(endOffset, start, all.size());
     return all.mid(start, end - start);
   }
   int characterCount() const override { return static_cast<int>(caption().size()); }
@@ -87,8 +88,7 @@ double luminance(const QColor& colour) {
     return channel <= 0.04045 ? channel / 12.92 : std::pow((channel + 0.055) / 1.055, 2.4);
   };
   const QColor rgb = colour.toRgb();
-  return 0.2126 * linear(rgb.redF()) + 0.7152 * linear(rgb.greenF()) +
-         0.0722 * linear(rgb.blueF());
+  return 0.2126 * linear(rgb.redF()) + 0.7152 * linear(rgb.greenF()) + 0.0722 * linear(rgb.blueF());
 }
 
 } // namespace

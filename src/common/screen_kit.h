@@ -81,11 +81,10 @@ void setTextIfChanged(QLabel* label, const QString& text);
 // the screen's own repaint and goes nowhere.
 template <class Held, class Store>
 void takeEdits(QLineEdit* box, QObject* context, Held held, Store store) {
-  QObject::connect(box, &QLineEdit::textChanged, context,
-                   [held, store](const QString& text) {
-                     if (text != held())
-                       store(text);
-                   });
+  QObject::connect(box, &QLineEdit::textChanged, context, [held, store](const QString& text) {
+    if (text != held())
+      store(text);
+  });
 }
 
 // A press of button runs one move of the screen's engine, then repaints the screen.

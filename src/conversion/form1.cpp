@@ -129,8 +129,8 @@ void Form1::build() {
   connectButton(command4, this, m_engine, &ConversionEngine::Command4_Click);
 
   // The inputs, the run controls in reading order, the reset, then what the screen shows.
-  setTabOrderChain({m_text1, m_text3, command1, m_check1, command3, command4, command2, m_text2,
-                    m_text4});
+  setTabOrderChain(
+      {m_text1, m_text3, command1, m_check1, command3, command4, command2, m_text2, m_text4});
   giveShortcut(command1, QKeySequence(Qt::ALT | Qt::Key_R));
   giveShortcut(m_check1, QKeySequence(Qt::ALT | Qt::Key_T));
   giveShortcut(command3, QKeySequence(Qt::ALT | Qt::Key_A));

@@ -44,8 +44,8 @@ RpnControls buildRpnControls(QWidget* screen, const RpnLayout& layout) {
   c.Label4 = makeLabel(screen, QStringLiteral("Label4"), QStringLiteral("Label4"),
                        pixels(layout.label4), QStringLiteral("ステップの説明"));
   makeLabel(screen, QStringLiteral("Label5"), QStringLiteral("値"), pixels(layout.label5));
-  c.Text2 =
-      makeLineEdit(screen, QStringLiteral("Text2"), pixels(layout.text2), QStringLiteral("値レジスタ"));
+  c.Text2 = makeLineEdit(screen, QStringLiteral("Text2"), pixels(layout.text2),
+                         QStringLiteral("値レジスタ"));
   c.lblOpe = makeBoxedLabel(screen, QStringLiteral("lblOpe"), pixels(layout.lblOpe),
                             QStringLiteral("演算子"), centred);
 

@@ -169,8 +169,8 @@ void FrmAssembler::setKeyboardAccess(const QWidget* client) {
   QPushButton* help = button("Command6");
   // The inputs (source, interval), the buttons that assemble and run in reading order, the
   // samples and the help, then the listing, the output and the machine's state from the top.
-  QList<QWidget*> order{m_text1, m_txtTimer, assemble, execute, m_check1, reset, autoRun, stop,
-                        m_list1,  help,       m_text2,  m_text3, m_txtExecAddress};
+  QList<QWidget*> order{m_text1, m_txtTimer, assemble, execute, m_check1, reset, autoRun, stop};
+  order << m_list1 << help << m_text2 << m_text3 << m_txtExecAddress;
   order.append(QList<QWidget*>(m_txtOpe.begin(), m_txtOpe.end()));
   order << m_txtEffectAddress;
   order.append(QList<QWidget*>(m_txtRegister.begin(), m_txtRegister.end()));
@@ -238,8 +238,9 @@ void FrmAssembler::buildEmulatorFrame(QWidget* client) {
                 twipsRect(7680, 120, 3975, 5535));
   makeLabel(frame1, QStringLiteral("Label4"), QStringLiteral("実行アドレス"),
             twipsRect(120, 360, 1035, 255));
-  m_txtExecAddress = makeStateBox(frame1, QStringLiteral("txtExecAddress"),
-                                  twipsRect(1200, 360, 855, 270), QStringLiteral("実行アドレスの値"));
+  m_txtExecAddress =
+      makeStateBox(frame1, QStringLiteral("txtExecAddress"), twipsRect(1200, 360, 855, 270),
+                   QStringLiteral("実行アドレスの値"));
   QPushButton* command3 = makeButton(frame1, QStringLiteral("Command3"), QStringLiteral("初期化"),
                                      twipsRect(2160, 360, 735, 255));
   QPushButton* command2 = makeButton(frame1, QStringLiteral("Command2"), QStringLiteral("実行"),

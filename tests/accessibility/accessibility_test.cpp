@@ -129,8 +129,7 @@ TEST_F(AccessibilityTest, EveryControlHasItsOwnNameAndEveryLabelReadsWhatItShows
     QAccessibleInterface* node = face(get(v.window, QString::fromLatin1(v.name)));
     EXPECT_EQ(node->textInterface()->text(0, -1), v.value) << v.name;
   }
-  EXPECT_EQ(face(get(&menu.form1(), u"lblOperation(0)"_s))->text(QAccessible::Name),
-            u"演算子 0"_s);
+  EXPECT_EQ(face(get(&menu.form1(), u"lblOperation(0)"_s))->text(QAccessible::Name), u"演算子 0"_s);
   EXPECT_EQ(face(get(&menu.frmAssembler(), u"lblCode(26)"_s))->text(QAccessible::Name),
             u"メモリ 001A"_s);
 }
@@ -173,13 +172,11 @@ TEST_F(AccessibilityTest, MarksAreDescribedInWords) {
     EXPECT_EQ(face(get(m.window, QString::fromLatin1(m.name)))->text(QAccessible::Description),
               m.words)
         << m.name;
-
 }
 
 TEST_F(AccessibilityTest, TheListingLineOfTheNextInstructionIsTheSelectedText) {
   runEverywhere();
-  QAccessibleTextInterface* listing =
-      face(get(&menu.frmAssembler(), u"Text2"_s))->textInterface();
+  QAccessibleTextInterface* listing = face(get(&menu.frmAssembler(), u"Text2"_s))->textInterface();
   ASSERT_EQ(listing->selectionCount(), 1);
   int start = 0;
   int end = 0;
@@ -196,10 +193,9 @@ TEST_F(AccessibilityTest, AnyChangeOfABoxIsWhatTheRunUses) {
          face(box)->editableTextInterface()->replaceText(0, static_cast<int>(box->text().size()),
                                                          text);
        }},
-      {"accessible value", [](QLineEdit* box,
-                              const QString& text) { face(box)->setText(QAccessible::Value, text); }},
-      {"paste",
-       [](QLineEdit* box, const QString& text) {
+      {"accessible value",
+       [](QLineEdit* box, const QString& text) { face(box)->setText(QAccessible::Value, text); }},
+      {"paste", [](QLineEdit* box, const QString& text) {
          QApplication::clipboard()->setText(text);
          box->selectAll();
          box->paste();
@@ -228,8 +224,7 @@ TEST_F(AccessibilityTest, AnyChangeOfABoxIsWhatTheRunUses) {
     click(&compile, u"Command2"_s);
     put(get<QLineEdit>(&compile, u"Text1"_s), u"YPQ+="_s);
     click(&compile, u"Command1"_s);
-    EXPECT_EQ(get<QListWidget>(&compile, u"List1"_s)->item(0)->text().simplified(),
-              u"LOAD P"_s);
+    EXPECT_EQ(get<QListWidget>(&compile, u"List1"_s)->item(0)->text().simplified(), u"LOAD P"_s);
 
     machine::FrmAssembler& assembler = menu.frmAssembler();
     put(get<QLineEdit>(&assembler, u"txtTimer"_s), u"9"_s);
@@ -251,18 +246,18 @@ TEST_F(AccessibilityTest, TabOrderOfEveryScreen) {
       {&menu, buttons},
       {&menu.form1(), QStringList{u"Text1"_s, u"Text3"_s} + rpnRun +
                           QStringList{u"Command2"_s, u"Text2"_s, u"Text4"_s}},
-      {&menu.form2(), QStringList{u"Text1"_s, u"txtName(0)"_s, u"txtName(1)"_s, u"txtName(2)"_s,
-                                  u"txtName(3)"_s, u"txtName(4)"_s, u"txtName(5)"_s,
-                                  u"txtName(6)"_s, u"Text2"_s, u"Text3"_s} +
-                          rpnRun + QStringList{u"Command2"_s}},
-      {&menu.frmCompile(), QStringList{u"Text1"_s, u"Text2"_s, u"Text3"_s} + rpnRun +
-                               QStringList{u"Command5"_s, u"Command6"_s, u"Command2"_s,
-                                           u"List1"_s}},
+      {&menu.form2(),
+       QStringList{u"Text1"_s, u"txtName(0)"_s, u"txtName(1)"_s, u"txtName(2)"_s, u"txtName(3)"_s,
+                   u"txtName(4)"_s, u"txtName(5)"_s, u"txtName(6)"_s, u"Text2"_s, u"Text3"_s} +
+           rpnRun + QStringList{u"Command2"_s}},
+      {&menu.frmCompile(),
+       QStringList{u"Text1"_s, u"Text2"_s, u"Text3"_s} + rpnRun +
+           QStringList{u"Command5"_s, u"Command6"_s, u"Command2"_s, u"List1"_s}},
       {&menu.frmAssembler(),
-       QStringList{u"Text1"_s,    u"txtTimer"_s, u"Command1"_s, u"Command2"_s, u"Check1"_s,
-                   u"Command3"_s, u"Command4"_s, u"Command5"_s, u"List1"_s,    u"Command6"_s,
-                   u"Text2"_s,    u"Text3"_s,    u"txtExecAddress"_s, u"txtOpe(0)"_s,
-                   u"txtOpe(1)"_s, u"txtOpe(2)"_s, u"txtOpe(3)"_s, u"txtEffectAddress"_s} +
+       QStringList{u"Text1"_s, u"txtTimer"_s, u"Command1"_s, u"Command2"_s, u"Check1"_s,
+                   u"Command3"_s, u"Command4"_s, u"Command5"_s, u"List1"_s, u"Command6"_s,
+                   u"Text2"_s, u"Text3"_s, u"txtExecAddress"_s, u"txtOpe(0)"_s, u"txtOpe(1)"_s,
+                   u"txtOpe(2)"_s, u"txtOpe(3)"_s, u"txtEffectAddress"_s} +
            [] {
              QStringList rest;
              for (int k = 0; k < 16; ++k)
