@@ -18,5 +18,16 @@ python=/usr/bin/python3
 [ -x "$python" ] || python=$(command -v python3) || skip "no python3"
 "$python" -c 'import pyatspi' 2>/dev/null || skip "pyatspi not importable (Debian package python3-pyatspi)"
 unset DBUS_SESSION_BUS_ADDRESS AT_SPI_BUS_ADDRESS
-exec dbus-run-session -- xvfb-run -a -s "-screen 0 1280x1024x24" \
-  "$python" "$(dirname "$0")/atspi_test.py" "$program" "$listing"
+# xvfb-run may end with its own status when it cannot tidy its temporary files: the test's verdict
+# goes through a file instead.
+verdict=$(mktemp)
+trap 'rm -f "$verdict"' EXIT
+dbus-run-session -- xvfb-run -a -s "-screen 0 1280x1024x24" \
+  sh -c '"$0" "$1" "$2" "$3"; echo $? >"$4"' \
+  "$python" "$(dirname "$0")/atspi_test.py" "$program" "$listing" "$verdict"
+status=$(cat "$verdict")
+if [ -z "$status" ]; then
+  echo "FAILED: the test did not come to an end (no verdict)" >&2
+  exit 1
+fi
+exit "$status"
