@@ -41,10 +41,13 @@ protected:
   std::vector<ScreenWindow*> screens() {
     return {&menu.form1(), &menu.form2(), &menu.frmCompile(), &menu.frmAssembler()};
   }
+  // The menu, the screens and the help pages.
   std::vector<QWidget*> windows() {
     std::vector<QWidget*> all{&menu};
     for (ScreenWindow* screen : screens())
       all.push_back(screen);
+    for (int page = 1; page <= machine::kHelpPageCount; ++page)
+      all.push_back(&menu.frmAssembler().helpPages().page(page));
     return all;
   }
   template <class W = QWidget> W* get(QWidget* window, const QString& name) {
