@@ -30,6 +30,42 @@ QColor markColor(Mark mark) {
   return QApplication::palette().color(QPalette::Button);
 }
 
+QColor markTextColor(Mark mark) {
+  const QColor background = markColor(mark);
+  const QColor black(0, 0, 0);
+  const QColor white(255, 255, 255);
+  return contrastRatio(black, background) >= contrastRatio(white, background) ? black : white;
+}
+
+QString markWords(Mark mark, MarkSense sense) {
+  switch (mark) {
+  case Mark::White:
+  case Mark::ButtonFace:
+    break;
+  case Mark::Red:
+    switch (sense) {
+    case MarkSense::Stack:
+    case MarkSense::Machine:
+      return QStringLiteral("使用中");
+    case MarkSense::Variable:
+      return QStringLiteral("読み書き中");
+    case MarkSense::NameTable:
+      return QStringLiteral("未参照");
+    case MarkSense::Memory:
+      return QStringLiteral("次の命令");
+    case MarkSense::Blink:
+      return QStringLiteral("強調");
+    }
+    break;
+  case Mark::Yellow:
+    return sense == MarkSense::Machine || sense == MarkSense::Memory ? QStringLiteral("強調")
+                                                                     : QStringLiteral("点滅中");
+  case Mark::Blue:
+    return sense == MarkSense::NameTable ? QStringLiteral("新規登録") : QStringLiteral("強調");
+  }
+  return {};
+}
+
 namespace {
 
 void fill(QWidget* widget, const QColor& colour) {
@@ -53,6 +89,18 @@ void setBackground(QWidget* widget, Mark mark) {
   // Multi-line boxes and lists draw their contents on a viewport of their own.
   if (auto* area = qobject_cast<QAbstractScrollArea*>(widget))
     fill(area->viewport(), colour);
+}
+
+void paintMark(QWidget* widget, Mark mark, MarkSense sense) {
+  setBackground(widget, mark);
+  const QColor text = markTextColor(mark);
+  QPalette palette = widget->palette();
+  if (palette.color(QPalette::WindowText) != text || palette.color(QPalette::Text) != text) {
+    palette.setColor(QPalette::WindowText, text);
+    palette.setColor(QPalette::Text, text);
+    widget->setPalette(palette);
+  }
+  describe(widget, markWords(mark, sense));
 }
 
 namespace {
@@ -106,7 +154,7 @@ QString indexedName(const QString& name, int index) {
 
 QLabel* makeLabel(QWidget* parent, const QString& name, const QString& caption, QRect rect,
                   const QString& accessible) {
-  auto* label = new QLabel(caption, parent);
+  auto* label = new ScreenLabel(caption, parent);
   label->setObjectName(name);
   label->setGeometry(rect);
   label->setAccessibleName(accessible.isEmpty() ? caption : accessible);
@@ -131,6 +179,7 @@ QPushButton* makeButton(QWidget* parent, const QString& name, const QString& cap
   button->setObjectName(name);
   button->setGeometry(rect);
   button->setAccessibleName(caption);
+  button->setAutoDefault(true);
   return button;
 }
 
@@ -174,8 +223,7 @@ void setTextIfChanged(QLineEdit* edit, const QString& text) {
 }
 
 void setTextIfChanged(QLabel* label, const QString& text) {
-  if (label->text() != text)
-    label->setText(text);
+  setLabelText(label, text);
 }
 
 void MessageBoxDialogs::inform(const QString& text) {

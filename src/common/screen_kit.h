@@ -2,6 +2,7 @@
 // boxes, controls placed at their twips rectangles, and the window that unloads when closed.
 #pragma once
 
+#include "accessibility.h"
 #include "dialogs.h"
 #include "marks.h"
 
@@ -25,8 +26,24 @@ constexpr int twips(int t) {
 QRect twipsRect(int left, int top, int width, int height);
 
 QColor markColor(Mark mark);
+// Black or white, whichever reads better on the mark's colour (white on blue, black on the rest).
+QColor markTextColor(Mark mark);
+// Where a mark is painted: what its colour means there.
+enum class MarkSense : std::uint8_t {
+  Stack,     // stack cells: red occupied, yellow blinking
+  Variable,  // variable boxes: red while read or written
+  NameTable, // the translation's variable table: blue just entered, red unreferenced
+  Blink,     // boxes and frames that blink at the end of an auto-run
+  Machine,   // registers, instruction register, operand address: red in use, yellow highlighted
+  Memory,    // memory cells: red the next instruction, yellow highlighted
+};
+// The mark in words, for assistive tools ("使用中", "点滅中"); empty at rest.
+QString markWords(Mark mark, MarkSense sense);
 // Paints the background of a label, line edit or text box.
 void setBackground(QWidget* widget, Mark mark);
+// Paints a marked control: its background, a text colour that reads on it, and the mark in words
+// as its accessible description.
+void paintMark(QWidget* widget, Mark mark, MarkSense sense);
 
 // Japanese fonts: the IPA Gothic family when installed, else any CJK font fontconfig finds.
 QFont uiFont();
@@ -43,20 +60,32 @@ QLabel* makeLabel(QWidget* parent, const QString& name, const QString& caption, 
 // A label that shows a value: framed (Box) when centred, sunken (Panel) when left-aligned.
 QLabel* makeBoxedLabel(QWidget* parent, const QString& name, QRect rect, const QString& accessible,
                        Qt::Alignment alignment);
+// Enter on the focused button presses it, as Space does.
 QPushButton* makeButton(QWidget* parent, const QString& name, const QString& caption, QRect rect);
 QLineEdit* makeLineEdit(QWidget* parent, const QString& name, QRect rect,
                         const QString& accessible);
 QGroupBox* makeFrame(QWidget* parent, const QString& name, const QString& caption, QRect rect);
 QCheckBox* makeCheckBox(QWidget* parent, const QString& name, const QString& caption, QRect rect);
 
-// Sets a text only when it differs, so the cursor and selection of a box the user is typing in
-// are not disturbed by a repaint that changes nothing.
 // The screen's timer follows the step driver's interval: 0 stops it, anything else (re)starts it
 // only when it changed, so a running tick rhythm is not disturbed by a repaint.
 void followInterval(QTimer& timer, int interval);
 
+// Sets a text only when it differs, so the cursor and selection of a box the user is typing in
+// are not disturbed by a repaint that changes nothing; a label's new text is announced.
 void setTextIfChanged(QLineEdit* edit, const QString& text);
 void setTextIfChanged(QLabel* label, const QString& text);
+
+// Every change of box's text goes into the engine through store(text), whatever made it: keys,
+// paste, drag and drop, assistive tools. A change that only shows what held() already returns is
+// the screen's own repaint and goes nowhere.
+template <class Held, class Store>
+void takeEdits(QLineEdit* box, QObject* context, Held held, Store store) {
+  QObject::connect(box, &QLineEdit::textChanged, context, [held, store](const QString& text) {
+    if (text != held())
+      store(text);
+  });
+}
 
 // A press of button runs one move of the screen's engine, then repaints the screen.
 template <class Screen, class Engine, class Move>

@@ -103,6 +103,7 @@ void FrmAssembler::build() {
   auto* bar = new QMenuBar(this);
   bar->setObjectName(QStringLiteral("MenuBar"));
   bar->setNativeMenuBar(false);
+  bar->setAccessibleName(QStringLiteral("メニューバー"));
   layout->setMenuBar(bar);
   auto* client = new QWidget(this);
   client->setObjectName(QStringLiteral("Client"));
@@ -113,13 +114,13 @@ void FrmAssembler::build() {
   makeLabel(client, QStringLiteral("Label1"), QStringLiteral("ソースプログラム"),
             twipsRect(120, 120, 1815, 255));
   m_text1 = makeTextBox(client, QStringLiteral("Text1"), twipsRect(120, 360, 2895, 5295),
-                        QStringLiteral("ソースプログラム"));
+                        QStringLiteral("ソースプログラムの本文"));
   QPushButton* command1 = makeButton(client, QStringLiteral("Command1"),
                                      QStringLiteral("アセンブル"), twipsRect(5040, 0, 1215, 375));
   makeLabel(client, QStringLiteral("Label2"), QStringLiteral("アセンブル結果"),
             twipsRect(3120, 120, 1815, 255));
   m_text2 = makeTextBox(client, QStringLiteral("Text2"), twipsRect(3120, 360, 4455, 5295),
-                        QStringLiteral("アセンブル結果"));
+                        QStringLiteral("アセンブル結果の一覧"));
   for (QPlainTextEdit* box : {m_text1, m_text2})
     box->setFont(fixedPitchFont());
   // The Command1 button sits on the listing's heading row, above the listing box.
@@ -132,6 +133,7 @@ void FrmAssembler::build() {
   m_text3 = makeTextBox(client, QStringLiteral("Text3"), twipsRect(120, 7200, 8295, 1215),
                         QStringLiteral("出力"));
   buildEmulatorFrame(client);
+  setKeyboardAccess(client);
 
   connect(m_text1, &QPlainTextEdit::textChanged, this, [this] {
     if (m_painting)
@@ -153,6 +155,35 @@ void FrmAssembler::build() {
   });
   connectButton(command1, &MachineEngine::Command1_Click, false);
   connect(command6, &QPushButton::clicked, this, &FrmAssembler::Command6_Click);
+}
+
+void FrmAssembler::setKeyboardAccess(const QWidget* client) {
+  const auto button = [client](const char* name) {
+    return client->findChild<QPushButton*>(QLatin1String(name));
+  };
+  QPushButton* assemble = button("Command1");
+  QPushButton* execute = button("Command2");
+  QPushButton* reset = button("Command3");
+  QPushButton* autoRun = button("Command4");
+  QPushButton* stop = button("Command5");
+  QPushButton* help = button("Command6");
+  // The inputs (source, interval), the buttons that assemble and run in reading order, the
+  // samples and the help, then the listing, the output and the machine's state from the top.
+  QList<QWidget*> order{m_text1, m_txtTimer, assemble, execute, m_check1, reset, autoRun, stop};
+  order << m_list1 << help << m_text2 << m_text3 << m_txtExecAddress;
+  order.append(QList<QWidget*>(m_txtOpe.begin(), m_txtOpe.end()));
+  order << m_txtEffectAddress;
+  order.append(QList<QWidget*>(m_txtRegister.begin(), m_txtRegister.end()));
+  order.append(QList<QWidget*>(m_txtStatus.begin(), m_txtStatus.end()));
+  setTabOrderChain(order);
+  // Alt+F belongs to the file menu.
+  giveShortcut(assemble, QKeySequence(Qt::ALT | Qt::Key_B));
+  giveShortcut(execute, QKeySequence(Qt::ALT | Qt::Key_R));
+  giveShortcut(m_check1, QKeySequence(Qt::ALT | Qt::Key_T));
+  giveShortcut(reset, QKeySequence(Qt::ALT | Qt::Key_C));
+  giveShortcut(autoRun, QKeySequence(Qt::ALT | Qt::Key_A));
+  giveShortcut(stop, QKeySequence(Qt::ALT | Qt::Key_P));
+  giveShortcut(help, QKeySequence(Qt::Key_F1));
 }
 
 void FrmAssembler::buildMenu(QMenuBar* bar) {
@@ -207,8 +238,9 @@ void FrmAssembler::buildEmulatorFrame(QWidget* client) {
                 twipsRect(7680, 120, 3975, 5535));
   makeLabel(frame1, QStringLiteral("Label4"), QStringLiteral("実行アドレス"),
             twipsRect(120, 360, 1035, 255));
-  m_txtExecAddress = makeStateBox(frame1, QStringLiteral("txtExecAddress"),
-                                  twipsRect(1200, 360, 855, 270), QStringLiteral("実行アドレス"));
+  m_txtExecAddress =
+      makeStateBox(frame1, QStringLiteral("txtExecAddress"), twipsRect(1200, 360, 855, 270),
+                   QStringLiteral("実行アドレスの値"));
   QPushButton* command3 = makeButton(frame1, QStringLiteral("Command3"), QStringLiteral("初期化"),
                                      twipsRect(2160, 360, 735, 255));
   QPushButton* command2 = makeButton(frame1, QStringLiteral("Command2"), QStringLiteral("実行"),
@@ -227,7 +259,8 @@ void FrmAssembler::buildEmulatorFrame(QWidget* client) {
   for (std::size_t i = 0; i < m_txtOpe.size(); ++i) {
     const int index = static_cast<int>(i);
     makeLabel(frame1, indexedName(QStringLiteral("Label6"), index), opeHeads[i],
-              twipsRect(opeLeft[i], 720, opeWidth[i], 255));
+              twipsRect(opeLeft[i], 720, opeWidth[i], 255),
+              QStringLiteral("命令レジスタの見出し %1").arg(opeHeads[i]));
     m_txtOpe[i] = makeStateBox(frame1, indexedName(QStringLiteral("txtOpe"), index),
                                twipsRect(opeLeft[i], 960, opeWidth[i], 270), opeNames[i]);
   }
@@ -235,7 +268,7 @@ void FrmAssembler::buildEmulatorFrame(QWidget* client) {
             twipsRect(2160, 960, 1695, 255));
   m_txtEffectAddress =
       makeStateBox(frame1, QStringLiteral("txtEffectAddress"), twipsRect(2280, 1200, 1215, 270),
-                   QStringLiteral("オペランドアドレス"));
+                   QStringLiteral("オペランドアドレスの値"));
 
   makeLabel(frame1, indexedName(QStringLiteral("Label7"), 0), QStringLiteral("Register"),
             twipsRect(240, 1320, 855, 255));
@@ -270,22 +303,24 @@ void FrmAssembler::buildEmulatorFrame(QWidget* client) {
   makeLabel(frame1, QStringLiteral("Label11"), QStringLiteral("タイマー"),
             twipsRect(2280, 3120, 735, 255));
   m_txtTimer = makeLineEdit(frame1, QStringLiteral("txtTimer"), twipsRect(3000, 3120, 855, 270),
-                            QStringLiteral("タイマー"));
+                            QStringLiteral("タイマー間隔 (ミリ秒)"));
   QPushButton* command5 =
       makeButton(frame1, QStringLiteral("Command5"), QStringLiteral("自動実行停止"),
                  twipsRect(2280, 3480, 1335, 375));
   makeLabel(frame1, indexedName(QStringLiteral("Label10"), 0), QStringLiteral("その他のアセンブラ"),
             twipsRect(2280, 4200, 1575, 255));
   makeLabel(frame1, indexedName(QStringLiteral("Label10"), 1), QStringLiteral("ソースプログラム"),
-            twipsRect(2400, 4440, 1455, 255));
+            twipsRect(2400, 4440, 1455, 255),
+            QStringLiteral("その他のアセンブラソースプログラムの見出し"));
   m_list1 = new QListWidget(frame1);
   m_list1->setObjectName(QStringLiteral("List1"));
   m_list1->setGeometry(twipsRect(2280, 4800, 1575, 600));
   m_list1->setAccessibleName(QStringLiteral("その他のアセンブラソースプログラム"));
   m_list1->addItems(sampleNames());
 
-  connect(m_txtTimer, &QLineEdit::textEdited, this,
-          [this](const QString& text) { m_engine.setTxtTimer(text); });
+  takeEdits(
+      m_txtTimer, this, [this] { return m_engine.view().txtTimer; },
+      [this](const QString& text) { m_engine.setTxtTimer(text); });
   connect(m_check1, &QCheckBox::toggled, this, [this](bool on) { m_engine.setCheck1(on); });
   // A click on an item loads its sample again even when it is already selected; moving the
   // selection with the keys loads the sample it lands on.
@@ -298,6 +333,15 @@ void FrmAssembler::buildEmulatorFrame(QWidget* client) {
   connect(m_list1, &QListWidget::currentRowChanged, this, listClick);
   connect(m_list1, &QListWidget::itemClicked, this,
           [this, listClick](QListWidgetItem* item) { listClick(m_list1->row(item)); });
+  // Enter (and a double click) loads the current sample again; an item selected through the
+  // accessibility interface becomes the current one, which loads it.
+  connect(m_list1, &QListWidget::itemActivated, this,
+          [this, listClick](QListWidgetItem* item) { listClick(m_list1->row(item)); });
+  connect(m_list1, &QListWidget::itemSelectionChanged, this, [this] {
+    const QList<QListWidgetItem*> selected = m_list1->selectedItems();
+    if (!m_painting && !selected.isEmpty() && selected.first() != m_list1->currentItem())
+      m_list1->setCurrentItem(selected.first());
+  });
   connectButton(command2, &MachineEngine::Command2_Click, true);
   connectButton(command3, &MachineEngine::Command3_Click, true);
   connectButton(command4, &MachineEngine::Command4_Click, false);
@@ -393,21 +437,21 @@ void FrmAssembler::refresh() {
   setTextIfChanged(m_txtExecAddress, view.txtExecAddress);
   for (std::size_t i = 0; i < m_txtOpe.size(); ++i) {
     setTextIfChanged(m_txtOpe[i], view.txtOpe[i]);
-    setBackground(m_txtOpe[i], view.txtOpeMark);
+    paintMark(m_txtOpe[i], view.txtOpeMark, MarkSense::Machine);
   }
   setTextIfChanged(m_txtEffectAddress, view.txtEffectAddress);
-  setBackground(m_txtEffectAddress, view.txtEffectAddressMark);
+  paintMark(m_txtEffectAddress, view.txtEffectAddressMark, MarkSense::Machine);
   for (std::size_t k = 0; k < m_txtRegister.size(); ++k) {
     setTextIfChanged(m_txtRegister[k], view.txtRegister[k]);
-    setBackground(m_txtRegister[k], view.txtRegisterMarks[k]);
+    paintMark(m_txtRegister[k], view.txtRegisterMarks[k], MarkSense::Machine);
   }
   for (std::size_t k = 0; k < m_txtStatus.size(); ++k) {
     setTextIfChanged(m_txtStatus[k], view.txtStatus[k]);
-    setBackground(m_txtStatus[k], Mark::White);
+    paintMark(m_txtStatus[k], Mark::White, MarkSense::Machine);
   }
   for (std::size_t k = 0; k < m_lblCode.size(); ++k) {
     setTextIfChanged(m_lblCode[k], view.lblCode[k]);
-    setBackground(m_lblCode[k], view.lblCodeMarks[k]);
+    paintMark(m_lblCode[k], view.lblCodeMarks[k], MarkSense::Memory);
   }
   setTextIfChanged(m_txtTimer, view.txtTimer);
   if (m_check1->isChecked() != view.Check1)

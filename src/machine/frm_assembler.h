@@ -56,6 +56,8 @@ private:
   void buildEmulatorFrame(QWidget* client);
   void buildMemoryPanel(QWidget* client);
   void buildMenu(QMenuBar* bar);
+  // Tab order and the buttons' shortcuts, once every control of client exists.
+  void setKeyboardAccess(const QWidget* client);
   void paintListingSelection();
   // The listing takes the focus so that its selected line shows, as after every machine step.
   void focusListing();

@@ -228,7 +228,7 @@ HelpPage::HelpPage(HelpPages& pages, int number) : m_pages(pages), m_number(clam
   setWindowTitle(
       QStringLiteral("マシン命令とアセンブラコード(%1/%2)").arg(m_number).arg(kHelpPageCount));
   const QSize picture = helpPictureSize(m_number);
-  m_image = new QLabel(this);
+  m_image = new ScreenLabel(QString(), this);
   m_image->setObjectName(QStringLiteral("Image1"));
   m_image->setPixmap(drawHelpPicture(m_number, qApp->devicePixelRatio()));
   m_image->setGeometry(QRect(QPoint(0, 0), picture));
@@ -245,6 +245,7 @@ void HelpPage::addPageButton(const QString& name, const QString& caption, int le
   if (rect.top() < picture.height() + 8)
     rect.moveTop(picture.height() + 8);
   QPushButton* button = makeButton(this, name, caption, rect);
+  giveShortcut(button, QKeySequence(target > m_number ? Qt::Key_PageDown : Qt::Key_PageUp));
   connect(button, &QPushButton::clicked, this, [this, target] {
     close();
     m_pages.show(target);

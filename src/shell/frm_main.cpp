@@ -9,11 +9,13 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <algorithm>
 
 namespace rpn {
 
 FrmMain::FrmMain(Dialogs* dialogs, QWidget* parent)
     : QWidget(parent, Qt::Window), m_dialogs(dialogs) {
+  installAccessibleInterfaces();
   setObjectName(QStringLiteral("frmMain"));
   setWindowTitle(applicationTitle());
   setFont(uiFont());
@@ -31,6 +33,17 @@ FrmMain::FrmMain(Dialogs* dialogs, QWidget* parent)
   connect(command1, &QPushButton::clicked, this, [this] { form1().showScreen(); });
   connect(command2, &QPushButton::clicked, this, [this] { form2().showScreen(); });
   connect(command3, &QPushButton::clicked, this, [this] { frmCompile().showScreen(); });
+  numberButtons();
+}
+
+void FrmMain::numberButtons() {
+  // From the top, the keys go through the buttons and Alt with the button's number presses it.
+  QList<QPushButton*> buttons = findChildren<QPushButton*>(Qt::FindDirectChildrenOnly);
+  std::ranges::stable_sort(buttons, {}, [](const QPushButton* b) { return b->y(); });
+  setTabOrderChain(QList<QWidget*>(buttons.begin(), buttons.end()));
+  for (qsizetype i = 0; i < buttons.size() && i < 9; ++i)
+    giveShortcut(buttons[i], QKeySequence(QKeyCombination(
+                                 Qt::ALT, static_cast<Qt::Key>(Qt::Key_1 + static_cast<int>(i)))));
 }
 
 FrmMain::~FrmMain() = default;

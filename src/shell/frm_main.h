@@ -48,6 +48,8 @@ protected:
   void closeEvent(QCloseEvent* event) override;
 
 private:
+  void numberButtons();
+
   Dialogs* m_dialogs;
   std::unique_ptr<conversion::Form1> m_form1;
   std::unique_ptr<execution::Form2> m_form2;
