@@ -62,6 +62,7 @@ void Form2::build() {
   setTabOrder(m_rpn.Check1, m_rpn.Text2);
 
   connectRpnControls(m_rpn, this, m_engine);
+  rememberControls(m_rpn.Text3, m_rpn.Check1);
   for (int i = 0; i < kVariableCount; ++i)
     connect(m_txtName.at(static_cast<std::size_t>(i)), &QLineEdit::textEdited, this,
             [this, i](const QString& text) { m_engine.setTxtName(i, text); });
@@ -74,6 +75,14 @@ void Form2::Timer1_Timer() {
 
 void Form2::load() {
   m_engine.Form_Load();
+  refresh();
+}
+
+void Form2::restoreRemembered(const std::optional<QString>& interval, std::optional<bool> trace) {
+  if (interval)
+    m_engine.setText3(*interval);
+  if (trace)
+    m_engine.setCheck1(*trace);
   refresh();
 }
 

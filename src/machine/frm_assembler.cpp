@@ -2,6 +2,8 @@
 
 #include "samples.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QMenuBar>
 #include <QScopedValueRollback>
 #include <QScrollBar>
@@ -32,7 +34,7 @@ QPlainTextEdit* makeTextBox(QWidget* parent, const QString& name, QRect rect,
                             const QString& accessible) {
   auto* box = new QPlainTextEdit(parent);
   box->setObjectName(name);
-  box->setGeometry(rect);
+  placeAt(box, rect);
   box->setAccessibleName(accessible);
   box->setLineWrapMode(QPlainTextEdit::NoWrap);
   box->setTabChangesFocus(true);
@@ -106,7 +108,7 @@ void FrmAssembler::build() {
   layout->setMenuBar(bar);
   auto* client = new QWidget(this);
   client->setObjectName(QStringLiteral("Client"));
-  client->setFixedSize(twips(kClientWidth), twips(kClientHeight));
+  setBaseFixedSize(client, QSize(twips(kClientWidth), twips(kClientHeight)));
   layout->addWidget(client);
   buildMenu(bar);
 
@@ -164,6 +166,10 @@ void FrmAssembler::buildMenu(QMenuBar* bar) {
   QAction* save = file->addAction(QStringLiteral("保存(&S)"));
   save->setObjectName(QStringLiteral("mnuSave"));
   save->setShortcut(QKeySequence::Save);
+  m_recentMenu = file->addMenu(QStringLiteral("最近使ったファイル"));
+  m_recentMenu->setObjectName(QStringLiteral("mnuRecent"));
+  m_recentMenu->menuAction()->setObjectName(QStringLiteral("mnuRecent"));
+  rebuildRecentMenu();
   QAction* separator = file->addSeparator();
   separator->setObjectName(QStringLiteral("mnuFileDummy0"));
   QAction* exit = file->addAction(QStringLiteral("終了(&X)"));
@@ -280,13 +286,14 @@ void FrmAssembler::buildEmulatorFrame(QWidget* client) {
             twipsRect(2400, 4440, 1455, 255));
   m_list1 = new QListWidget(frame1);
   m_list1->setObjectName(QStringLiteral("List1"));
-  m_list1->setGeometry(twipsRect(2280, 4800, 1575, 600));
+  placeAt(m_list1, twipsRect(2280, 4800, 1575, 600));
   m_list1->setAccessibleName(QStringLiteral("その他のアセンブラソースプログラム"));
   m_list1->addItems(sampleNames());
 
   connect(m_txtTimer, &QLineEdit::textEdited, this,
           [this](const QString& text) { m_engine.setTxtTimer(text); });
   connect(m_check1, &QCheckBox::toggled, this, [this](bool on) { m_engine.setCheck1(on); });
+  rememberControls(m_txtTimer, m_check1);
   // A click on an item loads its sample again even when it is already selected; moving the
   // selection with the keys loads the sample it lands on.
   const auto listClick = [this](int row) {
@@ -310,14 +317,95 @@ void FrmAssembler::setSourceText(const QString& text) {
 }
 
 void FrmAssembler::mnuOpen_Click() {
-  if (const std::optional<QString> text = OpenSourceFile(m_files, m_dialogs)) {
+  if (const std::optional<QString> text = OpenSourceFile(m_notingFiles, m_dialogs)) {
     m_engine.setText1(*text);
     refresh();
+    rememberFile(m_notingFiles.chosen());
   }
 }
 
 void FrmAssembler::mnuSave_Click() {
-  SaveSourceFile(m_engine.view().Text1, m_files, m_dialogs);
+  if (SaveSourceFile(m_engine.view().Text1, m_notingFiles, m_dialogs))
+    rememberFile(m_notingFiles.chosen());
+}
+
+void FrmAssembler::openRecentFile(const QString& path) {
+  if (!QFileInfo::exists(path)) {
+    if (settings())
+      settings()->removeRecentFile(path);
+    rebuildRecentMenu();
+    m_dialogs.inform(fileErrorMessage(
+        QStringLiteral("ファイルが見つかりません。最近使ったファイルの一覧から外しました。"), path));
+    return;
+  }
+  const ReadSource read = readSourceFile(path);
+  if (!read.problem.isEmpty())
+    m_dialogs.inform(read.problem);
+  if (read.text) {
+    m_engine.setText1(*read.text);
+    refresh();
+    rememberFile(path);
+  }
+}
+
+void FrmAssembler::rememberFile(const QString& path) {
+  if (!settings() || path.isEmpty())
+    return;
+  settings()->addRecentFile(QFileInfo(path).absoluteFilePath());
+  rebuildRecentMenu();
+}
+
+void FrmAssembler::rebuildRecentMenu() {
+  // The action being triggered may be among the old ones: they go once its signal is done.
+  for (QAction* old : m_recentMenu->actions()) {
+    m_recentMenu->removeAction(old);
+    old->deleteLater();
+  }
+  const QStringList files = settings() ? settings()->recentFiles() : QStringList();
+  const QFontMetrics metrics(m_recentMenu->font());
+  for (qsizetype i = 0; i < files.size(); ++i) {
+    const QString& path = files[i];
+    const QString shown = metrics.elidedText(QDir::toNativeSeparators(path), Qt::ElideMiddle,
+                                             metrics.averageCharWidth() * 60);
+    QAction* item = m_recentMenu->addAction(
+        QStringLiteral("&%1 %2").arg(i + 1).arg(QString(shown).replace(u'&', QStringLiteral("&&"))));
+    item->setObjectName(indexedName(QStringLiteral("mnuRecentFile"), static_cast<int>(i)));
+    item->setToolTip(path);
+    connect(item, &QAction::triggered, this, [this, path] { openRecentFile(path); });
+  }
+  m_recentMenu->setEnabled(!files.isEmpty());
+}
+
+QString FrmAssembler::NotingFileDialogs::ShowOpen(const QStringList& filters) {
+  return note(m_screen.m_files.ShowOpen(filters));
+}
+
+QString FrmAssembler::NotingFileDialogs::ShowSave(const QStringList& filters) {
+  return note(m_screen.m_files.ShowSave(filters));
+}
+
+QString FrmAssembler::NotingFileDialogs::note(const QString& path) {
+  m_chosen = path;
+  if (!path.isEmpty()) {
+    const QString folder = QFileInfo(path).absolutePath();
+    m_screen.m_platformFiles.setFolder(folder);
+    if (m_screen.settings())
+      m_screen.settings()->setLastFolder(folder);
+  }
+  return path;
+}
+
+void FrmAssembler::setZoom(double zoom) {
+  ScreenWindow::setZoom(zoom);
+  m_help.setZoom(zoom);
+}
+
+void FrmAssembler::setSettings(Settings* settings) {
+  ScreenWindow::setSettings(settings);
+  m_help.setSettings(settings);
+  if (settings)
+    m_platformFiles.setFolder(settings->lastFolder());
+  rebuildRecentMenu();
 }
 
 void FrmAssembler::mnuExit_Click() {
@@ -341,6 +429,15 @@ void FrmAssembler::load() {
   m_engine.Form_Load();
   refresh();
   focusListing();
+}
+
+void FrmAssembler::restoreRemembered(const std::optional<QString>& interval,
+                                     std::optional<bool> trace) {
+  if (interval)
+    m_engine.setTxtTimer(*interval);
+  if (trace)
+    m_engine.setCheck1(*trace);
+  refresh();
 }
 
 void FrmAssembler::unload() {

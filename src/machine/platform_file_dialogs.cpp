@@ -5,11 +5,11 @@
 namespace rpn::machine {
 
 QString PlatformFileDialogs::ShowOpen(const QStringList& filters) {
-  return QFileDialog::getOpenFileName(m_parent, {}, {}, filters.join(QStringLiteral(";;")));
+  return QFileDialog::getOpenFileName(m_parent, {}, m_folder, filters.join(QStringLiteral(";;")));
 }
 
 QString PlatformFileDialogs::ShowSave(const QStringList& filters) {
-  return QFileDialog::getSaveFileName(m_parent, {}, {}, filters.join(QStringLiteral(";;")), nullptr,
+  return QFileDialog::getSaveFileName(m_parent, {}, m_folder, filters.join(QStringLiteral(";;")), nullptr,
                                       QFileDialog::DontConfirmOverwrite);
 }
 

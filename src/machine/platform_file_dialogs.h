@@ -13,9 +13,12 @@ public:
   QString ShowOpen(const QStringList& filters) override;
   // The screen asks its own overwrite question, so the dialog does not.
   QString ShowSave(const QStringList& filters) override;
+  // The folder both dialogs start in ("" lets the platform choose).
+  void setFolder(const QString& folder) { m_folder = folder; }
 
 private:
   QWidget* m_parent;
+  QString m_folder;
 };
 
 } // namespace rpn::machine
