@@ -79,24 +79,19 @@ void setBaseFixedSize(QWidget* widget, const QSize& size) {
 void applyZoom(QWidget* window, double zoom) {
   QList<QWidget*> widgets = window->findChildren<QWidget*>();
   widgets.prepend(window);
-  // First every font as it stands at 100 % (a control's font is only complete before its parent's
-  // font changes), then the new sizes.
+  // First every font as it stands at 100 %, then the new ones. Every control is given its font
+  // itself: under a style sheet a window's font does not reach its controls.
   for (QWidget* widget : widgets)
-    if (widget->testAttribute(Qt::WA_SetFont) && !widget->property(kBaseFont).isValid() &&
-        !qobject_cast<QMenu*>(widget))
+    if (!qobject_cast<QMenu*>(widget) && !widget->property(kBaseFont).isValid())
       widget->setProperty(kBaseFont, widget->font());
-  const QFont windowFont = zoomedFont(window->property(kBaseFont).isValid()
-                                          ? window->property(kBaseFont).value<QFont>()
-                                          : window->font(),
-                                      zoom);
+  const QFont windowFont = zoomedFont(window->property(kBaseFont).value<QFont>(), zoom);
   for (QWidget* widget : widgets) {
-    // Menus are windows of their own and inherit no font: they take the window's.
+    // Menus are windows of their own: they take the window's font.
     if (qobject_cast<QMenu*>(widget)) {
       widget->setFont(windowFont);
       continue;
     }
-    if (const QVariant font = widget->property(kBaseFont); font.isValid())
-      widget->setFont(zoomedFont(font.value<QFont>(), zoom));
+    widget->setFont(zoomedFont(widget->property(kBaseFont).value<QFont>(), zoom));
     if (const QVariant rect = widget->property(kBaseGeometry); rect.isValid())
       widget->setGeometry(zoomedRect(rect.toRect(), zoom));
     if (const QVariant size = widget->property(kBaseSize); size.isValid())
@@ -389,7 +384,11 @@ QString frameStyle(double zoom) {
                         " margin-top: %3px; }"
                         "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left;"
                         " left: %4px; padding: 0 %2px; }")
-      .arg(px(1), px(2), px(7), px(6));
+      .arg(px(1), px(2), px(7), px(6)) +
+         // The tick boxes grow with their captions; at 100 % they keep the style's own size.
+         (zoom > 1.0 ? QStringLiteral("QCheckBox::indicator { width: %1px; height: %1px; }")
+                           .arg(px(13))
+                     : QString());
 }
 
 } // namespace
@@ -401,8 +400,8 @@ ScreenWindow::ScreenWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
 
 void ScreenWindow::setZoom(double zoom) {
   m_zoom = zoom;
-  applyZoom(this, zoom);
   setStyleSheet(frameStyle(zoom));
+  applyZoom(this, zoom);
   keepOnScreen(this);
 }
 
