@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QFontDatabase>
 #include <QInputDialog>
+#include <QLayout>
 #include <QMessageBox>
 #include <QMenu>
 #include <QPalette>
@@ -80,10 +81,23 @@ void applyZoom(QWidget* window, double zoom) {
   QList<QWidget*> widgets = window->findChildren<QWidget*>();
   widgets.prepend(window);
   // First every font as it stands at 100 %, then the new ones. Every control is given its font
-  // itself: under a style sheet a window's font does not reach its controls.
+  // itself: under a style sheet a window's font does not reach its controls. A control with no
+  // font of its own has its parent's, as a window without a style sheet would give it.
+  const std::function<QFont(QWidget*)> baseFont = [&](QWidget* widget) {
+    if (const QVariant font = widget->property(kBaseFont); font.isValid())
+      return font.value<QFont>();
+    const QFont font = widget == window || widget->testAttribute(Qt::WA_SetFont) ||
+                               !widget->parentWidget()
+                           ? widget->font()
+                           : baseFont(widget->parentWidget());
+    widget->setProperty(kBaseFont, font);
+    return font;
+  };
   for (QWidget* widget : widgets)
-    if (!qobject_cast<QMenu*>(widget) && !widget->property(kBaseFont).isValid())
-      widget->setProperty(kBaseFont, widget->font());
+    if (!qobject_cast<QMenu*>(widget))
+      baseFont(widget);
+  // Polishing under the style sheet gives the controls fonts of its own: it comes first.
+  window->ensurePolished();
   const QFont windowFont = zoomedFont(window->property(kBaseFont).value<QFont>(), zoom);
   for (QWidget* widget : widgets) {
     // Menus are windows of their own: they take the window's font.
@@ -97,6 +111,9 @@ void applyZoom(QWidget* window, double zoom) {
     if (const QVariant size = widget->property(kBaseSize); size.isValid())
       widget->setFixedSize(zoomedRect(QRect(QPoint(), size.toSize()), zoom).size());
   }
+  // A window sized by its layout takes its new size now, not at the next turn of the event loop.
+  if (QLayout* layout = window->layout())
+    layout->activate();
 }
 
 void keepOnScreen(QWidget* window) {

@@ -185,8 +185,9 @@ void FrmAssembler::buildMenu(QMenuBar* bar) {
 void FrmAssembler::buildMemoryPanel(QWidget* client) {
   makeLabel(client, QStringLiteral("Label3"), QStringLiteral("マシン語"),
             twipsRect(120, 5760, 1215, 255));
+  // As wide as the room before the first column heading: "ADDR" is wider than a memory cell.
   makeLabel(client, QStringLiteral("Label5"), QStringLiteral("ADDR"),
-            twipsRect(120, 6000, 495, 255));
+            twipsRect(120, 6000, 585, 255));
   for (int c = 0; c < 16; ++c)
     makeCentredLabel(client, indexedName(QStringLiteral("lblADD2"), c), hexDigits(c, 1),
                      twipsRect(720 + 480 * c, 6000, 495, 255),

@@ -34,7 +34,9 @@ FrmMain::FrmMain(Dialogs* dialogs, Settings* settings, QWidget* parent)
   connect(command3, &QPushButton::clicked, this, [this] { frmCompile().showScreen(); });
 
   addZoomAction(QStringLiteral("actZoomIn"),
+                // "+" is a shifted key on many keyboards: with and without the Shift it took.
                 {QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal),
+                 QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Plus),
                  QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Equal)},
                 &FrmMain::zoomIn);
   addZoomAction(QStringLiteral("actZoomOut"), {QKeySequence(Qt::CTRL | Qt::Key_Minus)},
