@@ -360,6 +360,7 @@ void FrmAssembler::rebuildRecentMenu() {
   // The action being triggered may be among the old ones: they go once its signal is done.
   for (QAction* old : m_recentMenu->actions()) {
     m_recentMenu->removeAction(old);
+    old->setObjectName({});
     old->deleteLater();
   }
   const QStringList files = settings() ? settings()->recentFiles() : QStringList();

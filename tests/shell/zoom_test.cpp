@@ -35,6 +35,10 @@ struct WindowCase {
   QWidget* (*open)(FrmMain&);
 };
 
+void PrintTo(const WindowCase& window, std::ostream* os) {
+  *os << window.name;
+}
+
 machine::HelpPages& help(FrmMain& menu) {
   return menu.frmAssembler().helpPages();
 }
