@@ -6,8 +6,8 @@
 #include <QFontDatabase>
 #include <QInputDialog>
 #include <QLayout>
-#include <QMessageBox>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPalette>
 #include <QScreen>
 #include <cmath>
@@ -36,6 +36,11 @@ int steppedZoom(int percent, int direction) {
   else if (direction < 0)
     next = below == clamped ? below - kZoomStep : below;
   return std::clamp(next, kZoomMinimum, kZoomMaximum);
+}
+
+int nearestZoomStep(int percent) {
+  const int clamped = std::clamp(percent, kZoomMinimum, kZoomMaximum);
+  return kZoomMinimum + (clamped - kZoomMinimum + kZoomStep / 2) / kZoomStep * kZoomStep;
 }
 
 namespace {
@@ -86,10 +91,10 @@ void applyZoom(QWidget* window, double zoom) {
   const std::function<QFont(QWidget*)> baseFont = [&](QWidget* widget) {
     if (const QVariant font = widget->property(kBaseFont); font.isValid())
       return font.value<QFont>();
-    const QFont font = widget == window || widget->testAttribute(Qt::WA_SetFont) ||
-                               !widget->parentWidget()
-                           ? widget->font()
-                           : baseFont(widget->parentWidget());
+    const QFont font =
+        widget == window || widget->testAttribute(Qt::WA_SetFont) || !widget->parentWidget()
+            ? widget->font()
+            : baseFont(widget->parentWidget());
     widget->setProperty(kBaseFont, font);
     return font;
   };
@@ -397,15 +402,16 @@ namespace {
 // Frames: an etched border with the caption set into its top edge, in sizes that follow the zoom.
 QString frameStyle(double zoom) {
   const auto px = [zoom](int pixels) { return QString::number(std::max(1, scaled(pixels, zoom))); };
-  return QStringLiteral("QGroupBox { border: %1px solid palette(mid); border-radius: %2px;"
-                        " margin-top: %3px; }"
-                        "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left;"
-                        " left: %4px; padding: 0 %2px; }")
-      .arg(px(1), px(2), px(7), px(6)) +
+  return QStringLiteral(
+             "QGroupBox { border: %1px solid palette(mid); border-radius: %2px;"
+             " margin-top: %3px; }"
+             "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left;"
+             " left: %4px; padding: 0 %2px; }")
+             .arg(px(1), px(2), px(7), px(6)) +
          // The tick boxes grow with their captions; at 100 % they keep the style's own size.
-         (zoom > 1.0 ? QStringLiteral("QCheckBox::indicator { width: %1px; height: %1px; }")
-                           .arg(px(13))
-                     : QString());
+         (zoom > 1.0
+              ? QStringLiteral("QCheckBox::indicator { width: %1px; height: %1px; }").arg(px(13))
+              : QString());
 }
 
 } // namespace

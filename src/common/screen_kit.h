@@ -36,6 +36,8 @@ bool isZoomStep(int percent);
 // The zoom one step larger (direction > 0) or smaller (direction < 0) than percent, within the
 // range; a percent between steps goes to the next step in that direction.
 int steppedZoom(int percent, int direction);
+// The step nearest to percent, within the range.
+int nearestZoomStep(int percent);
 
 // A rectangle laid out at 100 % as it stands at a zoom. Every edge is scaled and rounded on its
 // own, so controls that meet at 100 % still meet and none starts to overlap its neighbour.

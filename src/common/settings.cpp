@@ -88,7 +88,8 @@ QString Settings::userPath() {
 
 void Settings::open() {
   if (m_path.isEmpty()) {
-    warnOnce(QStringLiteral("rpn-workbench: 設定を保存する場所がありません。設定は保存されません。"));
+    warnOnce(
+        QStringLiteral("rpn-workbench: 設定を保存する場所がありません。設定は保存されません。"));
     return;
   }
   bool damaged = false;
@@ -96,8 +97,9 @@ void Settings::open() {
     QFile file(m_path);
     if (!file.open(QIODevice::ReadOnly)) {
       // Left alone: a file that cannot be read is no file to write over either.
-      warnOnce(QStringLiteral("rpn-workbench: 設定ファイル %1 を読めません (%2)。既定の設定で始めます。")
-                   .arg(m_path, file.errorString()));
+      warnOnce(
+          QStringLiteral("rpn-workbench: 設定ファイル %1 を読めません (%2)。既定の設定で始めます。")
+              .arg(m_path, file.errorString()));
       return;
     }
     const QByteArray bytes = file.read(kFileLimit + 1);

@@ -336,7 +336,8 @@ void FrmAssembler::openRecentFile(const QString& path) {
       settings()->removeRecentFile(path);
     rebuildRecentMenu();
     m_dialogs.inform(fileErrorMessage(
-        QStringLiteral("ファイルが見つかりません。最近使ったファイルの一覧から外しました。"), path));
+        QStringLiteral("ファイルが見つかりません。最近使ったファイルの一覧から外しました。"),
+        path));
     return;
   }
   const ReadSource read = readSourceFile(path);
@@ -369,8 +370,8 @@ void FrmAssembler::rebuildRecentMenu() {
     const QString& path = files[i];
     const QString shown = metrics.elidedText(QDir::toNativeSeparators(path), Qt::ElideMiddle,
                                              metrics.averageCharWidth() * 60);
-    QAction* item = m_recentMenu->addAction(
-        QStringLiteral("&%1 %2").arg(i + 1).arg(QString(shown).replace(u'&', QStringLiteral("&&"))));
+    QAction* item = m_recentMenu->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(
+        QString(shown).replace(u'&', QStringLiteral("&&"))));
     item->setObjectName(indexedName(QStringLiteral("mnuRecentFile"), static_cast<int>(i)));
     item->setToolTip(path);
     connect(item, &QAction::triggered, this, [this, path] { openRecentFile(path); });

@@ -9,8 +9,8 @@ QString PlatformFileDialogs::ShowOpen(const QStringList& filters) {
 }
 
 QString PlatformFileDialogs::ShowSave(const QStringList& filters) {
-  return QFileDialog::getSaveFileName(m_parent, {}, m_folder, filters.join(QStringLiteral(";;")), nullptr,
-                                      QFileDialog::DontConfirmOverwrite);
+  return QFileDialog::getSaveFileName(m_parent, {}, m_folder, filters.join(QStringLiteral(";;")),
+                                      nullptr, QFileDialog::DontConfirmOverwrite);
 }
 
 } // namespace rpn::machine

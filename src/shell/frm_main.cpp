@@ -9,7 +9,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <cmath>
 
 namespace rpn {
 
@@ -64,11 +63,7 @@ void FrmMain::addZoomAction(const QString& name, const QList<QKeySequence>& keys
 }
 
 void FrmMain::setZoomPercent(int percent) {
-  const int step = std::clamp(
-      kZoomMinimum + static_cast<int>(std::lround(static_cast<double>(percent - kZoomMinimum) /
-                                                   kZoomStep)) *
-                         kZoomStep,
-      kZoomMinimum, kZoomMaximum);
+  const int step = nearestZoomStep(percent);
   const bool changed = step != m_zoom;
   m_zoom = step;
   const double zoom = m_zoom / 100.0;

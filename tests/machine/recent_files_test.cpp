@@ -78,8 +78,8 @@ TEST_F(RecentFilesTest, FiveAtMostNewestFirstFromOpenAndSave) {
   EXPECT_FALSE(menu()->isEnabled());
   EXPECT_TRUE(menuItems().isEmpty());
   QStringList opened;
-  for (const QString& name : {u"a.txt"_s, u"b.txt"_s, u"R&D.txt"_s, u"日本語.txt"_s,
-                              u"comma, space.txt"_s, u"f.txt"_s}) {
+  for (const QString& name :
+       {u"a.txt"_s, u"b.txt"_s, u"R&D.txt"_s, u"日本語.txt"_s, u"comma, space.txt"_s, u"f.txt"_s}) {
     opened.prepend(makeSource(name));
     open(opened.first());
     EXPECT_EQ(sourceText(), u"     OUT     0\r\n* "_s + name);
@@ -191,12 +191,12 @@ TEST_F(RecentFilesTest, CancelledAndFailedChoicesAreNotListed) {
   const QString kept = makeSource(u"kept.txt"_s);
   open(kept);
   const QString existing = makeSource(u"existing.txt"_s);
-  open(u""_s);                                   // cancelled
-  open(dir.filePath(u"missing.txt"_s));          // cannot be read: a box
-  open(dir.path());                              // a folder: a box
-  boxes.answerConfirm(false);                    // overwrite? no
+  open(u""_s);                          // cancelled
+  open(dir.filePath(u"missing.txt"_s)); // cannot be read: a box
+  open(dir.path());                     // a folder: a box
+  boxes.answerConfirm(false);           // overwrite? no
   save(existing);
-  save(u""_s);                                   // cancelled
+  save(u""_s); // cancelled
   EXPECT_EQ(settings.recentFiles(), QStringList{kept});
   EXPECT_EQ(boxes.boxes().size(), 3u) << boxes.texts().join(u'\n').toStdString();
 }

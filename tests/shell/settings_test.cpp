@@ -23,8 +23,8 @@ namespace {
 
 using namespace Qt::StringLiterals;
 
-const QStringList kWindows = {u"frmMain"_s, u"Form1"_s, u"Form2"_s, u"frmCompile"_s,
-                              u"frmAssembler"_s, u"frmHelp2"_s};
+const QStringList kWindows = {u"frmMain"_s,    u"Form1"_s,        u"Form2"_s,
+                              u"frmCompile"_s, u"frmAssembler"_s, u"frmHelp2"_s};
 
 // Everything a Settings holds, line by line, for whole-state comparisons.
 QStringList describe(const Settings& settings) {
@@ -37,8 +37,7 @@ QStringList describe(const Settings& settings) {
     const auto position = settings.windowPosition(window);
     lines << window + u' ' + (interval ? u'"' + *interval + u'"' : u"-"_s) + u' ' +
                  (trace ? (*trace ? u"ticked"_s : u"unticked"_s) : u"-"_s) + u' ' +
-                 (position ? QString::number(position->x()) + u',' +
-                                 QString::number(position->y())
+                 (position ? QString::number(position->x()) + u',' + QString::number(position->y())
                            : u"-"_s);
   }
   return lines;
@@ -59,8 +58,8 @@ protected:
     m_savedConfig = qgetenv("XDG_CONFIG_HOME");
     qputenv("XDG_CONFIG_HOME", folder.path().toLocal8Bit());
     warnings().clear();
-    m_previousHandler = qInstallMessageHandler(
-        [](QtMsgType type, const QMessageLogContext&, const QString& text) {
+    m_previousHandler =
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
           if (type == QtWarningMsg && text.startsWith(u"rpn-workbench:"_s))
             warnings() << text;
         });
@@ -88,9 +87,12 @@ private:
 };
 
 TEST_F(SettingsTest, EverythingComesBackInTheNextRun) {
-  const QStringList files = {u"/tmp/a.txt"_s,          u"/tmp/日本語 のファイル.txt"_s,
-                             u"/tmp/comma, in it.txt"_s, u"/tmp/&amp; \"quoted\".txt"_s,
-                             u"/tmp/e.txt"_s,          u"/tmp/f.txt"_s,
+  const QStringList files = {u"/tmp/a.txt"_s,
+                             u"/tmp/日本語 のファイル.txt"_s,
+                             u"/tmp/comma, in it.txt"_s,
+                             u"/tmp/&amp; \"quoted\".txt"_s,
+                             u"/tmp/e.txt"_s,
+                             u"/tmp/f.txt"_s,
                              u"/tmp/g.txt"_s};
   QStringList expected;
   {
@@ -111,8 +113,7 @@ TEST_F(SettingsTest, EverythingComesBackInTheNextRun) {
     for (const QString& file : files)
       first.addRecentFile(file);
     first.addRecentFile(files[3]); // again: back to the top, still once
-    EXPECT_EQ(first.recentFiles(),
-              (QStringList{files[3], files[6], files[5], files[4], files[2]}));
+    EXPECT_EQ(first.recentFiles(), (QStringList{files[3], files[6], files[5], files[4], files[2]}));
     EXPECT_TRUE(first.sync());
     expected = describe(first);
   }
@@ -244,9 +245,7 @@ protected:
   QLineEdit* interval(ScreenWindow& screen) {
     return test::control<QLineEdit>(&screen, QString::fromLatin1(GetParam().intervalBox));
   }
-  QCheckBox* trace(ScreenWindow& screen) {
-    return test::control<QCheckBox>(&screen, u"Check1"_s);
-  }
+  QCheckBox* trace(ScreenWindow& screen) { return test::control<QCheckBox>(&screen, u"Check1"_s); }
   test::RecordingDialogs boxes;
 };
 
@@ -287,9 +286,10 @@ TEST_P(RememberedScreen, IntervalTracePositionAndZoomComeBack) {
   EXPECT_TRUE(warnings().isEmpty());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Screens, RememberedScreen, ::testing::ValuesIn(kScreens),
-    [](const ::testing::TestParamInfo<ScreenCase>& screen) { return std::string(screen.param.name); });
+INSTANTIATE_TEST_SUITE_P(Screens, RememberedScreen, ::testing::ValuesIn(kScreens),
+                         [](const ::testing::TestParamInfo<ScreenCase>& screen) {
+                           return std::string(screen.param.name);
+                         });
 
 // The screens act on what they are given back: trace mode off means no trace boxes.
 TEST_F(SettingsTest, ARememberedUntickedTraceModeRunsWithoutBoxes) {

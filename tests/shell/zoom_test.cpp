@@ -20,6 +20,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QTest>
+#include <climits>
 #include <cmath>
 #include <gtest/gtest.h>
 #include <map>
@@ -109,9 +110,9 @@ std::pair<int, int> inkRows(const QLabel* label, const QRect& area) {
 QString clipping(const QWidget* widget) {
   const QFontMetrics metrics = widget->fontMetrics();
   const auto tooWide = [&](const QString& text, int room) {
-    return metrics.horizontalAdvance(text) > room ? u"text \""_s + text + u"\" wider than "_s +
-                                                        QString::number(room)
-                                                  : QString();
+    return metrics.horizontalAdvance(text) > room
+               ? u"text \""_s + text + u"\" wider than "_s + QString::number(room)
+               : QString();
   };
   const auto tooTall = [&](int room) {
     return metrics.ascent() + metrics.descent() > room + 1
@@ -122,10 +123,11 @@ QString clipping(const QWidget* widget) {
     const QRect area = label->contentsRect();
     if (const QPixmap picture = label->pixmap(); !picture.isNull()) {
       const QSize size = picture.deviceIndependentSize().toSize();
-      return std::abs(size.width() - area.width()) > 1 || std::abs(size.height() - area.height()) > 1
+      return std::abs(size.width() - area.width()) > 1 ||
+                     std::abs(size.height() - area.height()) > 1
                  ? u"picture of "_s + QString::number(size.width()) + u'x' +
-                       QString::number(size.height()) + u" in "_s +
-                       QString::number(area.width()) + u'x' + QString::number(area.height())
+                       QString::number(size.height()) + u" in "_s + QString::number(area.width()) +
+                       u'x' + QString::number(area.height())
                  : QString();
     }
     if (label->text().isEmpty())
@@ -197,15 +199,15 @@ protected:
             << path.toStdString();
       else
         EXPECT_TRUE(near(is.left(), r.left() * zoom) && near(is.top(), r.top() * zoom) &&
-                  near(is.left() + is.width(), (r.left() + r.width()) * zoom) &&
-                  near(is.top() + is.height(), (r.top() + r.height()) * zoom))
-          << path.toStdString() << " at " << zoom << ": " << is.x() << ',' << is.y() << ' '
-          << is.width() << 'x' << is.height() << " from " << r.x() << ',' << r.y() << ' '
-          << r.width() << 'x' << r.height();
+                    near(is.left() + is.width(), (r.left() + r.width()) * zoom) &&
+                    near(is.top() + is.height(), (r.top() + r.height()) * zoom))
+            << path.toStdString() << " at " << zoom << ": " << is.x() << ',' << is.y() << ' '
+            << is.width() << 'x' << is.height() << " from " << r.x() << ',' << r.y() << ' '
+            << r.width() << 'x' << r.height();
       EXPECT_NEAR(found->second.points, was.points * zoom, 0.01) << path.toStdString();
       const QString problem = clipping(found->second.widget);
-      EXPECT_TRUE(problem.isEmpty()) << path.toStdString() << " at " << zoom << ": "
-                                     << problem.toStdString();
+      EXPECT_TRUE(problem.isEmpty())
+          << path.toStdString() << " at " << zoom << ": " << problem.toStdString();
     }
     EXPECT_EQ(overlaps(now), overlaps(base));
     // The window keeps its proportions; the assembler screen's menu bar follows its font.
@@ -245,8 +247,7 @@ TEST_P(ZoomTable, EveryControlScalesWithTheWindow) {
 }
 
 std::string caseName(const ::testing::TestParamInfo<std::tuple<WindowCase, int>>& info) {
-  return std::string(std::get<0>(info.param).name) + '_' +
-         std::to_string(std::get<1>(info.param));
+  return std::string(std::get<0>(info.param).name) + '_' + std::to_string(std::get<1>(info.param));
 }
 
 INSTANTIATE_TEST_SUITE_P(WindowsAndSteps, ZoomTable,
@@ -271,7 +272,8 @@ TEST(ZoomSteps, TheMenuTakesAnyPercentToTheNearestStep) {
   FrmMain menu{&boxes};
   const struct {
     int asked, taken;
-  } cases[] = {{160, 150}, {163, 175}, {0, 100}, {-5000, 100}, {301, 300}, {100000, 300}};
+  } cases[] = {{160, 150},    {163, 175},     {0, 100},       {-5000, 100}, {301, 300},
+               {100000, 300}, {INT_MIN, 100}, {INT_MAX, 300}, {287, 275},   {288, 300}};
   for (const auto& c : cases) {
     menu.setZoomPercent(c.asked);
     EXPECT_EQ(menu.zoomPercent(), c.taken) << c.asked;
@@ -288,8 +290,7 @@ TEST(ZoomKeys, CtrlPlusMinusAndZeroInAnyWindow) {
   menu.frmAssembler().Command6_Click();
   QWidget* page = &menu.frmAssembler().helpPages().page(1);
   QWidget* windows[] = {&menu, &menu.form1(), &menu.frmAssembler(), page};
-  const QSize base[] = {menu.size(), menu.form1().size(), menu.frmAssembler().size(),
-                        page->size()};
+  const QSize base[] = {menu.size(), menu.form1().size(), menu.frmAssembler().size(), page->size()};
 
   const struct {
     Qt::Key key;
