@@ -18,10 +18,6 @@ QRect twipsRect(int left, int top, int width, int height) {
   return {twips(left), twips(top), twips(width), twips(height)};
 }
 
-int twips(int t, double zoom) {
-  return static_cast<int>(std::lround(t * zoom / 15.0));
-}
-
 bool isZoomStep(int percent) {
   return percent >= kZoomMinimum && percent <= kZoomMaximum &&
          (percent - kZoomMinimum) % kZoomStep == 0;

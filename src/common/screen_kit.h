@@ -25,8 +25,6 @@ constexpr int twips(int t) {
   return (t + 7) / 15;
 }
 QRect twipsRect(int left, int top, int width, int height);
-// Pixels of a length in twips at a zoom (1.0 is 100 %).
-int twips(int t, double zoom);
 
 // The zoom of every window, one for the whole program: 100 % to 300 % in steps of 25 %.
 inline constexpr int kZoomMinimum = 100;
@@ -49,9 +47,9 @@ QFont zoomedFont(const QFont& base, double zoom);
 void placeAt(QWidget* widget, const QRect& rect);
 // The fixed size at 100 % of a window or of a panel inside one, kept the same way.
 void setBaseFixedSize(QWidget* widget, const QSize& size);
-// Sets the window and every control placed by placeAt or setBaseFixedSize to the zoom: positions,
-// sizes and fonts, always from their 100 % values, so zooming back and forth never drifts. The
-// window's menus follow its font.
+// Sets the window to the zoom: the places and sizes given by placeAt and setBaseFixedSize, and the
+// font of every control, always from their 100 % values, so zooming back and forth never drifts.
+// The window's menus follow its font.
 void applyZoom(QWidget* window, double zoom);
 // Moves a shown window so that as much of it as fits lies on its screen's free area.
 void keepOnScreen(QWidget* window);
