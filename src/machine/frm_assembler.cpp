@@ -2,6 +2,8 @@
 
 #include "samples.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QMenuBar>
 #include <QScopedValueRollback>
 #include <QScrollBar>
@@ -32,7 +34,7 @@ QPlainTextEdit* makeTextBox(QWidget* parent, const QString& name, QRect rect,
                             const QString& accessible) {
   auto* box = new QPlainTextEdit(parent);
   box->setObjectName(name);
-  box->setGeometry(rect);
+  placeAt(box, rect);
   box->setAccessibleName(accessible);
   box->setLineWrapMode(QPlainTextEdit::NoWrap);
   box->setTabChangesFocus(true);
@@ -107,7 +109,7 @@ void FrmAssembler::build() {
   layout->setMenuBar(bar);
   auto* client = new QWidget(this);
   client->setObjectName(QStringLiteral("Client"));
-  client->setFixedSize(twips(kClientWidth), twips(kClientHeight));
+  setBaseFixedSize(client, QSize(twips(kClientWidth), twips(kClientHeight)));
   layout->addWidget(client);
   buildMenu(bar);
 
@@ -195,6 +197,10 @@ void FrmAssembler::buildMenu(QMenuBar* bar) {
   QAction* save = file->addAction(QStringLiteral("保存(&S)"));
   save->setObjectName(QStringLiteral("mnuSave"));
   save->setShortcut(QKeySequence::Save);
+  m_recentMenu = file->addMenu(QStringLiteral("最近使ったファイル"));
+  m_recentMenu->setObjectName(QStringLiteral("mnuRecent"));
+  m_recentMenu->menuAction()->setObjectName(QStringLiteral("mnuRecent"));
+  rebuildRecentMenu();
   QAction* separator = file->addSeparator();
   separator->setObjectName(QStringLiteral("mnuFileDummy0"));
   QAction* exit = file->addAction(QStringLiteral("終了(&X)"));
@@ -210,8 +216,9 @@ void FrmAssembler::buildMenu(QMenuBar* bar) {
 void FrmAssembler::buildMemoryPanel(QWidget* client) {
   makeLabel(client, QStringLiteral("Label3"), QStringLiteral("マシン語"),
             twipsRect(120, 5760, 1215, 255));
+  // As wide as the room before the first column heading: "ADDR" is wider than a memory cell.
   makeLabel(client, QStringLiteral("Label5"), QStringLiteral("ADDR"),
-            twipsRect(120, 6000, 495, 255));
+            twipsRect(120, 6000, 585, 255));
   for (int c = 0; c < 16; ++c)
     makeCentredLabel(client, indexedName(QStringLiteral("lblADD2"), c), hexDigits(c, 1),
                      twipsRect(720 + 480 * c, 6000, 495, 255),
@@ -314,7 +321,7 @@ void FrmAssembler::buildEmulatorFrame(QWidget* client) {
             QStringLiteral("その他のアセンブラソースプログラムの見出し"));
   m_list1 = new QListWidget(frame1);
   m_list1->setObjectName(QStringLiteral("List1"));
-  m_list1->setGeometry(twipsRect(2280, 4800, 1575, 600));
+  placeAt(m_list1, twipsRect(2280, 4800, 1575, 600));
   m_list1->setAccessibleName(QStringLiteral("その他のアセンブラソースプログラム"));
   m_list1->addItems(sampleNames());
 
@@ -322,6 +329,7 @@ void FrmAssembler::buildEmulatorFrame(QWidget* client) {
       m_txtTimer, this, [this] { return m_engine.view().txtTimer; },
       [this](const QString& text) { m_engine.setTxtTimer(text); });
   connect(m_check1, &QCheckBox::toggled, this, [this](bool on) { m_engine.setCheck1(on); });
+  rememberControls(m_txtTimer, m_check1);
   // A click on an item loads its sample again even when it is already selected; moving the
   // selection with the keys loads the sample it lands on.
   const auto listClick = [this](int row) {
@@ -354,14 +362,94 @@ void FrmAssembler::setSourceText(const QString& text) {
 }
 
 void FrmAssembler::mnuOpen_Click() {
-  if (const std::optional<QString> text = OpenSourceFile(m_files, m_dialogs)) {
+  if (const std::optional<QString> text = OpenSourceFile(m_notingFiles, m_dialogs)) {
     m_engine.setText1(*text);
     refresh();
+    rememberFile(m_notingFiles.chosen());
   }
 }
 
 void FrmAssembler::mnuSave_Click() {
-  SaveSourceFile(m_engine.view().Text1, m_files, m_dialogs);
+  if (SaveSourceFile(m_engine.view().Text1, m_notingFiles, m_dialogs))
+    rememberFile(m_notingFiles.chosen());
+}
+
+void FrmAssembler::openRecentFile(const QString& path) {
+  if (!QFileInfo::exists(path)) {
+    if (settings())
+      settings()->removeRecentFile(path);
+    rebuildRecentMenu();
+    m_dialogs.inform(fileErrorMessage(
+        QStringLiteral("ファイルが見つかりません。最近使ったファイルの一覧から外しました。"),
+        path));
+    return;
+  }
+  if (const std::optional<QString> text = OpenSourcePath(path, m_dialogs)) {
+    m_engine.setText1(*text);
+    refresh();
+    rememberFile(path);
+  }
+}
+
+void FrmAssembler::rememberFile(const QString& path) {
+  if (!settings() || path.isEmpty())
+    return;
+  settings()->addRecentFile(QFileInfo(path).absoluteFilePath());
+  rebuildRecentMenu();
+}
+
+void FrmAssembler::rebuildRecentMenu() {
+  // The action being triggered may be among the old ones: they go once its signal is done.
+  for (QAction* old : m_recentMenu->actions()) {
+    m_recentMenu->removeAction(old);
+    old->setObjectName({});
+    old->deleteLater();
+  }
+  const QStringList files = settings() ? settings()->recentFiles() : QStringList();
+  const QFontMetrics metrics(m_recentMenu->font());
+  for (qsizetype i = 0; i < files.size(); ++i) {
+    const QString& path = files[i];
+    const QString shown = metrics.elidedText(QDir::toNativeSeparators(path), Qt::ElideMiddle,
+                                             metrics.averageCharWidth() * 60);
+    QAction* item = m_recentMenu->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(
+        QString(shown).replace(u'&', QStringLiteral("&&"))));
+    item->setObjectName(indexedName(QStringLiteral("mnuRecentFile"), static_cast<int>(i)));
+    item->setToolTip(path);
+    connect(item, &QAction::triggered, this, [this, path] { openRecentFile(path); });
+  }
+  m_recentMenu->setEnabled(!files.isEmpty());
+}
+
+QString FrmAssembler::NotingFileDialogs::ShowOpen(const QStringList& filters) {
+  return note(m_screen.m_files.ShowOpen(filters));
+}
+
+QString FrmAssembler::NotingFileDialogs::ShowSave(const QStringList& filters) {
+  return note(m_screen.m_files.ShowSave(filters));
+}
+
+QString FrmAssembler::NotingFileDialogs::note(const QString& path) {
+  m_chosen = path;
+  if (!path.isEmpty()) {
+    const QString folder = QFileInfo(path).absolutePath();
+    m_screen.m_platformFiles.setFolder(folder);
+    if (m_screen.settings())
+      m_screen.settings()->setLastFolder(folder);
+  }
+  return path;
+}
+
+void FrmAssembler::setZoom(double zoom) {
+  ScreenWindow::setZoom(zoom);
+  m_help.setZoom(zoom);
+}
+
+void FrmAssembler::setSettings(Settings* settings) {
+  ScreenWindow::setSettings(settings);
+  m_help.setSettings(settings);
+  if (settings)
+    m_platformFiles.setFolder(settings->lastFolder());
+  rebuildRecentMenu();
 }
 
 void FrmAssembler::mnuExit_Click() {
@@ -385,6 +473,15 @@ void FrmAssembler::load() {
   m_engine.Form_Load();
   refresh();
   focusListing();
+}
+
+void FrmAssembler::restoreRemembered(const std::optional<QString>& interval,
+                                     std::optional<bool> trace) {
+  if (interval)
+    m_engine.setTxtTimer(*interval);
+  if (trace)
+    m_engine.setCheck1(*trace);
+  refresh();
 }
 
 void FrmAssembler::unload() {
