@@ -19,6 +19,7 @@ namespace rpn::bench {
 namespace {
 
 constexpr qsizetype kLongest = 32767;
+constexpr qsizetype kSmokeLength = 1000; // the smoke run proves the rows work, quickly
 
 // first, then the pieces in turn until the text is `length` characters long.
 QString cycle(const QString& first, const QStringList& pieces, qsizetype length) {
@@ -28,22 +29,22 @@ QString cycle(const QString& first, const QStringList& pieces, qsizetype length)
   return text;
 }
 
-QString longInfix() {
+QString longInfix(qsizetype length) {
   return cycle(QStringLiteral("A"), {QStringLiteral("+B"), QStringLiteral("*C"),
                                      QStringLiteral("-D"), QStringLiteral("/E")},
-               kLongest);
+               length);
 }
 
-QString longPostfix() {
-  return cycle(QStringLiteral("A"), {QStringLiteral("B+"), QStringLiteral("C-")}, kLongest);
+QString longPostfix(qsizetype length) {
+  return cycle(QStringLiteral("A"), {QStringLiteral("B+"), QStringLiteral("C-")}, length);
 }
 
 // Every letter once more: the variable table overflows at every name it does not hold.
-QString overflowingPostfix() {
+QString overflowingPostfix(qsizetype length) {
   QStringList pieces;
   for (char16_t c = u'B'; c <= u'Z'; ++c)
     pieces << QString(QChar(c)) + u'+';
-  return cycle(QStringLiteral("A"), pieces, kLongest);
+  return cycle(QStringLiteral("A"), pieces, length);
 }
 
 QString program101() {
@@ -100,9 +101,10 @@ void registerRow(const std::string& name, const QString& input, Press press, int
 
 void registerAll(const Options& options) {
   const int repeats = options.smoke ? 1 : 5;
-  const QString infix = longInfix();
-  const QString postfix = longPostfix();
-  const QString overflowing = overflowingPostfix();
+  const qsizetype length = options.smoke ? kSmokeLength : kLongest;
+  const QString infix = longInfix(length);
+  const QString postfix = longPostfix(length);
+  const QString overflowing = overflowingPostfix(length);
   const QString program = program101();
 
   benchmark::RegisterBenchmark("long/read-loop", [=](benchmark::State& state) {
@@ -129,7 +131,7 @@ void registerAll(const Options& options) {
   registerRow("long/translation-overflow-32767", overflowing, [=](QuietDialogs& boxes) {
     translation::FrmCompile form(&boxes);
     return pressMs(form, overflowing, QStringLiteral("Command1"));
-  }, options.smoke ? 1 : 2, "ms<1000");
+  }, 1, "ms<1000");
   registerRow("long/assembly-101-lines", program, [=](QuietDialogs& boxes) {
     machine::FrmAssembler form(&boxes);
     form.setSourceText(program);

@@ -87,6 +87,9 @@ void Form2::autoRunTick() {
 }
 
 void Form2::Timer1_Timer() {
+  // A box held for the end of a press is open outside the engine's guard: the tick waits too.
+  if (m_dialogs.boxOpen())
+    return;
   m_engine.Timer1_Timer();
   refresh();
 }

@@ -483,6 +483,9 @@ void FrmAssembler::paintFrame() {
 }
 
 void FrmAssembler::Timer1_Timer() {
+  // A box held for the end of a press is open outside the engine's guard: the tick waits too.
+  if (m_dialogs.boxOpen())
+    return;
   const std::int16_t phase = m_engine.driver().phase();
   m_engine.Timer1_Timer();
   refresh();
