@@ -6,6 +6,7 @@
 #include <benchmark/benchmark.h>
 
 #include <chrono>
+#include <ctime>
 #include <string>
 #include <string_view>
 
@@ -45,6 +46,15 @@ inline void report(benchmark::State& state, double figure, const std::string& la
 
 inline double secondsSince(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// CPU time of the calling thread: what a computation costs, whatever else the machine runs.
+// The rows that only compute (emulator, long inputs) are timed with it; the rows about time
+// itself (ticks, processes started) with the wall clock.
+inline double threadCpuSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
 
 } // namespace rpn::bench

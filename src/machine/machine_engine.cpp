@@ -18,7 +18,8 @@ const QString kCrLf = QStringLiteral("\r\n");
 // Result of a register operation, or the machine fault it meets.
 struct Outcome {
   std::int32_t value = 0;
-  QString fault; // empty when the operation succeeded
+  const char16_t* fault = nullptr; // none when the operation succeeded (a plain pointer: the
+                                   // result of every instruction is returned without a QString)
 };
 
 // 32-bit two's complement arithmetic: overflow wraps around as it does in hardware.
@@ -36,9 +37,9 @@ Outcome compute(Action action, std::int32_t r, std::int32_t operand) {
     return {wrap32(a * b), {}};
   case Action::Divide:
     if (operand == 0)
-      return {0, QStringLiteral("0で除算しました")};
+      return {0, u"0で除算しました"};
     if (r == std::numeric_limits<std::int32_t>::min() && operand == -1)
-      return {0, QStringLiteral("除算の結果が32ビットに収まりません")};
+      return {0, u"除算の結果が32ビットに収まりません"};
     return {r / operand, {}}; // truncates toward zero
   case Action::And:
     return {r & operand, {}};
@@ -109,10 +110,6 @@ void MachineEngine::Command1_Click() {
   ShowMemory();
 }
 
-void MachineEngine::traceBox(const QString& text) {
-  if (m_view.Check1) // read afresh before every box
-    m_driver.dialogs().inform(text);
-}
 
 void MachineEngine::Command2_Click() {
   RunInstruction();
@@ -190,19 +187,23 @@ void MachineEngine::LoadSampleRegisters() {
   m_view.Text1 = sampleRegisters();
 }
 
+void MachineEngine::fetchFault(std::int64_t address) {
+  fault(QStringLiteral("メモリ範囲外から命令を読み出そうとしました: ") + hex4(address));
+}
+
 bool MachineEngine::FetchInstruction() {
   MachineState& m = m_machine;
   m.InstructionAddress = m.ExecAddress;
   const std::int64_t address = m.ExecAddress;
   if (!inMemory(address)) {
-    fault(QStringLiteral("メモリ範囲外から命令を読み出そうとしました: ") + hex4(address));
+    fetchFault(address);
     return false;
   }
   const std::int32_t word = m.Memory[index(address)];
   const std::int32_t code = word / 256; // truncates toward zero
   const std::int32_t rest = word % 256; // takes the sign of the word
   if (code >= kTwoWordCode && !inMemory(address + 1)) {
-    fault(QStringLiteral("メモリ範囲外から命令を読み出そうとしました: ") + hex4(address + 1));
+    fetchFault(address + 1);
     return false;
   }
   m.Ope[0] = code;
@@ -221,8 +222,10 @@ bool MachineEngine::FetchInstruction() {
     m.Ope[3] = rest;
     m.ExecAddress = wrap16(address + 1);
   }
-  RefreshMachine();
-  m_view.txtOpeMark = Mark::Yellow;
+  if (m_painting) {
+    RefreshMachine();
+    m_view.txtOpeMark = Mark::Yellow;
+  }
   return true;
 }
 
@@ -237,8 +240,10 @@ bool MachineEngine::ComputeOperandAddress() {
   } else {
     m.EffectAddress = wrap16(m.Ope[3]);
   }
-  RefreshMachine();
-  m_view.txtEffectAddressMark = Mark::Red;
+  if (m_painting) {
+    RefreshMachine();
+    m_view.txtEffectAddressMark = Mark::Red;
+  }
   return true;
 }
 
@@ -248,10 +253,13 @@ bool MachineEngine::ExecuteInstruction() {
   // A code that is not in the table does nothing; the address has already moved past it.
   if (instruction && !perform(*instruction))
     return false;
-  RefreshMachine();
-  m_view.txtEffectAddressMark = Mark::White;
-  m_view.txtOpeMark = Mark::White;
-  markResult(instruction);
+  // The marks only matter to a view that is painted; turning painting on repaints them all.
+  if (m_painting) {
+    RefreshMachine();
+    m_view.txtEffectAddressMark = Mark::White;
+    m_view.txtOpeMark = Mark::White;
+    markResult(instruction);
+  }
   return true;
 }
 
@@ -338,8 +346,8 @@ bool MachineEngine::registerOperation(const Instruction& instruction) {
     m.Memory[index(m.EffectAddress)] = m.Register[index(r)];
   } else {
     const Outcome outcome = compute(instruction.action, m.Register[index(r)], operand);
-    if (!outcome.fault.isEmpty()) {
-      fault(outcome.fault);
+    if (outcome.fault) {
+      fault(QString::fromUtf16(outcome.fault));
       return false;
     }
     m.Register[index(r)] = outcome.value;
@@ -407,9 +415,7 @@ void MachineEngine::setPainting(bool painting) {
   RefreshMachine();
 }
 
-void MachineEngine::RefreshMachine() {
-  if (!m_painting)
-    return;
+void MachineEngine::paintView() {
   const MachineState& m = m_machine;
   // The texts are written in place: a step formats the whole view without allocating.
   writeHexDigits(m_view.txtOpe[0], m.Ope[0], 2);

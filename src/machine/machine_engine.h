@@ -122,7 +122,10 @@ public:
   // box still receives OUT and the end message. Turning it on again repaints the whole view.
   void setPainting(bool painting);
 
-  void RefreshMachine();
+  void RefreshMachine() {
+    if (m_painting)
+      paintView();
+  }
   void ShowMemory();
   void ResetMachine();
 
@@ -136,7 +139,13 @@ private:
   void endProgram(const QString& message);
   void appendOutput(const QString& text);
   void fault(const QString& what);
-  void traceBox(const QString& text);
+  // Kept out of line, so that the fetch every instruction goes through stays small.
+  [[gnu::cold]] void fetchFault(std::int64_t address);
+  void traceBox(const QString& text) {
+    if (m_view.Check1) // read afresh before every box
+      m_driver.dialogs().inform(text);
+  }
+  void paintView();
 
   AssemblerView m_view;
   MachineState m_machine;
