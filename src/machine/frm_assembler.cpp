@@ -2,7 +2,9 @@
 
 #include "samples.h"
 
+#include <QCloseEvent>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QVBoxLayout>
@@ -78,6 +80,8 @@ FrmAssembler::FrmAssembler(Dialogs* dialogs, SourceFileDialogs* files, QWidget* 
       m_files(files ? *files : m_platformFiles), m_engine(m_dialogs) {
   setObjectName(QStringLiteral("frmAssembler"));
   setWindowTitle(QStringLiteral("擬似アセンブラ"));
+  m_engine.setSaveSource(
+      [this](const QString& text) { return SaveSourceFile(text, m_files, m_dialogs); });
   build();
   connect(&m_timer, &QTimer::timeout, this, &FrmAssembler::Timer1_Timer);
   refresh();
@@ -287,41 +291,72 @@ void FrmAssembler::buildEmulatorFrame(QWidget* client) {
   connect(m_txtTimer, &QLineEdit::textEdited, this,
           [this](const QString& text) { m_engine.setTxtTimer(text); });
   connect(m_check1, &QCheckBox::toggled, this, [this](bool on) { m_engine.setCheck1(on); });
-  // A click on an item loads its sample again even when it is already selected; moving the
-  // selection with the keys loads the sample it lands on.
-  const auto listClick = [this](int row) {
-    if (m_painting || row < 0)
-      return;
-    m_engine.List1_Click(row);
-    refresh();
-  };
-  connect(m_list1, &QListWidget::currentRowChanged, this, listClick);
-  connect(m_list1, &QListWidget::itemClicked, this,
-          [this, listClick](QListWidgetItem* item) { listClick(m_list1->row(item)); });
+  // A click on an item loads its sample, again when it is already selected; moving the selection
+  // with the keys loads the sample it lands on. The mouse press is taken before the list moves
+  // its selection (eventFilter), so that one click asks at most once about a changed source and a
+  // cancelled question leaves the selection on the sample that is loaded.
+  m_list1->viewport()->installEventFilter(this);
+  connect(m_list1, &QListWidget::currentRowChanged, this, [this](int row) {
+    if (!m_painting)
+      List1_Click(row);
+  });
   connectButton(command2, &MachineEngine::Command2_Click, true);
   connectButton(command3, &MachineEngine::Command3_Click, true);
   connectButton(command4, &MachineEngine::Command4_Click, false);
   connectButton(command5, &MachineEngine::Command5_Click, false);
 }
 
-void FrmAssembler::setSourceText(const QString& text) {
-  m_engine.setText1(text);
+void FrmAssembler::List1_Click(int row) {
+  m_engine.List1_Click(row);
+  refresh(); // also puts the list's selection back after a cancelled question
+}
+
+bool FrmAssembler::eventFilter(QObject* watched, QEvent* event) {
+  if (watched != m_list1->viewport() ||
+      (event->type() != QEvent::MouseButtonPress && event->type() != QEvent::MouseButtonDblClick))
+    return ScreenWindow::eventFilter(watched, event);
+  const auto* mouse = static_cast<QMouseEvent*>(event);
+  if (mouse->button() != Qt::LeftButton)
+    return true;
+  m_list1->setFocus(Qt::MouseFocusReason);
+  // The second press of a double click is part of the same choice.
+  if (event->type() == QEvent::MouseButtonPress)
+    if (const QListWidgetItem* item = m_list1->itemAt(mouse->position().toPoint()))
+      List1_Click(m_list1->row(item));
+  return true;
+}
+
+bool FrmAssembler::setSourceText(const QString& text) {
+  const bool replaced = m_engine.QueryDiscardSource();
+  if (replaced)
+    m_engine.ReplaceSource(text);
   refresh();
+  return replaced;
 }
 
 void FrmAssembler::mnuOpen_Click() {
-  if (const std::optional<QString> text = OpenSourceFile(m_files, m_dialogs)) {
-    m_engine.setText1(*text);
-    refresh();
-  }
+  // Asked before the file dialog: what is not saved is settled before another file is chosen.
+  if (m_engine.QueryDiscardSource())
+    if (const std::optional<QString> text = OpenSourceFile(m_files, m_dialogs))
+      m_engine.ReplaceSource(*text);
+  refresh();
 }
 
 void FrmAssembler::mnuSave_Click() {
-  SaveSourceFile(m_engine.view().Text1, m_files, m_dialogs);
+  m_engine.mnuSave_Click();
 }
 
 void FrmAssembler::mnuExit_Click() {
   close();
+}
+
+void FrmAssembler::closeEvent(QCloseEvent* event) {
+  if (!m_engine.QueryDiscardSource()) {
+    event->ignore();
+    refresh();
+    return;
+  }
+  ScreenWindow::closeEvent(event);
 }
 
 void FrmAssembler::Command6_Click() {
@@ -345,11 +380,6 @@ void FrmAssembler::load() {
 
 void FrmAssembler::unload() {
   m_engine.unload();
-  {
-    const QScopedValueRollback painting(m_painting, true);
-    m_list1->clearSelection();
-    m_list1->setCurrentRow(-1);
-  }
   refresh();
 }
 
@@ -412,6 +442,12 @@ void FrmAssembler::refresh() {
   setTextIfChanged(m_txtTimer, view.txtTimer);
   if (m_check1->isChecked() != view.Check1)
     m_check1->setChecked(view.Check1);
+  if (m_list1->currentRow() != view.List1Index ||
+      (view.List1Index < 0) != m_list1->selectedItems().isEmpty()) {
+    m_list1->setCurrentRow(view.List1Index);
+    if (view.List1Index < 0)
+      m_list1->clearSelection();
+  }
 
   followInterval(m_timer, m_engine.driver().interval());
 }

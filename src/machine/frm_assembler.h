@@ -30,9 +30,10 @@ public:
   ~FrmAssembler() override;
 
   // Puts a source program (lines ended by CR LF) into the source box Text1, as the translation
-  // screen hands over its object code. Listing, memory and machine state stay until the next
-  // assembly. Works whether the screen is shown or not.
-  void setSourceText(const QString& text);
+  // screen hands over its object code, after asking about a changed source there. Listing,
+  // memory and machine state stay until the next assembly. Works whether the screen is shown or
+  // not. False when the question was cancelled or the save it asked for failed: nothing changed.
+  bool setSourceText(const QString& text);
 
   const MachineEngine& engine() const { return m_engine; }
   const QTimer& timer() const { return m_timer; }
@@ -50,6 +51,10 @@ public:
 protected:
   void load() override;
   void unload() override;
+  // Closing the window (its close button, 終了(&X), the end of the program) discards the source:
+  // a changed one is asked about first, and a cancel keeps the window open.
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
   void build();
@@ -57,6 +62,7 @@ private:
   void buildMemoryPanel(QWidget* client);
   void buildMenu(QMenuBar* bar);
   void paintListingSelection();
+  void List1_Click(int row);
   // The listing takes the focus so that its selected line shows, as after every machine step.
   void focusListing();
   template <class Handler> void connectButton(QPushButton* button, Handler handler, bool focus);
