@@ -12,8 +12,8 @@
 
 namespace rpn {
 
-FrmMain::FrmMain(Dialogs* dialogs, QWidget* parent)
-    : QWidget(parent, Qt::Window), m_dialogs(dialogs) {
+FrmMain::FrmMain(Dialogs* dialogs, machine::SourceFileDialogs* files, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_dialogs(dialogs), m_files(files) {
   setObjectName(QStringLiteral("frmMain"));
   setWindowTitle(applicationTitle());
   setFont(uiFont());
@@ -51,7 +51,9 @@ translation::FrmCompile& FrmMain::frmCompile() {
   if (!m_frmCompile) {
     m_frmCompile = std::make_unique<translation::FrmCompile>(m_dialogs);
     // "擬似アセンブラ": the assembler screen is loaded if needed, shown modeless and given the
-    // generated source; the translation screen keeps its state.
+    // generated source; the translation screen keeps its state. The screen comes forward before
+    // it asks about a changed source, so the user sees what the question is about; a cancelled
+    // question leaves its source, and the code can be handed over again with the same button.
     m_frmCompile->setHandOff([this](const QString& source) {
       machine::FrmAssembler& assembler = frmAssembler();
       assembler.showScreen();
@@ -63,11 +65,17 @@ translation::FrmCompile& FrmMain::frmCompile() {
 
 machine::FrmAssembler& FrmMain::frmAssembler() {
   if (!m_frmAssembler)
-    m_frmAssembler = std::make_unique<machine::FrmAssembler>(m_dialogs);
+    m_frmAssembler = std::make_unique<machine::FrmAssembler>(m_dialogs, m_files);
   return *m_frmAssembler;
 }
 
 void FrmMain::closeEvent(QCloseEvent* event) {
+  // The assembler screen's source is the one piece of the user's work that closing loses: its
+  // window closes first, asking about a changed source, and may keep the program going.
+  if (m_frmAssembler && !m_frmAssembler->close()) {
+    event->ignore();
+    return;
+  }
   // Closing the menu ends the program: every other window (screens, help pages) closes with it,
   // and the screens unload, which stops their timers.
   const QWidgetList windows = QApplication::topLevelWidgets();

@@ -23,13 +23,16 @@ class FrmCompile;
 }
 namespace machine {
 class FrmAssembler;
-}
+class SourceFileDialogs;
+} // namespace machine
 
 class FrmMain final : public QWidget {
   Q_OBJECT
 public:
-  // Screens send their boxes to real message boxes unless a test hands its own Dialogs.
-  explicit FrmMain(Dialogs* dialogs = nullptr, QWidget* parent = nullptr);
+  // Screens send their boxes to real message boxes, and the assembler screen's file menu to the
+  // platform's file dialog, unless a test hands its own.
+  explicit FrmMain(Dialogs* dialogs = nullptr, machine::SourceFileDialogs* files = nullptr,
+                   QWidget* parent = nullptr);
   ~FrmMain() override;
 
   // The screens, created on first use (the buttons call these, then show the screen).
@@ -45,10 +48,13 @@ public:
   machine::FrmAssembler* existingFrmAssembler() const { return m_frmAssembler.get(); }
 
 protected:
+  // Ends the program, unless the assembler screen's question about its changed source was
+  // cancelled (or the save it asked for failed): then everything stays open.
   void closeEvent(QCloseEvent* event) override;
 
 private:
   Dialogs* m_dialogs;
+  machine::SourceFileDialogs* m_files;
   std::unique_ptr<conversion::Form1> m_form1;
   std::unique_ptr<execution::Form2> m_form2;
   std::unique_ptr<translation::FrmCompile> m_frmCompile;
