@@ -312,17 +312,19 @@ void FrmAssembler::List1_Click(int row) {
 }
 
 bool FrmAssembler::eventFilter(QObject* watched, QEvent* event) {
+  const QEvent::Type type = event->type();
   if (watched != m_list1->viewport() ||
-      (event->type() != QEvent::MouseButtonPress && event->type() != QEvent::MouseButtonDblClick))
+      (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonDblClick &&
+       type != QEvent::MouseMove))
     return ScreenWindow::eventFilter(watched, event);
+  // The list never moves its selection by the mouse itself, neither by a press nor by dragging;
+  // the second press of a double click belongs to the choice of the first.
   const auto* mouse = static_cast<QMouseEvent*>(event);
-  if (mouse->button() != Qt::LeftButton)
-    return true;
+  if (type != QEvent::MouseButtonPress || mouse->button() != Qt::LeftButton)
+    return type != QEvent::MouseMove || mouse->buttons() != Qt::NoButton;
   m_list1->setFocus(Qt::MouseFocusReason);
-  // The second press of a double click is part of the same choice.
-  if (event->type() == QEvent::MouseButtonPress)
-    if (const QListWidgetItem* item = m_list1->itemAt(mouse->position().toPoint()))
-      List1_Click(m_list1->row(item));
+  if (const QListWidgetItem* item = m_list1->itemAt(mouse->position().toPoint()))
+    List1_Click(m_list1->row(item));
   return true;
 }
 
