@@ -136,13 +136,19 @@ TEST_F(FrmMainTest, ClosingTheMenuEndsTheProgram) {
 enum class Trigger { Sample, HandOff, Open, Exit, CloseWindow, CloseMenu };
 enum class Reply { Saved, SaveFails, SaveCancelled, No, Cancel, Unchanged };
 
+void PrintTo(Trigger trigger, std::ostream* os) {
+  static const char* const names[] = {"Sample", "HandOff",     "Open",
+                                      "Exit",   "CloseWindow", "CloseMenu"};
+  *os << names[static_cast<int>(trigger)];
+}
+void PrintTo(Reply reply, std::ostream* os) {
+  static const char* const names[] = {"Saved", "SaveFails", "SaveCancelled",
+                                      "No",    "Cancel",    "Unchanged"};
+  *os << names[static_cast<int>(reply)];
+}
 std::string caseName(const ::testing::TestParamInfo<std::tuple<Trigger, Reply>>& param) {
-  static const char* const triggers[] = {"Sample", "HandOff",     "Open",
-                                         "Exit",   "CloseWindow", "CloseMenu"};
-  static const char* const replies[] = {"Saved", "SaveFails", "SaveCancelled",
-                                        "No",    "Cancel",    "Unchanged"};
-  return std::string(triggers[static_cast<int>(std::get<0>(param.param))]) + '_' +
-         replies[static_cast<int>(std::get<1>(param.param))];
+  return ::testing::PrintToString(std::get<0>(param.param)) + '_' +
+         ::testing::PrintToString(std::get<1>(param.param));
 }
 
 class UnsavedSource : public FrmMainTest,
