@@ -13,8 +13,9 @@
 
 namespace rpn {
 
-FrmMain::FrmMain(Dialogs* dialogs, Settings* settings, QWidget* parent)
-    : QWidget(parent, Qt::Window), m_dialogs(dialogs), m_settings(settings) {
+FrmMain::FrmMain(Dialogs* dialogs, Settings* settings, machine::SourceFileDialogs* files,
+                 QWidget* parent)
+    : QWidget(parent, Qt::Window), m_dialogs(dialogs), m_settings(settings), m_files(files) {
   installAccessibleInterfaces();
   setObjectName(QStringLiteral("frmMain"));
   setWindowTitle(applicationTitle());
@@ -136,7 +137,9 @@ translation::FrmCompile& FrmMain::frmCompile() {
     m_frmCompile = std::make_unique<translation::FrmCompile>(m_dialogs);
     prepare(m_frmCompile);
     // "擬似アセンブラ": the assembler screen is loaded if needed, shown modeless and given the
-    // generated source; the translation screen keeps its state.
+    // generated source; the translation screen keeps its state. The screen comes forward before
+    // it asks about a changed source, so the user sees what the question is about; a cancelled
+    // question leaves its source, and the code can be handed over again with the same button.
     m_frmCompile->setHandOff([this](const QString& source) {
       machine::FrmAssembler& assembler = frmAssembler();
       assembler.showScreen();
@@ -148,13 +151,19 @@ translation::FrmCompile& FrmMain::frmCompile() {
 
 machine::FrmAssembler& FrmMain::frmAssembler() {
   if (!m_frmAssembler) {
-    m_frmAssembler = std::make_unique<machine::FrmAssembler>(m_dialogs);
+    m_frmAssembler = std::make_unique<machine::FrmAssembler>(m_dialogs, m_files);
     prepare(m_frmAssembler);
   }
   return *m_frmAssembler;
 }
 
 void FrmMain::closeEvent(QCloseEvent* event) {
+  // The assembler screen's source is the one piece of the user's work that closing loses: its
+  // window closes first, asking about a changed source, and may keep the program going.
+  if (m_frmAssembler && !m_frmAssembler->close()) {
+    event->ignore();
+    return;
+  }
   // Closing the menu ends the program: every other window (screens, help pages) closes with it,
   // and the screens unload, which stops their timers.
   const QWidgetList windows = QApplication::topLevelWidgets();

@@ -29,16 +29,19 @@ class FrmCompile;
 }
 namespace machine {
 class FrmAssembler;
-}
+class SourceFileDialogs;
+} // namespace machine
 
 class ScreenWindow;
 
 class FrmMain final : public QWidget {
   Q_OBJECT
 public:
-  // Screens send their boxes to real message boxes unless a test hands its own Dialogs.
-  // Nothing is remembered unless settings are given.
+  // Screens send their boxes to real message boxes, and the assembler screen's file menu to the
+  // platform's file dialog, unless a test hands its own. Nothing is remembered unless settings
+  // are given.
   explicit FrmMain(Dialogs* dialogs = nullptr, Settings* settings = nullptr,
+                   machine::SourceFileDialogs* files = nullptr,
                    QWidget* parent = nullptr);
   ~FrmMain() override;
 
@@ -62,6 +65,8 @@ public:
   void zoomReset();
 
 protected:
+  // Ends the program, unless the assembler screen's question about its changed source was
+  // cancelled (or the save it asked for failed): then everything stays open.
   void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -74,6 +79,7 @@ private:
   Dialogs* m_dialogs;
   Settings* m_settings;
   int m_zoom = Settings::kDefaultZoom;
+  machine::SourceFileDialogs* m_files;
   std::unique_ptr<conversion::Form1> m_form1;
   std::unique_ptr<execution::Form2> m_form2;
   std::unique_ptr<translation::FrmCompile> m_frmCompile;
