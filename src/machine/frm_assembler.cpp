@@ -309,11 +309,30 @@ void FrmAssembler::setSourceText(const QString& text) {
   refresh();
 }
 
-void FrmAssembler::mnuOpen_Click() {
-  if (const std::optional<QString> text = OpenSourceFile(m_files, m_dialogs)) {
+void FrmAssembler::openSource(SourceFileDialogs& files) {
+  if (const std::optional<QString> text = OpenSourceFile(files, m_dialogs)) {
     m_engine.setText1(*text);
     refresh();
   }
+}
+
+void FrmAssembler::openSourceFile(const QString& path) {
+  // A file dialog that has already been answered with path.
+  class ChosenPath final : public SourceFileDialogs {
+  public:
+    explicit ChosenPath(const QString& path) : m_path(path) {}
+    QString ShowOpen(const QStringList&) override { return m_path; }
+    QString ShowSave(const QStringList&) override { return {}; }
+
+  private:
+    QString m_path;
+  };
+  ChosenPath chosen(path);
+  openSource(chosen);
+}
+
+void FrmAssembler::mnuOpen_Click() {
+  openSource(m_files);
 }
 
 void FrmAssembler::mnuSave_Click() {

@@ -38,6 +38,10 @@ public:
   const QTimer& timer() const { return m_timer; }
   HelpPages& helpPages() { return m_help; }
 
+  // Opens the source file at path into Text1 as ファイル > 開く does when that path is chosen:
+  // the same code pages and the same boxes for a file that cannot be read.
+  void openSourceFile(const QString& path);
+
   // The menu, the help button and one tick of the screen's timer.
   void mnuOpen_Click();
   void mnuSave_Click();
@@ -56,6 +60,7 @@ private:
   void buildEmulatorFrame(QWidget* client);
   void buildMemoryPanel(QWidget* client);
   void buildMenu(QMenuBar* bar);
+  void openSource(SourceFileDialogs& files);
   void paintListingSelection();
   // The listing takes the focus so that its selected line shows, as after every machine step.
   void focusListing();
