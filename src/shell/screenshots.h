@@ -6,11 +6,10 @@
 
 namespace rpn {
 
-class FrmMain;
-
-// Opens each window through the menu and its own controls (trace mode off, so no box opens),
-// saves a PNG of it into dir and closes it again. False, with the reason on standard error, when
-// a picture could not be written.
-bool saveScreenshots(FrmMain& menu, const QString& dir);
+// Opens a main menu of its own, opens each window through it and the window's controls (trace
+// mode off; the boxes a move would show are answered without being shown), saves a PNG of it
+// into dir and closes it again. False, with the reason on standard error, when a picture could
+// not be written.
+bool saveScreenshots(const QString& dir);
 
 } // namespace rpn

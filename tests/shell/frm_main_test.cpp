@@ -41,6 +41,7 @@ struct MenuButton {
   int top; // twips; every button is 2415 x 495 at left 120
   const char* screen;
   const char16_t* screenTitle;
+  friend void PrintTo(const MenuButton& b, std::ostream* os) { *os << b.name; }
 };
 const MenuButton kButtons[] = {
     {"Command1", u"逆ポーランド記法変換", 120, "Form1", u"ポーランド記法変換"},
@@ -87,7 +88,7 @@ TEST_P(MenuButtonTest, SitsAtItsPlaceAndOpensItsScreenAlone) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Buttons, MenuButtonTest, ::testing::ValuesIn(kButtons),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& param) { return std::string(param.param.name); });
 
 TEST_F(FrmMainTest, PressingAgainBringsTheSameScreenForwardUnchanged) {
   press(QStringLiteral("Command1"));
@@ -126,14 +127,14 @@ TEST_F(FrmMainTest, TranslationHandsItsCodeToTheAssemblerScreen) {
 
 TEST_F(FrmMainTest, FourthButtonShowsTheAssemblerWithTheSourceItHolds) {
   menu.frmAssembler().setSourceText(QStringLiteral("     SVC     0\r\n"));
-  press(QStringLiteral("Command4"));
-  machine::FrmAssembler* assembler = menu.existingFrmAssembler();
-  ASSERT_TRUE(assembler->isVisible());
-  EXPECT_EQ(assembler->engine().view().Text1, QStringLiteral("     SVC     0\r\n"));
-  assembler->close();
-  press(QStringLiteral("Command4")); // closed and shown again: the source stays
-  EXPECT_TRUE(assembler->isVisible());
-  EXPECT_EQ(assembler->engine().view().Text1, QStringLiteral("     SVC     0\r\n"));
+  for (int round = 0; round < 2; ++round) { // shown, then brought forward as it is
+    press(QStringLiteral("Command4"));
+    machine::FrmAssembler* assembler = menu.existingFrmAssembler();
+    ASSERT_TRUE(assembler->isVisible());
+    EXPECT_EQ(assembler->engine().view().Text1, QStringLiteral("     SVC     0\r\n"));
+    EXPECT_EQ(control<QPlainTextEdit>(assembler, QStringLiteral("Text1"))->toPlainText(),
+              QStringLiteral("     SVC     0\n"));
+  }
 }
 
 // A file named on the command line is read exactly as ファイル > 開く reads it.
@@ -141,6 +142,7 @@ struct FileArgument {
   const char* name;
   QByteArray bytes;
   QString text;
+  friend void PrintTo(const FileArgument& a, std::ostream* os) { *os << a.name; }
 };
 
 class FileArgumentTest : public FrmMainTest, public ::testing::WithParamInterface<FileArgument> {
@@ -171,7 +173,7 @@ INSTANTIATE_TEST_SUITE_P(
         FileArgument{"Utf8Lf", QByteArray("A    DC      1 \xe3\x83\x86\n     SVC     0"),
                      QStringLiteral("A    DC      1 テ\r\n     SVC     0")},
         FileArgument{"Empty", QByteArray(), QString()}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& param) { return std::string(param.param.name); });
 
 // A file that cannot be read gets the box ファイル > 開く shows for the same path; the source box
 // keeps its text.
