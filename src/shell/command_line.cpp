@@ -17,9 +17,9 @@ CommandLine parseCommandLine(const QStringList& arguments) {
                                QStringLiteral("An assembler source file to open in the assembler "
                                               "screen (Shift_JIS or UTF-8 text)."),
                                QStringLiteral("[FILE]"));
-  QCommandLineOption screenshots(QStringLiteral("screenshot"),
-                                 QStringLiteral("Save a picture of every screen into DIR, then end."),
-                                 QStringLiteral("DIR"));
+  QCommandLineOption screenshots(
+      QStringLiteral("screenshot"),
+      QStringLiteral("Save a picture of every screen into DIR, then end."), QStringLiteral("DIR"));
   screenshots.setFlags(QCommandLineOption::HiddenFromHelp);
   parser.addOption(screenshots);
   parser.process(arguments);

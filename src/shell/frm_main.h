@@ -1,7 +1,7 @@
 // The main menu "逆ポーランド記法": the first window and the hub of the program. Each of its
-// four buttons shows one teaching screen, modeless; a screen is one object for the life of the menu,
-// created the first time it is asked for and brought forward with its state after that. Closing
-// the menu ends the program.
+// four buttons shows one teaching screen, modeless; a screen is one object for the life of the
+// menu, created the first time it is asked for and brought forward with its state after that.
+// Closing the menu ends the program.
 #pragma once
 
 #include "common/dialogs.h"

@@ -55,9 +55,7 @@ class UnseenDialogs final : public Dialogs {
 public:
   void inform(const QString&) override {}
   bool confirm(const QString&, const QString&) override { return false; }
-  Answer ask(const QString&, const QString&, bool, Answer byDefault) override {
-    return byDefault;
-  }
+  Answer ask(const QString&, const QString&, bool, Answer byDefault) override { return byDefault; }
   QString askText(const QString&) override { return {}; }
 };
 

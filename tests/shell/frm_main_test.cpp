@@ -9,8 +9,8 @@
 
 #include <QApplication>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QPlainTextEdit>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -53,10 +53,9 @@ const MenuButton kButtons[] = {
 // Every screen the menu has created so far, by objectName.
 QStringList createdScreens(const FrmMain& menu) {
   QStringList names;
-  for (const QWidget* screen :
-       std::initializer_list<const QWidget*>{menu.existingForm1(), menu.existingForm2(),
-                                             menu.existingFrmCompile(),
-                                             menu.existingFrmAssembler()})
+  for (const QWidget* screen : std::initializer_list<const QWidget*>{
+           menu.existingForm1(), menu.existingForm2(), menu.existingFrmCompile(),
+           menu.existingFrmAssembler()})
     if (screen)
       names << screen->objectName();
   return names;
@@ -168,7 +167,8 @@ TEST_P(FileArgumentTest, OpensTheAssemblerScreenWithTheFile) {
 INSTANTIATE_TEST_SUITE_P(
     Encodings, FileArgumentTest,
     ::testing::Values(
-        FileArgument{"ShiftJisCrLf", QByteArray("A    DC      1 \x83\x65\x83\x58\x83\x67\r\n     SVC     0\r\n"),
+        FileArgument{"ShiftJisCrLf",
+                     QByteArray("A    DC      1 \x83\x65\x83\x58\x83\x67\r\n     SVC     0\r\n"),
                      QStringLiteral("A    DC      1 テスト\r\n     SVC     0")},
         FileArgument{"Utf8Lf", QByteArray("A    DC      1 \xe3\x83\x86\n     SVC     0"),
                      QStringLiteral("A    DC      1 テ\r\n     SVC     0")},
