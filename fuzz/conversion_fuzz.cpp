@@ -124,7 +124,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   check(!engine.driver().running() || engine.driver().phase() == kBlink,
         "auto-run reaches the end of the expression within its tick bound");
   check(outcomeOf(engine) == plain, "auto-run converts as the one-shot run does");
-  check(autoBoxes.boxes() == plainBoxes.boxes(), "auto-run opens the boxes of an untraced run");
+  // A bracket fault is a box in the one-shot run and only a step message in auto-run.
+  QStringList faultBoxes = plainBoxes.boxes();
+  faultBoxes.removeIf([](const QString& text) {
+    return text == unclosedBracketMessage() || text == unmatchedBracketMessage();
+  });
+  check(autoBoxes.boxes() == faultBoxes, "auto-run opens the boxes of an untraced run");
 
   playScript(engine, in, utf16);
   return 0;

@@ -1,11 +1,11 @@
 // Fuzz target of the source file codec. The input is the bytes of a file. Decoding must give
-// lines joined by CR LF and nothing else; writing the text out and reading it back must give the
-// same text whenever the written bytes cannot be mistaken for UTF-8, and a text that is refused
-// must really hold the character named.
+// lines joined by CR LF and nothing else, and a choice only between two different readings; a
+// damaged reading is never written back; writing the text out and reading it back, taking the
+// default of the reading question, must give the same text; and a text that is refused must
+// really hold the character named, on the line named.
 #include "fuzz_support.h"
 #include "machine/source_file.h"
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
@@ -23,16 +23,15 @@ bool linesEndWithCrLf(const QString& text) {
   return true;
 }
 
-bool readAsUtf8(const QByteArray& bytes) {
-  const bool ascii = std::all_of(bytes.begin(), bytes.end(),
-                                 [](char b) { return static_cast<unsigned char>(b) < 0x80; });
-  return !ascii && QByteArrayView(bytes).isValidUtf8();
-}
-
-bool holds(const QString& text, char32_t codePoint) {
-  const QList<uint> codePoints = text.toUcs4();
-  return std::find(codePoints.begin(), codePoints.end(), codePoint) != codePoints.end() ||
-         (codePoint < 0x10000 && text.contains(QChar(static_cast<char16_t>(codePoint))));
+// The line (1 for the first) holds the code point.
+bool holdsOnLine(const QString& text, char32_t codePoint, qsizetype line) {
+  const QStringList lines = text.split(QStringLiteral("\r\n"));
+  if (line < 1 || line > lines.size())
+    return false;
+  const QList<uint> codePoints = lines[line - 1].toUcs4();
+  const QString& wanted = lines[line - 1];
+  return codePoints.contains(codePoint) ||
+         (codePoint < 0x10000 && wanted.contains(QChar(static_cast<char16_t>(codePoint))));
 }
 
 } // namespace
@@ -44,18 +43,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const QByteArrayView bytes(data, static_cast<qsizetype>(size));
   const DecodedSource decoded = decodeSource(bytes);
   check(linesEndWithCrLf(decoded.text), "decoded lines are joined by CR LF");
+  if (decoded.needsChoice())
+    check(decoded.text == *decoded.shiftJis, "the default reading is Shift_JIS");
+  check(!decoded.damaged || (!decoded.shiftJis && !decoded.utf8) ||
+            decoded.coding != SourceCoding::ShiftJis,
+        "a damaged reading is only taken when neither strict reading exists");
 
   const EncodedSource encoded = encodeSource(decoded.text);
   if (encoded.unencodable) {
     check(encoded.bytes.isEmpty(), "a refused text writes nothing");
-    check(holds(decoded.text, *encoded.unencodable), "the refused character is in the text");
+    check(holdsOnLine(decoded.text, encoded.unencodable->codePoint, encoded.unencodable->line),
+          "the refused character is on the line named");
     return 0;
   }
+  check(!decoded.damaged, "a damaged reading is never written back");
   check(encoded.bytes.endsWith("\r\n"), "a written file ends with CR LF");
-  if (readAsUtf8(encoded.bytes))
-    return 0; // Shift_JIS bytes that also read as UTF-8: the reader takes them for UTF-8
   const DecodedSource reread = decodeSource(encoded.bytes);
   check(!reread.damaged, "written bytes read back undamaged");
-  check(reread.text == decoded.text, "written text reads back as it was");
+  check(reread.shiftJis == decoded.text, "written text reads back as it was");
+  check(reread.text == decoded.text, "the default reading of a written file is the text");
   return 0;
 }

@@ -3,6 +3,8 @@
 #include "common/characters.h"
 #include "common/leading_number.h"
 
+#include <algorithm>
+
 namespace rpn::conversion {
 namespace {
 
@@ -33,6 +35,13 @@ QString rulesText() {
 
 } // namespace
 
+QString unclosedBracketMessage() {
+  return QStringLiteral("括弧が閉じられていません");
+}
+QString unmatchedBracketMessage() {
+  return QStringLiteral("対応する「(」がありません");
+}
+
 void ConversionEngine::Form_Load() {
   m_view.Text4 = rulesText();
   ResetConversion();
@@ -42,6 +51,20 @@ void ConversionEngine::Form_Load() {
 void ConversionEngine::unload() {
   m_driver.stop();
   m_view = ConversionView{};
+}
+
+void ConversionEngine::Command1_Click() {
+  if (m_driver.running()) {
+    m_driver.stop();
+    // Mid-conversion the input box holds only the unread rest, and at the end nothing: the press
+    // converts the auto-run's whole expression, so it shows the result the auto-run was heading
+    // for. Between two cycles a text the user typed into the box is what the press converts.
+    const std::int16_t phase = m_driver.phase();
+    const bool betweenCycles = phase == kRestart || phase == kBlink;
+    if (!betweenCycles || m_view.Text1.isEmpty())
+      m_view.Text1 = m_vars.SavedExpression;
+  }
+  RunToEnd();
 }
 
 void ConversionEngine::Command2_Click() {
@@ -333,7 +356,26 @@ void ConversionEngine::showBracketPop() {
   m_view.Label5 = kPopToOutput;
 }
 
+bool ConversionEngine::bracketOnStack() const {
+  const auto used = m_view.stack.begin() + m_vars.StackCount;
+  return std::any_of(m_view.stack.begin(), used,
+                     [](const StackSlot& slot) { return slot.operation == u"("; });
+}
+
+void ConversionEngine::reportUnbalancedBracket(Form form) {
+  // At the end every "(" left is unclosed; at a ")" one must be there to close.
+  const bool atEnd = m_view.lblKind == kEnd;
+  if (atEnd != bracketOnStack())
+    return;
+  const QString message = atEnd ? unclosedBracketMessage() : unmatchedBracketMessage();
+  if (shows(form))
+    m_view.Label5 = message;
+  if (form == Form::OneShot)
+    inform(message);
+}
+
 void ConversionEngine::CloseBracket() {
+  reportUnbalancedBracket(Form::OneShot);
   if (tracing()) {
     setArrows({}, {}, {}, kUp);
     const QString message = m_view.lblKind == kEnd ? QStringLiteral("終了(括弧閉じ処理と同じ)")
@@ -356,6 +398,7 @@ void ConversionEngine::CloseBracket() {
 void ConversionEngine::BeginCloseBracket() {
   setArrows({}, {}, {}, kUp);
   m_view.Label5 = QStringLiteral("括弧閉じ処理");
+  reportUnbalancedBracket(Form::Stepped);
   m_driver.setPhase(kCloseBracket);
 }
 

@@ -8,6 +8,8 @@
 //   * Command1_Click runs the conversion to the end in one press (trace mode: a box per move);
 //   * Command3_Click / Command4_Click start and stop auto-run, Timer1_Timer performs one phase;
 //   * Command2_Click is the reset button.
+// A ")" with no "(" on the stack is reported when it is read, a "(" still on the stack when the
+// end is reached; either way the conversion goes on as before.
 // Boxes go through the step driver's Dialogs, so a tick that arrives while one is open is held.
 #pragma once
 
@@ -64,6 +66,10 @@ struct ConversionVariables {
   std::int16_t StackCount = 0;
 };
 
+// Texts of the boxes for unbalanced brackets: a "(" left at the end, a ")" with none to close.
+QString unclosedBracketMessage();
+QString unmatchedBracketMessage();
+
 // A priority handed with an operator: a number, or empty (compares as 0, shown as nothing).
 using Priority = std::optional<std::int16_t>;
 
@@ -98,7 +104,10 @@ public:
   void setCheck1(bool ticked) { m_view.Check1 = ticked; }
 
   // Presses and ticks.
-  void Command1_Click() { RunToEnd(); }
+  // The one-press run; during auto-run it first stops it and converts the auto-run's whole
+  // expression again (unless the user typed a new one between two cycles), so the press shows the
+  // result the auto-run was heading for.
+  void Command1_Click();
   void Command2_Click();
   void Command3_Click();
   void Command4_Click() { m_driver.stop(); }
@@ -147,6 +156,10 @@ private:
   void insertStepped(const QString& op, Priority priority, const QString& kind);
   void showBracketPop();
   void syntaxError(Form form);
+  bool bracketOnStack() const;
+  // Called as a bracket close or the end begins: an unbalanced bracket gets its box in the
+  // one-press run and its step message where the moves are shown.
+  void reportUnbalancedBracket(Form form);
 
   ConversionView m_view;
   ConversionVariables m_vars;

@@ -35,8 +35,18 @@ void ExecutionEngine::setTxtName(int entry, const QString& text) {
 }
 
 void ExecutionEngine::Command1_Click() {
-  m_vars.SavedExpression = m_view.Text1;
-  RunToEnd();
+  if (!m_driver.running()) {
+    m_vars.SavedExpression = m_view.Text1;
+    RunToEnd();
+    return;
+  }
+  // A press during auto-run stops it and finishes its run: the symbol in hand is executed and
+  // pushed once, and the expression saved at its start stays the one the reset brings back.
+  m_driver.stop();
+  const std::int16_t phase = m_driver.phase();
+  m_stack.RunToEnd([this] { ExecuteSymbol(); }, phase == kExecute ? RpnStack::Resume::Execute
+                                                : phase == kPush  ? RpnStack::Resume::Push
+                                                                  : RpnStack::Resume::Read);
 }
 
 void ExecutionEngine::Command2_Click() {

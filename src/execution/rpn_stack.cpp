@@ -153,17 +153,24 @@ void RpnStack::PaintStack() {
         i < m_view.StackCount ? Mark::Red : Mark::White;
 }
 
-void RpnStack::RunToEnd(const std::function<void()>& executeSymbol) {
+void RpnStack::RunToEnd(const std::function<void()>& executeSymbol, Resume from) {
   const auto trace = [this](const QString& text) {
     if (m_view.Check1)
       inform(text);
   };
   const QString readBox = QStringLiteral("ポーランド記法取出し");
-  ReadSymbol();
-  trace(readBox);
-  while (m_view.lblKind != endClass()) {
-    executeSymbol();
-    trace(QStringLiteral("実行途中"));
+  if (from == Resume::Read) {
+    ReadSymbol();
+    trace(readBox);
+  }
+  // A push in hand belongs to a symbol already read and stepped, whatever lblKind shows now.
+  bool pushInHand = from == Resume::Push;
+  while (pushInHand || m_view.lblKind != endClass()) {
+    if (!pushInHand) {
+      executeSymbol();
+      trace(QStringLiteral("実行途中"));
+    }
+    pushInHand = false;
     PushValue();
     trace(QStringLiteral("値プッシュ"));
     ReadSymbol();

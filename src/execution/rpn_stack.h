@@ -96,9 +96,14 @@ public:
   void PopOperand();
   // Occupied cells red, free cells white.
   void PaintStack();
+  // Where a one-press run takes up the symbol cycle: with a read, or with the step or the push
+  // of a symbol an auto-run had read when it was stopped.
+  enum class Resume : std::uint8_t { Read, Execute, Push };
+
   // Read, executeSymbol, push until the class "終了" is read; a box after each move while
-  // Check1 is ticked. Continues from the current stack and the unread rest of Text1.
-  void RunToEnd(const std::function<void()>& executeSymbol);
+  // Check1 is ticked. Continues from the current stack and the unread rest of Text1, starting
+  // with the given move.
+  void RunToEnd(const std::function<void()>& executeSymbol, Resume from = Resume::Read);
   // One tick of the end display: counts down; while it runs the top cell blinks (white on odd
   // counts, yellow on even ones) under "正常終了" (exactly one cell) or "異常終了". Returns true
   // on the tick the count reaches 0, which empties Label4.

@@ -119,6 +119,7 @@ QString Assembler::Assemble(const QString& source, MachineState& machine, Dialog
   readLines(dialogs);
   QString listing;
   for (int i = 0; i < m_lineCount; ++i) {
+    m_currentEntry = i;
     LineEntry& line = m_lines[static_cast<std::size_t>(i)];
     resolveAndEncode(line, dialogs);
     listing += listingLine(line);
@@ -142,6 +143,7 @@ void Assembler::readLines(Dialogs& dialogs) {
   for (QString text = GetLine(); text != kEndLine; text = GetLine()) {
     if (isBlank(text))
       continue;
+    m_currentEntry = m_lineCount;
     if (m_lineCount == kLineSlots) {
       dialogs.inform(tooManyLinesMessage());
       break;

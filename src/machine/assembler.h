@@ -84,6 +84,9 @@ public:
   int LabelCount() const { return m_labelCount; }
   const std::array<LabelEntry, kLabelSlots>& LabelTable() const { return m_labels; }
   int LineCount() const { return m_lineCount; }
+  // The line-table entry being read (pass 1) or resolved (pass 2) while a complaint is shown, so
+  // that the complaint can name its source line; kLineSlots when the table is full.
+  int CurrentEntry() const { return m_currentEntry; }
   const std::array<LineEntry, kLineSlots>& LineTable() const { return m_lines; }
 
 private:
@@ -97,6 +100,7 @@ private:
   std::int32_t m_locationCounter = 0;
   int m_labelCount = 0;
   int m_lineCount = 0;
+  int m_currentEntry = 0;
   std::array<LabelEntry, kLabelSlots> m_labels{};
   std::array<LineEntry, kLineSlots> m_lines{};
 };

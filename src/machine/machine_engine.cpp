@@ -115,17 +115,22 @@ void MachineEngine::traceBox(const QString& text) {
 }
 
 void MachineEngine::Command2_Click() {
+  RunInstruction();
+}
+
+bool MachineEngine::RunInstruction() {
   if (!FetchInstruction())
-    return;
+    return false;
   traceBox(kFetchBox);
   if (!ComputeOperandAddress())
-    return;
+    return false;
   traceBox(kOperandAddressBox);
   if (!ExecuteInstruction())
-    return;
+    return false;
   traceBox(kExecuteBox);
   if (m_machine.EndOfProgram && m_machine.SvcCode == 0)
     endProgram(kStepEnd);
+  return true;
 }
 
 void MachineEngine::Command4_Click() {
@@ -397,7 +402,14 @@ void MachineEngine::ShowMemory() {
     markCell(m.ExecAddress + 1, Mark::Red);
 }
 
+void MachineEngine::setPainting(bool painting) {
+  m_painting = painting;
+  RefreshMachine();
+}
+
 void MachineEngine::RefreshMachine() {
+  if (!m_painting)
+    return;
   const MachineState& m = m_machine;
   m_view.txtOpe[0] = hexDigits(m.Ope[0], 2);
   m_view.txtOpe[1] = hexDigits(m.Ope[1], 1);

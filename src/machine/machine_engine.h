@@ -108,10 +108,19 @@ public:
   void LoadSampleCompare();
   void LoadSampleRegisters();
 
+  // What "実行" does: the three phases of one instruction with their trace boxes, then the end
+  // check. Returns false when a machine fault stopped the instruction.
+  bool RunInstruction();
+
   // The three phases of an instruction; each returns false after a machine fault.
   bool FetchInstruction();
   bool ComputeOperandAddress();
   bool ExecuteInstruction();
+
+  // A run that shows nothing (the command line) turns painting off: the phases then leave the
+  // register, address, memory and listing texts alone, which is most of their work. The output
+  // box still receives OUT and the end message. Turning it on again repaints the whole view.
+  void setPainting(bool painting);
 
   void RefreshMachine();
   void ShowMemory();
@@ -133,6 +142,7 @@ private:
   MachineState m_machine;
   Assembler m_assembler;
   StepDriver m_driver;
+  bool m_painting = true;
 };
 
 } // namespace rpn::machine

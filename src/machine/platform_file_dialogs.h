@@ -3,7 +3,9 @@
 
 #include "source_file.h"
 
+#include <QFileDialog>
 #include <QWidget>
+#include <memory>
 
 namespace rpn::machine {
 
@@ -14,7 +16,13 @@ public:
   // The screen asks its own overwrite question, so the dialog does not.
   QString ShowSave(const QStringList& filters) override;
 
+  // The dialog as it is shown, before it runs. Each filter keeps its caption, while a "*.*" in
+  // it matches every name, as the caption promises, also names without a dot.
+  static std::unique_ptr<QFileDialog> makeDialog(QWidget* parent, QFileDialog::AcceptMode mode,
+                                                 const QStringList& filters);
+
 private:
+  QString run(QFileDialog::AcceptMode mode, const QStringList& filters);
   QWidget* m_parent;
 };
 

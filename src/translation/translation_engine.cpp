@@ -1,6 +1,8 @@
 #include "translation_engine.h"
 
 #include "machine/assembler.h"
+#include "machine/instruction_set.h"
+#include "machine/machine_state.h"
 
 #include <utility>
 
@@ -82,6 +84,30 @@ QString unreferencedVariablesMessage() {
                         "無駄な作業変数を削除します.");
 }
 
+QString unlabelableNameMessage(const QString& name) {
+  return QStringLiteral("擬似アセンブラのラベルにできない変数名です: [") + name + u']';
+}
+QString emptyOperandMessage(int line, const QString& operation) {
+  return QStringLiteral("オペランドが空の命令は擬似アセンブラに渡せません: [%1行目 %2]")
+      .arg(line)
+      .arg(operation);
+}
+QString unknownOperandMessage(int line, const ObjectInstruction& instruction) {
+  return QStringLiteral("変数名テーブルにない変数は擬似アセンブラに渡せません: [%1行目 %2 %3]")
+      .arg(line)
+      .arg(instruction.Operation, instruction.Operand);
+}
+QString tooManyWordsMessage(int words) {
+  return QStringLiteral("擬似アセンブラのメモリに収まりません(最大%1語): [%2語]")
+      .arg(machine::kMemoryWords)
+      .arg(words);
+}
+QString tooManyLinesMessage(int lines) {
+  return QStringLiteral("擬似アセンブラの行数が多すぎます(空白行を除き最大%1行): [%2行]")
+      .arg(machine::kLineSlots)
+      .arg(lines);
+}
+
 TranslationView::TranslationView() {
   for (int i = 0; i < kScreenArrows; ++i)
     lblArrow.at(static_cast<std::size_t>(i)) = arrowCharacter(i + 1);
@@ -116,8 +142,20 @@ void TranslationEngine::unload() {
 }
 
 void TranslationEngine::Command1_Click() {
-  m_vars.SavedExpression = m_view.Text1;
-  RunTranslation();
+  if (!m_driver.running()) {
+    m_vars.SavedExpression = m_view.Text1;
+    RunTranslation();
+    return;
+  }
+  // A press during auto-run stops it and finishes its translation: the symbol in hand is
+  // translated and pushed once, and the expression saved at its start stays the one the reset
+  // brings back.
+  m_driver.stop();
+  const std::int16_t phase = m_driver.phase();
+  using Resume = execution::RpnStack::Resume;
+  m_stack.RunToEnd([this] { TranslateSymbol(); }, phase == kTranslate ? Resume::Execute
+                                                  : phase == kPush    ? Resume::Push
+                                                                      : Resume::Read);
 }
 
 void TranslationEngine::Command2_Click() {
@@ -134,6 +172,7 @@ void TranslationEngine::Command3_Click() {
 }
 
 void TranslationEngine::Command5_Click() {
+  m_driver.stop(); // the auto-run's own optimiser steps would act on stale marks
   MarkUselessInstructions();
   inform(uselessInstructionsMessage());
   DeleteUselessInstructions();
@@ -389,7 +428,9 @@ void TranslationEngine::MarkUselessInstructions() {
     ObjectInstruction& store = buffer.at(static_cast<std::size_t>(i));
     ObjectInstruction& load = buffer.at(static_cast<std::size_t>(i + 1));
     if (store.Operation == u"STOR" && load.Operation == u"LOAD" && store.Operand == load.Operand) {
-      store.Useless = true;
+      // The value is still in the register, so the load goes. A work variable is read only by
+      // this load and its store goes too; a program variable must hold the value after the run.
+      store.Useless = isWorkVariable(store.Operand);
       load.Useless = true;
       i += 2;
     } else {
@@ -435,8 +476,8 @@ void TranslationEngine::MarkUnreferencedWorkVariables() {
 }
 
 void TranslationEngine::DeleteUnreferencedVariables() {
-  // Uses the flags of the marking step: a translation in between starts with a read, which
-  // sends the auto-run back to phase 2, so a fresh marking always comes first.
+  // Uses the flags of the marking step: the buttons that translate or optimise stop an auto-run
+  // first, so between its marking and its deletion nothing enters the table (a reset empties it).
   m_view.lblNameMark.fill(Mark::White);
   const int oldCount = m_vars.VariableCount;
   int j = 0;
@@ -450,16 +491,45 @@ void TranslationEngine::DeleteUnreferencedVariables() {
   for (int i = j; i < oldCount; ++i)
     m_view.lblName.at(static_cast<std::size_t>(i)).clear();
   m_vars.VariableCount = static_cast<std::int16_t>(j);
+  m_view.lblPtr = QString::number(m_vars.VariableCount);
 }
 
 std::optional<QString> TranslationEngine::Command6_Click() {
-  for (const QString& name : VariableTable()) {
-    if (!machine::Assembler::CanBeLabel(name)) {
-      inform(QStringLiteral("擬似アセンブラのラベルにできない変数名です: [") + name + u']');
-      return std::nullopt;
-    }
+  m_driver.stop();
+  if (const std::optional<QString> refusal = HandOffRefusal()) {
+    inform(*refusal);
+    return std::nullopt;
   }
   return BuildAssemblerSource();
+}
+
+// Every table entry becomes one label of the hand-off, so the assembler's label table always has
+// room for them.
+static_assert(kTableCapacity <= machine::kLabelSlots);
+
+std::optional<QString> TranslationEngine::HandOffRefusal() const {
+  for (const QString& name : VariableTable())
+    if (!machine::Assembler::CanBeLabel(name))
+      return unlabelableNameMessage(name);
+  // The end line and one declaration per entry, one word each.
+  int words = 1 + m_vars.VariableCount;
+  for (int i = 0; i < m_vars.ObjectCount; ++i) {
+    const ObjectInstruction& instruction = m_vars.ObjectBuffer.at(static_cast<std::size_t>(i));
+    if (instruction.Operation != u"MINUS") {
+      if (instruction.Operand.isEmpty())
+        return emptyOperandMessage(i + 1, instruction.Operation);
+      if (findEntry(instruction.Operand) < 0)
+        return unknownOperandMessage(i + 1, instruction);
+    }
+    const machine::Instruction* row = machine::findMnemonic(instruction.Operation);
+    words += row && row->code >= machine::kTwoWordCode ? 2 : 1;
+  }
+  if (words > machine::kMemoryWords)
+    return tooManyWordsMessage(words);
+  const int lines = m_vars.ObjectCount + 1 + m_vars.VariableCount;
+  if (lines > machine::kLineSlots)
+    return tooManyLinesMessage(lines);
+  return std::nullopt;
 }
 
 QString TranslationEngine::BuildAssemblerSource() const {

@@ -7,14 +7,17 @@
 // operator's result after the appended LOAD / operation / STOR instructions), PushValue
 // ("変数Push") puts the register on the stack. The object buffer holds up to 301 instructions, the
 // variable table 13 names (shown in 14 labels, the last always empty). The optimiser works in four
-// steps: mark and delete each STOR x directly followed by LOAD x, mark the work variables no
-// instruction names, delete every unreferenced table entry. BuildAssemblerSource is the hand-off
-// text.
+// steps: mark and delete each LOAD x directly following STOR x (and that STOR too when x is a work
+// variable), mark the work variables no instruction names, delete every unreferenced table entry.
+// BuildAssemblerSource is the hand-off text; the hand-off button passes on only a program the
+// assembler reads as it is meant.
 //
 // The engine holds what the translation screen shows (TranslationView) and its form variables
 // (TranslationVariables); the screen paints the view and forwards edits, presses and ticks:
 //   * Command1_Click translates the rest of the expression in one press (trace boxes per move);
 //   * Command2_Click is the reset button; Command5_Click optimises with a box between the steps;
+//   * the one-press buttons (Command1, Command5, Command6) first stop a running auto-run; the
+//     translation button finishes the symbol the auto-run had in hand, then goes on to the end;
 //   * Command3_Click / Command4_Click start and stop auto-run, Timer1_Timer performs one phase
 //     of the twelve-phase cycle: restart, read / translate / push per symbol, end display, then
 //     the four optimiser steps with their blink phases, and round again.
@@ -70,6 +73,12 @@ QString bufferOverflowMessage();
 QString uselessInstructionsMessage();
 QString checkWorkVariablesMessage();
 QString unreferencedVariablesMessage();
+// The hand-off's refusals. line counts the listing's lines from 1.
+QString unlabelableNameMessage(const QString& name);
+QString emptyOperandMessage(int line, const QString& operation);
+QString unknownOperandMessage(int line, const ObjectInstruction& instruction);
+QString tooManyWordsMessage(int words);
+QString tooManyLinesMessage(int lines);
 
 // What the controls of the translation screen show. Back to these initial texts when the screen
 // is unloaded.
@@ -170,10 +179,15 @@ public:
   // The hand-off text: the code, an SVC end line, DC for each program variable (valued by its
   // position among them), DA for each work variable; CR LF between lines.
   QString BuildAssemblerSource() const;
-  // "擬似アセンブラ": the hand-off text, or nothing after a box when a variable's name cannot be
-  // an assembler label (a digit, "+", "-", "&" first, a blank or a comma): such a program would
-  // assemble without complaint and read the wrong words.
+  // "擬似アセンブラ": the hand-off text, or nothing after one box when the assembler would not
+  // read it as meant: a variable's name that cannot be an assembler label (a digit, "+", "-", "&"
+  // first, a blank or a comma: the program would assemble without complaint and read the wrong
+  // words), an instruction with an empty operand (left by "スタック空" or a full table: it would
+  // address word 0) or one naming no table entry, or a source beyond what the assembler holds
+  // (its memory words, its line slots).
   std::optional<QString> Command6_Click();
+  // The box Command6_Click would show; nothing when the hand-off can go ahead.
+  std::optional<QString> HandOffRefusal() const;
 
   // Blink phases of the auto-run; each returns true on the tick its count runs out.
   bool BlinkTranslationEnd();

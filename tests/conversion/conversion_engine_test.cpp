@@ -7,6 +7,7 @@
 namespace rpn::conversion {
 namespace {
 
+using namespace Qt::StringLiterals;
 using test::RecordingDialogs;
 
 class ConversionEngineTest : public ::testing::Test {
@@ -21,28 +22,47 @@ protected:
   }
 
   // Starts auto-run on the input and ticks until the conversion has ended (the blinking starts)
-  // or auto-run stopped; returns the number of ticks.
+  // or auto-run stopped; returns the number of ticks. Each bracket message the step line turns
+  // to is collected in bracketMessages.
   int autoRunToFinale(const QString& input) {
     engine.setText1(input);
     engine.setText3(QStringLiteral("200"));
     engine.Command3_Click();
+    bracketMessages.clear();
     int ticks = 0;
     while (engine.driver().running() && engine.driver().phase() != kBlink && ticks < 10000) {
+      const QString before = engine.view().Label5;
       engine.Timer1_Timer();
+      const QString& after = engine.view().Label5;
+      if (after != before && isBracketMessage(after))
+        bracketMessages << after;
       ++ticks;
     }
     return ticks;
   }
 
+  static bool isBracketMessage(const QString& text) {
+    return text == unclosedBracketMessage() || text == unmatchedBracketMessage();
+  }
+  static QStringList withoutBracketMessages(QStringList texts) {
+    texts.removeIf(isBracketMessage);
+    return texts;
+  }
+  static QStringList onlyBracketMessages(QStringList texts) {
+    texts.removeIf([](const QString& text) { return !isBracketMessage(text); });
+    return texts;
+  }
+
   RecordingDialogs boxes;
   ConversionEngine engine{boxes};
+  QStringList bracketMessages;
 };
 
 struct ConversionCase {
   const char16_t* input;
   const char16_t* output;
-  const char16_t* box = u"";  // the only box of the untraced run, if any
-  const char16_t* rest = u""; // what is left in the input box
+  const char16_t* boxes = u""; // the boxes of the untraced run, one a line
+  const char16_t* rest = u"";  // what is left in the input box
 };
 
 void PrintTo(const ConversionCase& c, std::ostream* os) {
@@ -52,10 +72,11 @@ void PrintTo(const ConversionCase& c, std::ostream* os) {
 class Conversions : public ConversionEngineTest,
                     public ::testing::WithParamInterface<ConversionCase> {};
 
-TEST_P(Conversions, OneShotAndAutoRunAgree) {
+// The untraced run shows the fault boxes, the traced run the same ones among its move boxes, and
+// auto-run the same except that a bracket fault is a step message and no box.
+TEST_P(Conversions, OneShotTraceAndAutoRunAgree) {
   const ConversionCase& c = GetParam();
-  const QStringList expectedBoxes =
-      QString::fromUtf16(c.box).isEmpty() ? QStringList{} : QStringList{QString::fromUtf16(c.box)};
+  const QStringList expectedBoxes = QString::fromUtf16(c.boxes).split(u'\n', Qt::SkipEmptyParts);
 
   runOnce(QString::fromUtf16(c.input));
   EXPECT_EQ(engine.view().Text2, QString::fromUtf16(c.output));
@@ -64,32 +85,50 @@ TEST_P(Conversions, OneShotAndAutoRunAgree) {
   const auto oneShotStack = engine.view().stack;
 
   boxes.clear();
+  runOnce(QString::fromUtf16(c.input), true);
+  QStringList faults = boxes.texts();
+  faults.removeIf([&](const QString& text) { return !expectedBoxes.contains(text); });
+  EXPECT_EQ(faults, expectedBoxes);
+  EXPECT_EQ(engine.view().stack, oneShotStack);
+
+  boxes.clear();
   engine.Command2_Click();
   autoRunToFinale(QString::fromUtf16(c.input));
   EXPECT_EQ(engine.view().Text2, QString::fromUtf16(c.output));
   EXPECT_EQ(engine.view().Text1, QString::fromUtf16(c.rest));
-  EXPECT_EQ(boxes.texts(), expectedBoxes);
+  EXPECT_EQ(boxes.texts(), withoutBracketMessages(expectedBoxes));
+  EXPECT_EQ(bracketMessages, onlyBracketMessages(expectedBoxes));
   for (std::size_t i = 0; i < oneShotStack.size(); ++i)
     EXPECT_EQ(engine.view().stack[i].operation, oneShotStack[i].operation) << i;
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Expressions, Conversions,
-    ::testing::Values(ConversionCase{u"A+B*C/(D-E)-F", u"ABC*DE-/+F-"},
-                      ConversionCase{u"A+B*C/(D-F)+G", u"ABC*DF-/+G+"},
-                      ConversionCase{u"X=A+B*C/(D-E)-F", u"XABC*DE-/+F-="},
-                      ConversionCase{u"-A", u"A－"}, ConversionCase{u"A+-B", u"AB－+"},
-                      ConversionCase{u"A-B-C", u"AB-C-"}, ConversionCase{u"A=B=C", u"AB=C="},
-                      ConversionCase{u"(A+B)*C", u"AB+C*"}, ConversionCase{u"A+B)*C", u"AB+C*"},
-                      ConversionCase{u"A*(B+C", u"ABC+"}, ConversionCase{u"A*-B", u"A*B－"},
-                      ConversionCase{u"--A", u"－A－"}, ConversionCase{u"1+2", u"12+"},
-                      ConversionCase{u"A(B)", u"AB"}, ConversionCase{u"", u""},
-                      ConversionCase{u"AB", u"A", u"構文エラー B"},
-                      ConversionCase{u"*A", u"", u"構文エラー *", u"A"},
-                      ConversionCase{u"A +B", u"A", u"構文エラー  ", u"+B"},
-                      ConversionCase{u"AB+C", u"A", u"構文エラー B", u"+C"},
-                      ConversionCase{u"A+)", u"A", u"構文エラー )"}, ConversionCase{u"𝑥+B", u"𝑥B+"},
-                      ConversionCase{u"A*𝑦", u"A𝑦*"}));
+    ::testing::Values(
+        ConversionCase{u"A+B*C/(D-E)-F", u"ABC*DE-/+F-"},
+        ConversionCase{u"A+B*C/(D-F)+G", u"ABC*DF-/+G+"},
+        ConversionCase{u"X=A+B*C/(D-E)-F", u"XABC*DE-/+F-="}, ConversionCase{u"-A", u"A－"},
+        ConversionCase{u"A+-B", u"AB－+"}, ConversionCase{u"A-B-C", u"AB-C-"},
+        ConversionCase{u"A=B=C", u"AB=C="}, ConversionCase{u"(A+B)*C", u"AB+C*"},
+        ConversionCase{u"A+B)*C", u"AB+C*", u"対応する「(」がありません"},
+        ConversionCase{u"A*(B+C", u"ABC+", u"括弧が閉じられていません"},
+        ConversionCase{u"((A))", u"A"}, ConversionCase{u"(A)+(B)", u"AB+"},
+        ConversionCase{u"A))", u"A", u"対応する「(」がありません\n対応する「(」がありません"},
+        ConversionCase{u"(A))", u"A", u"対応する「(」がありません"},
+        ConversionCase{u"((A)", u"A", u"括弧が閉じられていません"},
+        ConversionCase{u"A)+(B", u"AB", u"対応する「(」がありません\n括弧が閉じられていません"},
+        ConversionCase{u"A)B", u"A", u"対応する「(」がありません\n構文エラー B", u""},
+        ConversionCase{u"(((((((((((A)))))))))))", u"A",
+                       u"スタックが満杯です\n対応する「(」がありません"},
+        ConversionCase{u"A*-B", u"A*B－"}, ConversionCase{u"--A", u"－A－"},
+        ConversionCase{u"1+2", u"12+"}, ConversionCase{u"A(B)", u"AB"},
+        ConversionCase{u"A(B", u"AB", u"括弧が閉じられていません"}, ConversionCase{u"", u""},
+        ConversionCase{u"AB", u"A", u"構文エラー B"},
+        ConversionCase{u"*A", u"", u"構文エラー *", u"A"},
+        ConversionCase{u"A +B", u"A", u"構文エラー  ", u"+B"},
+        ConversionCase{u"AB+C", u"A", u"構文エラー B", u"+C"},
+        ConversionCase{u"A+)", u"A", u"構文エラー )"}, ConversionCase{u"𝑥+B", u"𝑥B+"},
+        ConversionCase{u"A*𝑦", u"A𝑦*"}));
 
 TEST_F(ConversionEngineTest, TracedRunOfAPlusBShowsEightBoxesInOrder) {
   runOnce(QStringLiteral("A+B"), true);
@@ -105,6 +144,37 @@ TEST_F(ConversionEngineTest, TracedRunOfAPlusBShowsEightBoxesInOrder) {
                            }));
   EXPECT_EQ(engine.view().Text2, QStringLiteral("AB+"));
   EXPECT_EQ(engine.view().lblArrow, (std::array<QString, 4>{}));
+}
+
+// A ")" with nothing to close is reported as soon as it is read, a "(" left open as soon as the
+// end is reached; the step line shows the fault while its box is up.
+TEST_F(ConversionEngineTest, TracedBracketFaultsComeWhereTheyAreFound) {
+  const struct {
+    const char16_t* input;
+    QStringList boxes;
+  } cases[] = {
+      {u"(A",
+       {u"語彙解析 演算子[(]"_s, u"スタック ←　演算子[(]"_s, u"語彙解析 名前[A]"_s,
+        u"出力文 ← 名前[A]"_s, u"括弧が閉じられていません"_s, u"終了(括弧閉じ処理と同じ)"_s,
+        u"出力文 ←　スタック"_s}},
+      {u"A)",
+       {u"語彙解析 名前[A]"_s, u"出力文 ← 名前[A]"_s, u"語彙解析 演算子[)]"_s,
+        u"対応する「(」がありません"_s, u"括弧閉じ処理"_s, u"終了(括弧閉じ処理と同じ)"_s}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(QString::fromUtf16(c.input).toStdString());
+    boxes.clear();
+    QStringList stepLines;
+    boxes.onBox = [&] { stepLines << engine.view().Label5; };
+    runOnce(QString::fromUtf16(c.input), true);
+    EXPECT_EQ(boxes.texts(), c.boxes);
+    const qsizetype fault = c.boxes.indexOf(unclosedBracketMessage()) >= 0
+                                ? c.boxes.indexOf(unclosedBracketMessage())
+                                : c.boxes.indexOf(unmatchedBracketMessage());
+    ASSERT_GE(fault, 0);
+    EXPECT_EQ(stepLines.value(fault), c.boxes.at(fault));
+    boxes.onBox = nullptr;
+  }
 }
 
 TEST_F(ConversionEngineTest, TraceBoxesSeeTheMoveTheyDescribe) {
@@ -150,7 +220,8 @@ TEST_F(ConversionEngineTest, BracketWhereAnOperatorIsExpectedIsStackedAsABinaryO
 
 TEST_F(ConversionEngineTest, EleventhOpeningBracketDoesNotFit) {
   runOnce(QString(11, u'('));
-  EXPECT_EQ(boxes.texts(), QStringList{QStringLiteral("スタックが満杯です")});
+  EXPECT_EQ(boxes.texts(), (QStringList{QStringLiteral("スタックが満杯です"),
+                                        QStringLiteral("括弧が閉じられていません")}));
   // Ten were stacked: the end pops the tenth "(" and stops there, leaving nine.
   EXPECT_EQ(engine.variables().StackCount, 9);
 }
@@ -254,6 +325,36 @@ TEST_F(ConversionEngineTest, SyntaxErrorInAutoRunHoldsTicksThenStops) {
   EXPECT_EQ(engine.view().Text2, QStringLiteral("A")); // the state at the error stays
 }
 
+// "変換開始" during auto-run stops it and converts the auto-run's whole expression at every tick of
+// the cycle; a new expression typed while the output blinks is converted instead.
+TEST_F(ConversionEngineTest, APressDuringAutoRunStopsItAndConvertsTheWholeExpression) {
+  const QString input = u"A*(B+C)-D"_s;
+  const int cycle = autoRunToFinale(input) + 21;
+  for (int ticks = 0; ticks <= cycle + 2; ++ticks) {
+    for (const bool typed : {false, true}) {
+      SCOPED_TRACE(testing::Message() << ticks << (typed ? " typed" : ""));
+      engine.Command4_Click();
+      boxes.clear();
+      engine.setText1(input);
+      engine.Command3_Click();
+      for (int i = 0; i < ticks; ++i)
+        engine.Timer1_Timer();
+      const bool blinking = engine.driver().phase() == kBlink;
+      if (typed && !blinking)
+        continue;
+      if (typed)
+        engine.setText1(u"-(A)"_s);
+      engine.setCheck1(false);
+      engine.Command1_Click();
+      EXPECT_FALSE(engine.driver().running());
+      EXPECT_EQ(engine.view().Text2, typed ? u"A－"_s : u"ABC+*D-"_s);
+      EXPECT_EQ(engine.view().Text1, u"");
+      EXPECT_EQ(engine.variables().StackCount, 0);
+      EXPECT_TRUE(boxes.texts().isEmpty());
+    }
+  }
+}
+
 TEST_F(ConversionEngineTest, IntervalRules) {
   struct {
     const char16_t* text;
@@ -345,6 +446,7 @@ TEST_F(ConversionEngineTest, RandomExpressionsConvertAlikeInBothForms) {
     const int length = static_cast<int>(random() % 14);
     for (int i = 0; i < length; ++i)
       input += alphabet[static_cast<qsizetype>(random() % static_cast<unsigned>(alphabet.size()))];
+    engine.Command4_Click(); // the last round's auto-run
     boxes.clear();
     runOnce(input);
     const QString output = engine.view().Text2;
@@ -354,7 +456,10 @@ TEST_F(ConversionEngineTest, RandomExpressionsConvertAlikeInBothForms) {
     boxes.clear();
     autoRunToFinale(input);
     ASSERT_EQ(engine.view().Text2, output) << "seed " << seed << " input " << input.toStdString();
-    ASSERT_EQ(boxes.texts(), oneShotBoxes) << "seed " << seed << " input " << input.toStdString();
+    ASSERT_EQ(boxes.texts(), withoutBracketMessages(oneShotBoxes))
+        << "seed " << seed << " input " << input.toStdString();
+    ASSERT_EQ(bracketMessages, onlyBracketMessages(oneShotBoxes))
+        << "seed " << seed << " input " << input.toStdString();
     for (std::size_t i = 0; i < stack.size(); ++i)
       ASSERT_EQ(engine.view().stack[i].operation, stack[i].operation)
           << "seed " << seed << " input " << input.toStdString();

@@ -114,7 +114,7 @@ TEST_F(Form1Test, UntracedRunPaintsTheLeftoverStackRed) {
   ASSERT_FALSE(form.engine().view().Check1);
   type(QStringLiteral("Text1"), QStringLiteral("A*(B+C"));
   click(QStringLiteral("Command1"));
-  EXPECT_TRUE(boxes.texts().isEmpty());
+  EXPECT_EQ(boxes.texts(), QStringList{QStringLiteral("括弧が閉じられていません")});
   EXPECT_EQ(get<QLineEdit>(QStringLiteral("Text2"))->text(), QStringLiteral("ABC+"));
   EXPECT_EQ(get<QLabel>(QStringLiteral("lblOperation(0)"))->text(), QStringLiteral("*"));
   EXPECT_EQ(get<QLabel>(QStringLiteral("lblPriority(0)"))->text(), QStringLiteral("400"));

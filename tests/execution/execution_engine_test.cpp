@@ -297,6 +297,34 @@ TEST_F(ExecutionEngineTest, StartSavesTheUnreadInputAndAnyOtherEndCountIsAbnorma
   EXPECT_FALSE(engine.driver().running());
 }
 
+// "逐次実行" during auto-run stops it and finishes the same run: at every tick of the cycle the
+// press ends with the single cell -11, the symbol in hand taken up by its next move.
+TEST_F(ExecutionEngineTest, APressDuringAutoRunStopsItAndFinishesTheRun) {
+  for (const bool trace : {false, true}) {
+    for (int ticks = 0; ticks <= 53; ++ticks) {
+      SCOPED_TRACE(testing::Message() << "trace " << trace << " ticks " << ticks);
+      engine.Command4_Click();
+      engine.Command2_Click();
+      engine.setText1(u"XABC*DE-/+F-="_s);
+      engine.Command3_Click();
+      for (int i = 0; i < ticks; ++i)
+        engine.Timer1_Timer();
+      const std::int16_t phase = engine.driver().phase();
+      boxes.clear();
+      engine.setCheck1(trace);
+      engine.Command1_Click();
+      EXPECT_FALSE(engine.driver().running());
+      EXPECT_EQ(cells(v), u"-11");
+      EXPECT_EQ(v.txtName.at(6), u"-11");
+      EXPECT_EQ(engine.variables().SavedExpression, u"XABC*DE-/+F-=");
+      const QString firstBox = phase == kExecute ? u"実行途中"_s
+                               : phase == kPush  ? u"値プッシュ"_s
+                                                 : u"ポーランド記法取出し"_s;
+      EXPECT_EQ(boxes.texts().value(0), trace ? firstBox : QString());
+    }
+  }
+}
+
 TEST_F(ExecutionEngineTest, TicksAreHeldWhileABoxIsOpen) {
   engine.setText1(u"ab+"_s);
   engine.Command3_Click();

@@ -119,6 +119,11 @@ TEST_F(Form2Test, EditsFlowIntoTheEngineAsTheyHappen) {
   EXPECT_EQ(text(u"lblValue(0)"_s) + text(u"lblValue(1)"_s), u"2");
   click(u"Command4"_s);
   EXPECT_FALSE(form.timer().isActive());
+  click(u"Command3"_s); // "逐次実行" stops a running auto-run too
+  form.Timer1_Timer();
+  ASSERT_TRUE(form.timer().isActive());
+  click(u"Command1"_s);
+  EXPECT_FALSE(form.timer().isActive());
 }
 
 TEST_F(Form2Test, AutoRunBlinksTheTopCellUnderTheEndCaption) {

@@ -2,6 +2,7 @@
 #include "translation/translation_engine.h"
 
 #include <algorithm>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace rpn::translation {
@@ -215,20 +216,31 @@ TEST_F(TranslationEngineTest, OptimiserMarksAndRemovesPairsThenUnreferencedEntri
        kOptimisedCode,
        qs({u"T$03", u"T$04"}),
        qs({u"X", u"A", u"B", u"C", u"T$00", u"D", u"E", u"T$01", u"T$02", u"F"})},
-      // The chained assignment: the pair STOR X / LOAD X goes like a work-variable pair.
+      // The chained assignment: of the pair STOR X / LOAD X only the load goes, X keeps its value.
       {u"YXAB+==",
-       {2, 3, 4, 5},
-       qs({u"LOAD A", u"ADD B", u"STOR Y"}),
+       {2, 3, 5},
+       qs({u"LOAD A", u"ADD B", u"STOR X", u"STOR Y"}),
        qs({u"T$00"}),
-       qs({u"Y", u"A", u"B"})},
+       qs({u"Y", u"X", u"A", u"B"})},
+      {u"ZYXA－===",
+       {2, 3, 5, 7},
+       qs({u"LOAD A", u"MINUS", u"STOR X", u"STOR Y", u"STOR Z"}),
+       qs({u"T$00"}),
+       qs({u"Z", u"Y", u"X", u"A"})},
       // A store followed by a load of another name stays.
       {u"XA=YB=",
        {},
        qs({u"LOAD A", u"STOR X", u"LOAD B", u"STOR Y"}),
        {},
        qs({u"X", u"A", u"Y", u"B"})},
-      // STOR X; LOAD X; STOR X: only the first two are a pair.
-      {u"XA=X=", {1, 2}, qs({u"LOAD A", u"STOR X"}), {}, qs({u"X", u"A"})},
+      // STOR X; LOAD X; STOR X: only the first two are a pair, and of it only the load goes.
+      {u"XA=X=", {2}, qs({u"LOAD A", u"STOR X", u"STOR X"}), {}, qs({u"X", u"A"})},
+      // An assignment used as an operand: the value stays in the register for the next operation.
+      {u"XA=B+",
+       {2},
+       qs({u"LOAD A", u"STOR X", u"ADD B", u"STOR T$00"}),
+       {},
+       qs({u"X", u"A", u"B", u"T$00"})},
       // A name left on the stack by an incomplete expression leaves without being red.
       {u"ABC+", {}, qs({u"LOAD B", u"ADD C", u"STOR T$00"}), {}, qs({u"B", u"C", u"T$00"})},
       {u"", {}, {}, {}, {}},
@@ -254,6 +266,7 @@ TEST_F(TranslationEngineTest, OptimiserMarksAndRemovesPairsThenUnreferencedEntri
     EXPECT_EQ(seen[2].second, c.red);
     EXPECT_EQ(code(engine), c.optimised);
     EXPECT_EQ(engine.VariableTable(), c.table);
+    EXPECT_EQ(engine.view().lblPtr, QString::number(c.table.size()));
     EXPECT_EQ(engine.view().lblName.at(static_cast<std::size_t>(c.table.size())), u"");
     EXPECT_TRUE(marked(engine.view(), Mark::Red).isEmpty());
     boxes.onBox = nullptr;
@@ -274,20 +287,78 @@ TEST_F(TranslationEngineTest, HandOffTextUnoptimisedAndOptimised) {
             handOff(kOptimisedCode, variables, qs({u"T$00", u"T$01", u"T$02"})));
 }
 
-TEST_F(TranslationEngineTest, HandOffRefusesNamesTheAssemblerCannotReadAsLabels) {
-  for (const char16_t* name : {u"1", u"&", u",", u" ", u"\t", u"\u3000"}) {
-    boxes.clear();
+// The hand-off passes on only what the assembler reads as meant: otherwise one box says why and
+// nothing is handed over.
+TEST_F(TranslationEngineTest, HandOffRefusesWhatTheAssemblerWouldMisread) {
+  const QString label = u"擬似アセンブラのラベルにできない変数名です: [%1]"_s;
+  const QString empty = u"オペランドが空の命令は擬似アセンブラに渡せません: [%1]"_s;
+  const QString words = u"擬似アセンブラのメモリに収まりません(最大201語): [%1語]"_s;
+  const QString lines = u"擬似アセンブラの行数が多すぎます(空白行を除き最大101行): [%1行]"_s;
+  // Rounds of an assignment to the X left on the stack, each optimised: LOAD A; ADD B; STOR X
+  // (6 words) or LOAD A; MINUS; STOR X (5 words), three lines each.
+  const auto rounds = [&](const QString& round, int count) {
+    translate(u"X"_s + round);
+    engine.Command5_Click();
+    for (int i = 1; i < count; ++i) {
+      translate(round);
+      engine.Command5_Click();
+    }
+  };
+  const struct {
+    std::function<void()> setUp;
+    QString box; // empty: handed over
+  } cases[] = {
+      {[&] { translate(u"X1="_s); }, label.arg(u"1")},
+      {[&] { translate(u"X&="_s); }, label.arg(u"&")},
+      {[&] { translate(u"X,="_s); }, label.arg(u",")},
+      {[&] { translate(u"X =B+"_s); }, label.arg(u" ")},
+      {[&] { translate(u"X\t="_s); }, label.arg(u"\t")},
+      {[&] { translate(u"X\u3000="_s); }, label.arg(u"\u3000")},
+      {[&] { translate(u"Xa＋="_s); }, {}}, // lower case and a full-width sign are labels
+      {[&] { translate(u"XA－="_s); }, {}}, // MINUS has no operand
+      // "スタック空" leaves empty operands: today they would address word 0.
+      {[&] { translate(u"+"_s); }, empty.arg(u"1行目 LOAD")},
+      {[&] { translate(u"A-"_s); }, empty.arg(u"1行目 LOAD")},
+      {[&] { translate(u"XA=="_s); }, empty.arg(u"4行目 STOR")},
+      // A full table pushes an empty name: 11 sums fill it, the 13th "+" loads the empty name.
+      {[&] { translate(u"A"_s + u"B+"_s.repeated(120)); }, empty.arg(u"36行目 LOAD")},
+      // The optimiser drops a name still on the stack from the table; a later operator loads it.
+      {[&] {
+         translate(u"ABC+"_s);
+         engine.Command5_Click();
+         translate(u"+"_s);
+       },
+       u"変数名テーブルにない変数は擬似アセンブラに渡せません: [4行目 LOAD A]"_s},
+      // A name typed into the value register is in no table entry.
+      {[&] {
+         engine.setText1(u"A"_s);
+         engine.ReadSymbol();
+         engine.TranslateSymbol();
+         engine.setText2(u"Q"_s);
+         engine.PushValue();
+         translate(u"A+"_s);
+       },
+       u"変数名テーブルにない変数は擬似アセンブラに渡せません: [1行目 LOAD Q]"_s},
+      // The machine's 201 words and the assembler's 101 lines (blank lines aside).
+      {[&] { rounds(u"AB+="_s, 32); }, {}}, // 196 words, 100 lines
+      {[&] { rounds(u"AB+="_s, 33); }, words.arg(202)},
+      {[&] {
+         rounds(u"A－="_s, 32);
+         translate(u"A="_s);
+       },
+       {}}, // 101 lines, 167 words
+      {[&] { rounds(u"A－="_s, 33); }, lines.arg(102)},
+  };
+  for (const auto& c : cases) {
     engine.Command2_Click();
-    translate(u"X"_s + QString::fromUtf16(name) + u'=');
-    EXPECT_EQ(engine.Command6_Click(), std::nullopt);
-    EXPECT_EQ(boxes.texts(), QStringList{u"擬似アセンブラのラベルにできない変数名です: ["_s +
-                                         QString::fromUtf16(name) + u']'});
+    c.setUp();
+    SCOPED_TRACE(code(engine).join(u"; "_s).toStdString());
+    boxes.clear();
+    const std::optional<QString> handOff = engine.Command6_Click();
+    EXPECT_EQ(boxes.texts(), c.box.isEmpty() ? QStringList() : QStringList{c.box});
+    EXPECT_EQ(handOff,
+              c.box.isEmpty() ? std::optional(engine.BuildAssemblerSource()) : std::nullopt);
   }
-  boxes.clear();
-  engine.Command2_Click();
-  translate(u"Xa＋="_s); // lower case and a full-width sign are labels
-  EXPECT_EQ(engine.Command6_Click(), engine.BuildAssemblerSource());
-  EXPECT_TRUE(boxes.texts().isEmpty());
 }
 
 TEST_F(TranslationEngineTest, AutoRunReportsAnAbnormalEndForALeftoverStack) {
@@ -301,16 +372,44 @@ TEST_F(TranslationEngineTest, AutoRunReportsAnAbnormalEndForALeftoverStack) {
   EXPECT_EQ(engine.view().lblValueMark.at(2), Mark::Yellow);
 }
 
-TEST_F(TranslationEngineTest, ATranslationDuringTheOptimisationSendsTheCycleBackToTheEnd) {
-  engine.setText1(u"YXAB+=="_s);
-  engine.Command3_Click();
-  ASSERT_TRUE(tickUntil(kBlinkTable)); // X and T$00 are unreferenced now
-  // Z = X uses X again; its reads send the cycle back, so the table is marked afresh before any
-  // entry is deleted.
-  translate(u"ZX="_s);
-  ASSERT_TRUE(tickUntil(kOptimisationDone));
-  EXPECT_EQ(code(engine), qs({u"LOAD A", u"ADD B", u"STOR Y", u"LOAD X", u"STOR Z"}));
-  EXPECT_EQ(engine.VariableTable(), qs({u"Y", u"X", u"A", u"B", u"Z"}));
+// The one-press buttons stop a running auto-run first. "変換開始" finishes the auto-run's
+// translation (the symbol in hand is translated and pushed once) at every tick before the end;
+// the optimiser and the hand-off act on what is there.
+TEST_F(TranslationEngineTest, APressDuringAutoRunStopsItFirst) {
+  const auto startAndTick = [&](int ticks) {
+    engine.Command4_Click();
+    engine.Command2_Click();
+    engine.setText1(kExample);
+    engine.Command3_Click();
+    for (int i = 0; i < ticks; ++i)
+      engine.Timer1_Timer();
+    boxes.clear();
+  };
+  for (int ticks = 0;; ++ticks) {
+    SCOPED_TRACE(ticks);
+    startAndTick(ticks);
+    const bool ended = engine.driver().phase() == kTranslationEnd;
+    engine.setCheck1(false);
+    engine.Command1_Click();
+    EXPECT_FALSE(engine.driver().running());
+    EXPECT_EQ(code(engine), kExampleCode);
+    EXPECT_EQ(cells(engine.view()), QStringList{u"X"_s});
+    EXPECT_EQ(engine.variables().SavedExpression, kExample);
+    EXPECT_TRUE(boxes.texts().isEmpty());
+    if (ended)
+      break;
+  }
+  // In the middle of the auto-run's optimisation the button optimises at once.
+  startAndTick(1 + 13 * 3 + 1 + 10 + 1 + 3); // marked, blinking the listing
+  ASSERT_EQ(engine.driver().phase(), kBlinkList);
+  engine.Command5_Click();
+  EXPECT_FALSE(engine.driver().running());
+  EXPECT_EQ(code(engine), kOptimisedCode);
+  EXPECT_EQ(engine.variables().VariableCount, 10);
+  // The hand-off hands the state as it is.
+  startAndTick(1 + 3 * 3);
+  EXPECT_EQ(engine.Command6_Click(), engine.BuildAssemblerSource());
+  EXPECT_FALSE(engine.driver().running());
 }
 
 } // namespace
