@@ -20,8 +20,7 @@ void nameApplication() {
 
 // --help and --version print and end before any window exists, so they work without a display.
 bool printsOnly(int argc, char** argv) {
-  static constexpr std::string_view kOptions[] = {"-h",         "--help", "-?",
-                                                  "--help-all", "-v",     "--version"};
+  static constexpr std::string_view kOptions[] = {"-h", "--help", "-v", "--version"};
   return std::any_of(argv + 1, argv + argc, [](const char* argument) {
     return std::find(std::begin(kOptions), std::end(kOptions), argument) != std::end(kOptions);
   });
