@@ -7,36 +7,19 @@
 
 #include <QApplication>
 #include <QCoreApplication>
-#include <algorithm>
-#include <iterator>
-#include <string_view>
-
-namespace {
-
-void nameApplication() {
-  QCoreApplication::setApplicationName(QStringLiteral("rpn-workbench"));
-  QCoreApplication::setApplicationVersion(QStringLiteral(RPN_VERSION));
-}
-
-// --help and --version print and end before any window exists, so they work without a display.
-bool printsOnly(int argc, char** argv) {
-  static constexpr std::string_view kOptions[] = {"-h", "--help", "-v", "--version"};
-  return std::any_of(argv + 1, argv + argc, [](const char* argument) {
-    return std::find(std::begin(kOptions), std::end(kOptions), argument) != std::end(kOptions);
-  });
-}
-
-} // namespace
 
 int main(int argc, char** argv) {
-  if (printsOnly(argc, argv)) {
-    const QCoreApplication core(argc, argv);
-    nameApplication();
-    rpn::parseCommandLine(QCoreApplication::arguments()); // ends the program unless "--" hid them
+  QCoreApplication::setApplicationName(QStringLiteral("rpn-workbench"));
+  QCoreApplication::setApplicationVersion(QStringLiteral(RPN_VERSION));
+  // The command line is read before any window system is needed: --help, --version and a wrong
+  // command line print and end even without a display.
+  rpn::CommandLine options;
+  {
+    const QCoreApplication reader(argc, argv);
+    options = rpn::parseCommandLine(QCoreApplication::arguments());
   }
+
   QApplication app(argc, argv);
-  nameApplication();
-  const rpn::CommandLine options = rpn::parseCommandLine(QApplication::arguments());
   QApplication::setFont(rpn::uiFont());
   if (!options.screenshotDir.isEmpty())
     return rpn::saveScreenshots(options.screenshotDir) ? 0 : 1;
