@@ -231,9 +231,6 @@ TEST_F(FrmCompileTest, ResetAndClosingKeepOnlyTheSavedExpression) {
   EXPECT_EQ(edit(u"Text1"_s)->text(), u"XAB+=");
 }
 
-} // namespace
-} // namespace rpn::translation
-
 // The boxes a press shows without trace mode are the engine's own boxes with every run of the
 // same box in a row opened once, saying how many more followed; with trace mode all of them.
 TEST_F(FrmCompileTest, AnUntracedPressOpensEachRunOfTheSameBoxOnce) {
@@ -242,11 +239,13 @@ TEST_F(FrmCompileTest, AnUntracedPressOpensEachRunOfTheSameBoxOnce) {
     everyLetter += QString(QChar(c)) + u'+';
   const QString inputs[] = {everyLetter.repeated(4), u"AB+C"_s.repeated(30), u"XABC*DE-/+F-="_s,
                             u"+++"_s};
+  // The same presses on an engine of its own give the boxes before collapsing.
+  RecordingDialogs raw;
+  TranslationEngine engine(raw);
+  engine.Form_Load();
   for (const QString& input : inputs) {
     for (const bool trace : {false, true}) {
-      RecordingDialogs raw;
-      TranslationEngine engine(raw);
-      engine.Form_Load();
+      raw.clear();
       engine.setCheck1(trace);
       engine.setText1(input);
       engine.Command1_Click();
@@ -265,8 +264,12 @@ TEST_F(FrmCompileTest, AnUntracedPressOpensEachRunOfTheSameBoxOnce) {
       click(u"Command1"_s);
       EXPECT_EQ(boxes.texts(), expected) << input.left(20).toStdString() << trace;
       EXPECT_EQ(form.engine().view().List1, engine.view().List1);
-      if (&input == &inputs[0] && !trace)
+      if (&input == &inputs[0] && !trace) {
         EXPECT_TRUE(expected.join(u'\n').contains(u"オーバフローしました (ほか"_s));
+      }
     }
   }
 }
+
+} // namespace
+} // namespace rpn::translation
