@@ -141,12 +141,12 @@ void FrmCompile::refresh() {
     setTextIfChanged(m_lblName[i], view.lblName[i]);
     paintMark(m_lblName[i], view.lblNameMark[i], MarkSense::NameTable);
   }
-  QStringList shown;
-  for (int i = 0; i < m_list1->count(); ++i)
-    shown << m_list1->item(i)->text();
-  if (shown != view.List1) {
+  // The listing is compared with what it was last given (the user cannot edit it): reading 300
+  // items back from the list at every repaint cost more than the rest of the repaint.
+  if (m_shownList != view.List1) {
     m_list1->clear();
     m_list1->addItems(view.List1);
+    m_shownList = view.List1;
   }
   paintMark(m_list1, view.List1Mark, MarkSense::Blink);
   paintMark(m_frame3, view.Frame3Mark, MarkSense::Blink);

@@ -57,6 +57,7 @@ private:
   QLabel* m_lblPtr = nullptr;
   QGroupBox* m_frame3 = nullptr;
   QListWidget* m_list1 = nullptr;
+  QStringList m_shownList; // what m_list1 was last given
   std::array<QLabel*, kNameLabels> m_lblName{};
 };
 
