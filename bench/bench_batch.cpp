@@ -76,8 +76,7 @@ std::unique_ptr<QTemporaryDir> registerAll(const Options& options) {
                                    const auto start = std::chrono::steady_clock::now();
                                    if (!run(rpnw, QStringList{QStringLiteral("run")} + paths))
                                      state.SkipWithError("rpnw run failed");
-                                   report(state, secondsSince(start),
-                                          rowLabel("s", baseline));
+                                   report(state, secondsSince(start), rowLabel("s", baseline));
                                  }
                                })
       ->Iterations(1);

@@ -30,9 +30,10 @@ QString cycle(const QString& first, const QStringList& pieces, qsizetype length)
 }
 
 QString longInfix(qsizetype length) {
-  return cycle(QStringLiteral("A"), {QStringLiteral("+B"), QStringLiteral("*C"),
-                                     QStringLiteral("-D"), QStringLiteral("/E")},
-               length);
+  return cycle(
+      QStringLiteral("A"),
+      {QStringLiteral("+B"), QStringLiteral("*C"), QStringLiteral("-D"), QStringLiteral("/E")},
+      length);
 }
 
 QString longPostfix(qsizetype length) {
@@ -116,27 +117,42 @@ void registerAll(const Options& options) {
     }
   })->Iterations(1);
 
-  registerRow("long/conversion-32767", infix, [=](QuietDialogs& boxes) {
-    conversion::Form1 form(&boxes);
-    return pressMs(form, infix, QStringLiteral("Command1"));
-  }, repeats, "ms<20");
-  registerRow("long/execution-32767", postfix, [=](QuietDialogs& boxes) {
-    execution::Form2 form(&boxes);
-    return pressMs(form, postfix, QStringLiteral("Command1"));
-  }, repeats, "ms<20");
-  registerRow("long/translation-32767", postfix, [=](QuietDialogs& boxes) {
-    translation::FrmCompile form(&boxes);
-    return pressMs(form, postfix, QStringLiteral("Command1"));
-  }, repeats, "ms<20");
-  registerRow("long/translation-overflow-32767", overflowing, [=](QuietDialogs& boxes) {
-    translation::FrmCompile form(&boxes);
-    return pressMs(form, overflowing, QStringLiteral("Command1"));
-  }, 1, "ms<1000");
-  registerRow("long/assembly-101-lines", program, [=](QuietDialogs& boxes) {
-    machine::FrmAssembler form(&boxes);
-    form.setSourceText(program);
-    return pressMs(form, program, QStringLiteral("Command1"));
-  }, repeats, "ms<20");
+  registerRow(
+      "long/conversion-32767", infix,
+      [=](QuietDialogs& boxes) {
+        conversion::Form1 form(&boxes);
+        return pressMs(form, infix, QStringLiteral("Command1"));
+      },
+      repeats, "ms<20");
+  registerRow(
+      "long/execution-32767", postfix,
+      [=](QuietDialogs& boxes) {
+        execution::Form2 form(&boxes);
+        return pressMs(form, postfix, QStringLiteral("Command1"));
+      },
+      repeats, "ms<20");
+  registerRow(
+      "long/translation-32767", postfix,
+      [=](QuietDialogs& boxes) {
+        translation::FrmCompile form(&boxes);
+        return pressMs(form, postfix, QStringLiteral("Command1"));
+      },
+      repeats, "ms<20");
+  registerRow(
+      "long/translation-overflow-32767", overflowing,
+      [=](QuietDialogs& boxes) {
+        translation::FrmCompile form(&boxes);
+        return pressMs(form, overflowing, QStringLiteral("Command1"));
+      },
+      1, "ms<1000");
+  registerRow(
+      "long/assembly-101-lines", program,
+      [=](QuietDialogs& boxes) {
+        machine::FrmAssembler form(&boxes);
+        form.setSourceText(program);
+        return pressMs(form, program, QStringLiteral("Command1"));
+      },
+      repeats, "ms<20");
 }
 
 } // namespace

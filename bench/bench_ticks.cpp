@@ -124,7 +124,8 @@ void registerAll(const Options& options) {
               report(state, achieved(screen.ticks, elapsed, interval),
                      rowLabel("ticks/requested", floorName(interval), "ratio>=0.95"));
             }
-          })->Iterations(1);
+          })
+          ->Iterations(1);
     }
 
     // All four at once: one run measures every screen, each reported as its own row.
@@ -149,7 +150,8 @@ void registerAll(const Options& options) {
               report(state, (*together)[static_cast<std::size_t>(which)],
                      rowLabel("ticks/requested", floorName(interval), "ratio>=0.95"));
             }
-          })->Iterations(1);
+          })
+          ->Iterations(1);
     }
   }
 }

@@ -159,20 +159,20 @@ TEST_P(ScreenDialogsPress, CollapsesTheSameBoxInARowAndKeepsTheOrder) {
   // Outside a press every box opens at once.
   dialogs.inform(QStringLiteral("a"));
   dialogs.inform(QStringLiteral("a"));
-  EXPECT_EQ(boxes.texts().mid(shown.size()), QStringList({QStringLiteral("a"), QStringLiteral("a")}));
+  EXPECT_EQ(boxes.texts().mid(shown.size()),
+            QStringList({QStringLiteral("a"), QStringLiteral("a")}));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, ScreenDialogsPress,
-    ::testing::Values(
-        PressCase{true, {u"i:a", u"i:a", u"i:a"}, {u"a (ほか2回)"}, 1},
-        PressCase{true,
-                  {u"i:a", u"i:b", u"i:b", u"i:a", u"c:q", u"i:q", u"i:q"},
-                  {u"a", u"b (ほか1回)", u"a", u"q", u"q (ほか1回)"},
-                  5},
-        // Trace mode: every move's box shows, each after its own repaint.
-        PressCase{false, {u"i:a", u"i:a", u"c:a"}, {u"a", u"a", u"a"}, 3},
-        PressCase{true, {}, {}, 0}));
+    ::testing::Values(PressCase{true, {u"i:a", u"i:a", u"i:a"}, {u"a (ほか2回)"}, 1},
+                      PressCase{true,
+                                {u"i:a", u"i:b", u"i:b", u"i:a", u"c:q", u"i:q", u"i:q"},
+                                {u"a", u"b (ほか1回)", u"a", u"q", u"q (ほか1回)"},
+                                5},
+                      // Trace mode: every move's box shows, each after its own repaint.
+                      PressCase{false, {u"i:a", u"i:a", u"c:a"}, {u"a", u"a", u"a"}, 3},
+                      PressCase{true, {}, {}, 0}));
 
 TEST(ScreenDialogs, ABoxHeldForThePressCountsAsOpenWhenItOpens) {
   test::RecordingDialogs boxes;
