@@ -279,6 +279,8 @@ TEST_F(ExecutionEngineTest, StartSavesTheUnreadInputAndAnyOtherEndCountIsAbnorma
   engine.setText1(QString());
   engine.Command3_Click();
   EXPECT_EQ(endCaption(), u"異常終了");
+  engine.Command4_Click();
+  EXPECT_FALSE(engine.driver().running());
 }
 
 // "逐次実行" during auto-run stops it and finishes the same run: at every tick of the cycle the

@@ -320,6 +320,12 @@ TEST_F(TranslationEngineTest, HandOffRefusesWhatTheAssemblerWouldMisread) {
       // The machine's 201 words and the assembler's 101 lines (blank lines aside).
       {[&] { rounds(u"AB+="_s, 32); }, {}}, // 196 words, 100 lines
       {[&] { rounds(u"AB+="_s, 33); }, words.arg(202)},
+      {[&] { // 201 words fit; the 103 lines do not
+         rounds(u"AB+="_s, 32);
+         translate(u"A－="_s);
+         engine.Command5_Click();
+       },
+       lines.arg(103)},
       {[&] {
          rounds(u"A－="_s, 32);
          translate(u"A="_s);
