@@ -5,6 +5,7 @@
 #include "accessibility.h"
 #include "dialogs.h"
 #include "marks.h"
+#include "settings.h"
 
 #include <QCheckBox>
 #include <QColor>
@@ -16,6 +17,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <functional>
+#include <optional>
 
 namespace rpn {
 
@@ -24,6 +26,37 @@ constexpr int twips(int t) {
   return (t + 7) / 15;
 }
 QRect twipsRect(int left, int top, int width, int height);
+
+// The zoom of every window, one for the whole program: 100 % to 300 % in steps of 25 %.
+inline constexpr int kZoomMinimum = 100;
+inline constexpr int kZoomMaximum = 300;
+inline constexpr int kZoomStep = 25;
+bool isZoomStep(int percent);
+// The zoom one step larger (direction > 0) or smaller (direction < 0) than percent, within the
+// range; a percent between steps goes to the next step in that direction.
+int steppedZoom(int percent, int direction);
+// The step nearest to percent, within the range.
+int nearestZoomStep(int percent);
+
+// A rectangle laid out at 100 % as it stands at a zoom. Every edge is scaled and rounded on its
+// own, so controls that meet at 100 % still meet and none starts to overlap its neighbour.
+QRect zoomedRect(const QRect& base, double zoom);
+QFont zoomedFont(const QFont& base, double zoom);
+
+// Puts a control at its rectangle at 100 % and keeps that rectangle, from which applyZoom places
+// it at any zoom. The make* helpers below place their controls this way.
+void placeAt(QWidget* widget, const QRect& rect);
+// The fixed size at 100 % of a window or of a panel inside one, kept the same way.
+void setBaseFixedSize(QWidget* widget, const QSize& size);
+// Sets the window to the zoom: the places and sizes given by placeAt and setBaseFixedSize, and the
+// font of every control, always from their 100 % values, so zooming back and forth never drifts.
+// The window's menus follow its font.
+void applyZoom(QWidget* window, double zoom);
+// Moves a shown window so that as much of it as fits lies on its screen's free area.
+void keepOnScreen(QWidget* window);
+// Moves a window to a remembered position, unless that position lies off every screen (a monitor
+// that is no longer there): then the window system places it.
+void moveToRemembered(QWidget* window, const std::optional<QPoint>& position);
 
 QColor markColor(Mark mark);
 // Black or white, whichever reads better on the mark's colour (white on blue, black on the rest).
@@ -136,15 +169,36 @@ public:
   void showScreen();
   bool isLoaded() const { return m_loaded; }
 
+  // The program's zoom, given by the shell: every control, font and the window itself scaled
+  // from their 100 % layout.
+  virtual void setZoom(double zoom);
+  double zoom() const { return m_zoom; }
+  // The store of what the program remembers (none: nothing is remembered). The window's position
+  // is put back the first time it is shown and kept when it is closed.
+  virtual void setSettings(Settings* settings) { m_settings = settings; }
+  Settings* settings() const { return m_settings; }
+
 protected:
   // The screen's start-up (Form_Load) and the reset of its controls when it is closed.
   virtual void load() = 0;
   virtual void unload() = 0;
   void setClientSizeTwips(int width, int height);
   void closeEvent(QCloseEvent* event) override;
+  // The screen's interval box and trace-mode box, remembered across runs of the program: what the
+  // user types or ticks there is kept, and each time the screen loads restoreRemembered() is
+  // given the kept values (none where nothing was kept) to put into its engine.
+  void rememberControls(QLineEdit* interval, QCheckBox* trace);
+  virtual void restoreRemembered(const std::optional<QString>& interval,
+                                 std::optional<bool> trace) {
+    Q_UNUSED(interval);
+    Q_UNUSED(trace);
+  }
 
 private:
   bool m_loaded = false;
+  bool m_placed = false; // the remembered position was applied
+  double m_zoom = 1.0;
+  Settings* m_settings = nullptr;
 };
 
 } // namespace rpn

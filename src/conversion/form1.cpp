@@ -111,7 +111,7 @@ void Form1::build() {
                          QStringLiteral("タイマー間隔 (ミリ秒)"));
   m_text4 = new QPlainTextEdit(this);
   m_text4->setObjectName(QStringLiteral("Text4"));
-  m_text4->setGeometry(twipsRect(5520, 2880, 4335, 1335));
+  placeAt(m_text4, twipsRect(5520, 2880, 4335, 1335));
   m_text4->setAccessibleName(QStringLiteral("規則"));
   m_text4->setReadOnly(true);
   setBackground(m_text4, Mark::ButtonFace);
@@ -123,6 +123,7 @@ void Form1::build() {
       m_text3, this, [this] { return m_engine.view().Text3; },
       [this](const QString& text) { m_engine.setText3(text); });
   connect(m_check1, &QCheckBox::toggled, this, [this](bool on) { m_engine.setCheck1(on); });
+  rememberControls(m_text3, m_check1);
   connectButton(command1, this, m_engine, &ConversionEngine::Command1_Click);
   connectButton(command2, this, m_engine, &ConversionEngine::Command2_Click);
   connectButton(command3, this, m_engine, &ConversionEngine::Command3_Click);
@@ -145,6 +146,14 @@ void Form1::Post(const QString& text) {
 
 void Form1::load() {
   m_engine.Form_Load();
+  refresh();
+}
+
+void Form1::restoreRemembered(const std::optional<QString>& interval, std::optional<bool> trace) {
+  if (interval)
+    m_engine.setText3(*interval);
+  if (trace)
+    m_engine.setCheck1(*trace);
   refresh();
 }
 

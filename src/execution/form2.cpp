@@ -67,6 +67,7 @@ void Form2::build() {
   setTabOrderChain(order);
 
   connectRpnControls(m_rpn, this, m_engine);
+  rememberControls(m_rpn.Text3, m_rpn.Check1);
   for (int i = 0; i < kVariableCount; ++i) {
     const auto k = static_cast<std::size_t>(i);
     takeEdits(
@@ -82,6 +83,14 @@ void Form2::Timer1_Timer() {
 
 void Form2::load() {
   m_engine.Form_Load();
+  refresh();
+}
+
+void Form2::restoreRemembered(const std::optional<QString>& interval, std::optional<bool> trace) {
+  if (interval)
+    m_engine.setText3(*interval);
+  if (trace)
+    m_engine.setCheck1(*trace);
   refresh();
 }
 

@@ -2,7 +2,12 @@
 
 #include "samples.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <QCloseEvent>
+#include <QKeyEvent>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QVBoxLayout>
@@ -32,7 +37,7 @@ QPlainTextEdit* makeTextBox(QWidget* parent, const QString& name, QRect rect,
                             const QString& accessible) {
   auto* box = new QPlainTextEdit(parent);
   box->setObjectName(name);
-  box->setGeometry(rect);
+  placeAt(box, rect);
   box->setAccessibleName(accessible);
   box->setLineWrapMode(QPlainTextEdit::NoWrap);
   box->setTabChangesFocus(true);
@@ -78,6 +83,12 @@ FrmAssembler::FrmAssembler(Dialogs* dialogs, SourceFileDialogs* files, QWidget* 
       m_files(files ? *files : m_platformFiles), m_engine(m_dialogs) {
   setObjectName(QStringLiteral("frmAssembler"));
   setWindowTitle(QStringLiteral("擬似アセンブラ"));
+  m_engine.setSaveSource([this](const QString& text) {
+    if (!SaveSourceFile(text, m_notingFiles, m_dialogs))
+      return false;
+    rememberFile(m_notingFiles.chosen());
+    return true;
+  });
   build();
   connect(&m_timer, &QTimer::timeout, this, &FrmAssembler::Timer1_Timer);
   refresh();
@@ -107,7 +118,7 @@ void FrmAssembler::build() {
   layout->setMenuBar(bar);
   auto* client = new QWidget(this);
   client->setObjectName(QStringLiteral("Client"));
-  client->setFixedSize(twips(kClientWidth), twips(kClientHeight));
+  setBaseFixedSize(client, QSize(twips(kClientWidth), twips(kClientHeight)));
   layout->addWidget(client);
   buildMenu(bar);
 
@@ -195,6 +206,10 @@ void FrmAssembler::buildMenu(QMenuBar* bar) {
   QAction* save = file->addAction(QStringLiteral("保存(&S)"));
   save->setObjectName(QStringLiteral("mnuSave"));
   save->setShortcut(QKeySequence::Save);
+  m_recentMenu = file->addMenu(QStringLiteral("最近使ったファイル"));
+  m_recentMenu->setObjectName(QStringLiteral("mnuRecent"));
+  m_recentMenu->menuAction()->setObjectName(QStringLiteral("mnuRecent"));
+  rebuildRecentMenu();
   QAction* separator = file->addSeparator();
   separator->setObjectName(QStringLiteral("mnuFileDummy0"));
   QAction* exit = file->addAction(QStringLiteral("終了(&X)"));
@@ -210,8 +225,9 @@ void FrmAssembler::buildMenu(QMenuBar* bar) {
 void FrmAssembler::buildMemoryPanel(QWidget* client) {
   makeLabel(client, QStringLiteral("Label3"), QStringLiteral("マシン語"),
             twipsRect(120, 5760, 1215, 255));
+  // As wide as the room before the first column heading: "ADDR" is wider than a memory cell.
   makeLabel(client, QStringLiteral("Label5"), QStringLiteral("ADDR"),
-            twipsRect(120, 6000, 495, 255));
+            twipsRect(120, 6000, 585, 255));
   for (int c = 0; c < 16; ++c)
     makeCentredLabel(client, indexedName(QStringLiteral("lblADD2"), c), hexDigits(c, 1),
                      twipsRect(720 + 480 * c, 6000, 495, 255),
@@ -314,7 +330,7 @@ void FrmAssembler::buildEmulatorFrame(QWidget* client) {
             QStringLiteral("その他のアセンブラソースプログラムの見出し"));
   m_list1 = new QListWidget(frame1);
   m_list1->setObjectName(QStringLiteral("List1"));
-  m_list1->setGeometry(twipsRect(2280, 4800, 1575, 600));
+  placeAt(m_list1, twipsRect(2280, 4800, 1575, 600));
   m_list1->setAccessibleName(QStringLiteral("その他のアセンブラソースプログラム"));
   m_list1->addItems(sampleNames());
 
@@ -322,21 +338,18 @@ void FrmAssembler::buildEmulatorFrame(QWidget* client) {
       m_txtTimer, this, [this] { return m_engine.view().txtTimer; },
       [this](const QString& text) { m_engine.setTxtTimer(text); });
   connect(m_check1, &QCheckBox::toggled, this, [this](bool on) { m_engine.setCheck1(on); });
-  // A click on an item loads its sample again even when it is already selected; moving the
-  // selection with the keys loads the sample it lands on.
-  const auto listClick = [this](int row) {
-    if (m_painting || row < 0)
-      return;
-    m_engine.List1_Click(row);
-    refresh();
-  };
-  connect(m_list1, &QListWidget::currentRowChanged, this, listClick);
-  connect(m_list1, &QListWidget::itemClicked, this,
-          [this, listClick](QListWidgetItem* item) { listClick(m_list1->row(item)); });
-  // Enter (and a double click) loads the current sample again; an item selected through the
-  // accessibility interface becomes the current one, which loads it.
+  rememberControls(m_txtTimer, m_check1);
+  // A click on an item loads its sample, again when it is already selected; moving the selection
+  // with the keys loads the sample it lands on. The mouse press is taken before the list moves
+  // its selection (eventFilter), so that one click asks at most once about a changed source and a
+  // cancelled question leaves the selection on the sample that is loaded.
+  m_list1->viewport()->installEventFilter(this);
+  m_list1->installEventFilter(this);
+  connect(m_list1, &QListWidget::currentRowChanged, this, [this](int row) { List1_Click(row); });
+  // Enter loads the current sample again; an item selected through the accessibility interface
+  // becomes the current one, which loads it.
   connect(m_list1, &QListWidget::itemActivated, this,
-          [this, listClick](QListWidgetItem* item) { listClick(m_list1->row(item)); });
+          [this](QListWidgetItem* item) { List1_Click(m_list1->row(item)); });
   connect(m_list1, &QListWidget::itemSelectionChanged, this, [this] {
     const QList<QListWidgetItem*> selected = m_list1->selectedItems();
     if (!m_painting && !selected.isEmpty() && selected.first() != m_list1->currentItem())
@@ -348,24 +361,175 @@ void FrmAssembler::buildEmulatorFrame(QWidget* client) {
   connectButton(command5, &MachineEngine::Command5_Click, false);
 }
 
-void FrmAssembler::setSourceText(const QString& text) {
-  m_engine.setText1(text);
+void FrmAssembler::List1_Click(int row) {
+  if (m_painting || row < 0)
+    return;
+  m_engine.List1_Click(row);
+  refresh(); // also puts the list's selection back after a cancelled question
+}
+
+bool FrmAssembler::eventFilter(QObject* watched, QEvent* event) {
+  const QEvent::Type type = event->type();
+  if (watched == m_list1 && type == QEvent::KeyPress)
+    return listKeyPress(*static_cast<QKeyEvent*>(event));
+  if (watched != m_list1->viewport() ||
+      (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonDblClick &&
+       type != QEvent::MouseMove))
+    return ScreenWindow::eventFilter(watched, event);
+  // The list never moves its selection by the mouse itself, neither by a press nor by dragging;
+  // the second press of a double click belongs to the choice of the first.
+  const auto* mouse = static_cast<QMouseEvent*>(event);
+  if (type != QEvent::MouseButtonPress || mouse->button() != Qt::LeftButton)
+    return type != QEvent::MouseMove || mouse->buttons() != Qt::NoButton;
+  m_list1->setFocus(Qt::MouseFocusReason);
+  if (const QListWidgetItem* item = m_list1->itemAt(mouse->position().toPoint()))
+    List1_Click(m_list1->row(item));
+  return true;
+}
+
+bool FrmAssembler::listKeyPress(const QKeyEvent& key) {
+  // The keys that move through the list choose the sample here, as a click does: the list never
+  // moves its selection by itself, so a cancelled question leaves it on the loaded sample.
+  const int last = m_list1->count() - 1;
+  int row = m_list1->currentRow();
+  switch (key.key()) {
+  case Qt::Key_Up:
+    row = std::max(row - 1, 0);
+    break;
+  case Qt::Key_Down:
+    row = std::min(row + 1, last);
+    break;
+  case Qt::Key_Home:
+  case Qt::Key_PageUp:
+    row = 0;
+    break;
+  case Qt::Key_End:
+  case Qt::Key_PageDown:
+    row = last;
+    break;
+  default:
+    return false;
+  }
+  if (row != m_list1->currentRow())
+    List1_Click(row);
+  return true;
+}
+
+bool FrmAssembler::setSourceText(const QString& text) {
+  const bool replaced = m_engine.QueryDiscardSource();
+  if (replaced)
+    m_engine.ReplaceSource(text);
   refresh();
+  return replaced;
 }
 
 void FrmAssembler::mnuOpen_Click() {
-  if (const std::optional<QString> text = OpenSourceFile(m_files, m_dialogs)) {
-    m_engine.setText1(*text);
-    refresh();
-  }
+  // Asked before the file dialog: what is not saved is settled before another file is chosen.
+  if (m_engine.QueryDiscardSource())
+    if (const std::optional<QString> text = OpenSourceFile(m_notingFiles, m_dialogs)) {
+      m_engine.ReplaceSource(*text);
+      rememberFile(m_notingFiles.chosen());
+    }
+  refresh();
 }
 
 void FrmAssembler::mnuSave_Click() {
-  SaveSourceFile(m_engine.view().Text1, m_files, m_dialogs);
+  m_engine.mnuSave_Click();
+}
+
+void FrmAssembler::openRecentFile(const QString& path) {
+  if (!QFileInfo::exists(path)) {
+    if (settings())
+      settings()->removeRecentFile(path);
+    rebuildRecentMenu();
+    m_dialogs.inform(fileErrorMessage(
+        QStringLiteral("ファイルが見つかりません。最近使ったファイルの一覧から外しました。"),
+        path));
+    return;
+  }
+  if (!m_engine.QueryDiscardSource()) {
+    refresh();
+    return;
+  }
+  if (const std::optional<QString> text = OpenSourcePath(path, m_dialogs)) {
+    m_engine.ReplaceSource(*text);
+    rememberFile(path);
+  }
+  refresh();
+}
+
+void FrmAssembler::rememberFile(const QString& path) {
+  if (!settings() || path.isEmpty())
+    return;
+  settings()->addRecentFile(QFileInfo(path).absoluteFilePath());
+  rebuildRecentMenu();
+}
+
+void FrmAssembler::rebuildRecentMenu() {
+  // The action being triggered may be among the old ones: they go once its signal is done.
+  for (QAction* old : m_recentMenu->actions()) {
+    m_recentMenu->removeAction(old);
+    old->setObjectName({});
+    old->deleteLater();
+  }
+  const QStringList files = settings() ? settings()->recentFiles() : QStringList();
+  const QFontMetrics metrics(m_recentMenu->font());
+  for (qsizetype i = 0; i < files.size(); ++i) {
+    const QString& path = files[i];
+    const QString shown = metrics.elidedText(QDir::toNativeSeparators(path), Qt::ElideMiddle,
+                                             metrics.averageCharWidth() * 60);
+    QAction* item = m_recentMenu->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(
+        QString(shown).replace(u'&', QStringLiteral("&&"))));
+    item->setObjectName(indexedName(QStringLiteral("mnuRecentFile"), static_cast<int>(i)));
+    item->setToolTip(path);
+    connect(item, &QAction::triggered, this, [this, path] { openRecentFile(path); });
+  }
+  m_recentMenu->setEnabled(!files.isEmpty());
+}
+
+QString FrmAssembler::NotingFileDialogs::ShowOpen(const QStringList& filters) {
+  return note(m_screen.m_files.ShowOpen(filters));
+}
+
+QString FrmAssembler::NotingFileDialogs::ShowSave(const QStringList& filters) {
+  return note(m_screen.m_files.ShowSave(filters));
+}
+
+QString FrmAssembler::NotingFileDialogs::note(const QString& path) {
+  m_chosen = path;
+  if (!path.isEmpty()) {
+    const QString folder = QFileInfo(path).absolutePath();
+    m_screen.m_platformFiles.setFolder(folder);
+    if (m_screen.settings())
+      m_screen.settings()->setLastFolder(folder);
+  }
+  return path;
+}
+
+void FrmAssembler::setZoom(double zoom) {
+  ScreenWindow::setZoom(zoom);
+  m_help.setZoom(zoom);
+}
+
+void FrmAssembler::setSettings(Settings* settings) {
+  ScreenWindow::setSettings(settings);
+  m_help.setSettings(settings);
+  if (settings)
+    m_platformFiles.setFolder(settings->lastFolder());
+  rebuildRecentMenu();
 }
 
 void FrmAssembler::mnuExit_Click() {
   close();
+}
+
+void FrmAssembler::closeEvent(QCloseEvent* event) {
+  if (!m_engine.QueryDiscardSource()) {
+    event->ignore();
+    refresh();
+    return;
+  }
+  ScreenWindow::closeEvent(event);
 }
 
 void FrmAssembler::Command6_Click() {
@@ -387,13 +551,17 @@ void FrmAssembler::load() {
   focusListing();
 }
 
+void FrmAssembler::restoreRemembered(const std::optional<QString>& interval,
+                                     std::optional<bool> trace) {
+  if (interval)
+    m_engine.setTxtTimer(*interval);
+  if (trace)
+    m_engine.setCheck1(*trace);
+  refresh();
+}
+
 void FrmAssembler::unload() {
   m_engine.unload();
-  {
-    const QScopedValueRollback painting(m_painting, true);
-    m_list1->clearSelection();
-    m_list1->setCurrentRow(-1);
-  }
   refresh();
 }
 
@@ -456,6 +624,12 @@ void FrmAssembler::refresh() {
   setTextIfChanged(m_txtTimer, view.txtTimer);
   if (m_check1->isChecked() != view.Check1)
     m_check1->setChecked(view.Check1);
+  if (m_list1->currentRow() != view.List1Index ||
+      (view.List1Index < 0) != m_list1->selectedItems().isEmpty()) {
+    m_list1->setCurrentRow(view.List1Index);
+    if (view.List1Index < 0)
+      m_list1->clearSelection();
+  }
 
   followInterval(m_timer, m_engine.driver().interval());
 }

@@ -62,7 +62,7 @@ void FrmCompile::build() {
   m_list1 = new QListWidget(this);
   m_list1->setObjectName(QStringLiteral("List1"));
   m_list1->setAccessibleName(QStringLiteral("オブジェクトの一覧"));
-  m_list1->setGeometry(twipsRect(5040, 1320, 3015, 3855));
+  placeAt(m_list1, twipsRect(5040, 1320, 3015, 3855));
   m_list1->setFont(fixedPitchFont());
   m_list1->setSelectionMode(QAbstractItemView::SingleSelection);
 
@@ -82,6 +82,7 @@ void FrmCompile::build() {
   giveShortcut(command6, QKeySequence(Qt::ALT | Qt::Key_G));
 
   connectRpnControls(m_rpn, this, m_engine);
+  rememberControls(m_rpn.Text3, m_rpn.Check1);
   connectButton(command5, this, m_engine, &TranslationEngine::Command5_Click);
   connect(command6, &QPushButton::clicked, this, &FrmCompile::Command6_Click);
 }
@@ -100,6 +101,15 @@ void FrmCompile::Command6_Click() {
 
 void FrmCompile::load() {
   m_engine.Form_Load();
+  refresh();
+}
+
+void FrmCompile::restoreRemembered(const std::optional<QString>& interval,
+                                   std::optional<bool> trace) {
+  if (interval)
+    m_engine.setText3(*interval);
+  if (trace)
+    m_engine.setCheck1(*trace);
   refresh();
 }
 

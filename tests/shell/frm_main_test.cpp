@@ -1,16 +1,22 @@
+#include "../machine/scripted_file_dialogs.h"
 #include "conversion/form1.h"
 #include "execution/form2.h"
 #include "machine/frm_assembler.h"
+#include "machine/samples.h"
 #include "shell/frm_main.h"
 #include "support/recording_dialogs.h"
 #include "support/widget_lookup.h"
 #include "translation/frm_compile.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QFile>
 #include <QPlainTextEdit>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
+#include <tuple>
 
 namespace rpn {
 namespace {
@@ -28,7 +34,8 @@ protected:
   }
 
   test::RecordingDialogs boxes;
-  FrmMain menu{&boxes};
+  machine::test::ScriptedFileDialogs files;
+  FrmMain menu{&boxes, nullptr, &files};
 };
 
 TEST_F(FrmMainTest, HasItsCaptionButtonsAndSize) {
@@ -123,6 +130,158 @@ TEST_F(FrmMainTest, ClosingTheMenuEndsTheProgram) {
   for (const QWidget* window : QApplication::topLevelWidgets())
     EXPECT_FALSE(window->isVisible()) << window->objectName().toStdString();
 }
+
+// Everything that replaces or discards the assembler screen's source, against every way of
+// answering the question about a changed source.
+enum class Trigger { Sample, HandOff, Open, Exit, CloseWindow, CloseMenu };
+enum class Reply { Saved, SaveFails, SaveCancelled, No, Cancel, Unchanged };
+
+void PrintTo(Trigger trigger, std::ostream* os) {
+  static const char* const names[] = {"Sample", "HandOff",     "Open",
+                                      "Exit",   "CloseWindow", "CloseMenu"};
+  *os << names[static_cast<int>(trigger)];
+}
+void PrintTo(Reply reply, std::ostream* os) {
+  static const char* const names[] = {"Saved", "SaveFails", "SaveCancelled",
+                                      "No",    "Cancel",    "Unchanged"};
+  *os << names[static_cast<int>(reply)];
+}
+std::string caseName(const ::testing::TestParamInfo<std::tuple<Trigger, Reply>>& param) {
+  return ::testing::PrintToString(std::get<0>(param.param)) + '_' +
+         ::testing::PrintToString(std::get<1>(param.param));
+}
+
+class UnsavedSource : public FrmMainTest,
+                      public ::testing::WithParamInterface<std::tuple<Trigger, Reply>> {};
+
+// The assembler screen gets the translation screen's code, then the sample "比較の例", and the
+// user edits it (except when the source is to stay unchanged); then the trigger.
+TEST_P(UnsavedSource, IsAskedAboutBeforeItIsReplacedOrDiscarded) {
+  const auto [trigger, reply] = GetParam();
+  QTemporaryDir dir;
+  const QString savePath = dir.filePath(QStringLiteral("saved.txt"));
+  const QString missingPath = dir.filePath(QStringLiteral("missing/saved.txt"));
+  const QString openPath = dir.filePath(QStringLiteral("other.txt"));
+  QFile other(openPath);
+  ASSERT_TRUE(other.open(QIODevice::WriteOnly));
+  other.write("     SVC     0\r\n");
+  other.close();
+
+  press(QStringLiteral("Command3"));
+  translation::FrmCompile* compile = menu.existingFrmCompile();
+  QTest::mouseClick(control<QCheckBox>(compile, QStringLiteral("Check1")), Qt::LeftButton, {},
+                    QPoint(5, 5));
+  QTest::mouseClick(control<QPushButton>(compile, QStringLiteral("Command1")), Qt::LeftButton);
+  const auto handOff = [&] {
+    QTest::mouseClick(control<QPushButton>(compile, QStringLiteral("Command6")), Qt::LeftButton);
+  };
+  handOff();
+  machine::FrmAssembler& assembler = menu.frmAssembler();
+  auto* source = control<QPlainTextEdit>(&assembler, QStringLiteral("Text1"));
+  auto* list = control<QListWidget>(&assembler, QStringLiteral("List1"));
+  const QString handed = source->toPlainText();
+  const auto clickSample = [&](int row) {
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->visualItemRect(list->item(row)).center());
+  };
+  clickSample(0);
+  const QString edited = QStringLiteral("     LI      7\n     OUT     0");
+  if (reply != Reply::Unchanged)
+    source->setPlainText(edited);
+  const QString before = source->toPlainText();
+  ASSERT_TRUE(boxes.texts().isEmpty()) << boxes.texts().join(u' ').toStdString();
+
+  const bool yes =
+      reply == Reply::Saved || reply == Reply::SaveFails || reply == Reply::SaveCancelled;
+  if (yes)
+    boxes.answerAsk(Answer::Yes);
+  if (reply == Reply::No)
+    boxes.answerAsk(Answer::No);
+  // Cancel is not scripted: the question's default answers.
+  if (reply == Reply::Saved)
+    files.choose(savePath);
+  if (reply == Reply::SaveFails)
+    files.choose(missingPath);
+  if (reply == Reply::SaveCancelled)
+    files.choose(QString());
+  files.choose(openPath);
+
+  switch (trigger) {
+  case Trigger::Sample:
+    clickSample(1);
+    break;
+  case Trigger::HandOff:
+    handOff();
+    break;
+  case Trigger::Open:
+    control<QAction>(&assembler, QStringLiteral("mnuOpen"))->trigger();
+    break;
+  case Trigger::Exit:
+    control<QAction>(&assembler, QStringLiteral("mnuExit"))->trigger();
+    break;
+  case Trigger::CloseWindow:
+    assembler.close();
+    break;
+  case Trigger::CloseMenu:
+    menu.close();
+    break;
+  }
+
+  const bool goesOn = reply == Reply::Saved || reply == Reply::No || reply == Reply::Unchanged;
+  const bool closes =
+      trigger == Trigger::Exit || trigger == Trigger::CloseWindow || trigger == Trigger::CloseMenu;
+  QStringList expectedBoxes;
+  if (reply != Reply::Unchanged)
+    expectedBoxes << QStringLiteral("ソースプログラムが変更されています。保存しますか?");
+  if (reply == Reply::SaveFails)
+    expectedBoxes << QStringLiteral("<the save error naming the path>");
+  QStringList shown = boxes.texts();
+  if (shown.size() == 2 && shown[1].contains(missingPath))
+    shown[1] = QStringLiteral("<the save error naming the path>");
+  EXPECT_EQ(shown, expectedBoxes);
+  if (!boxes.boxes().empty()) {
+    const test::RecordingDialogs::Box& question = boxes.boxes().front();
+    EXPECT_EQ(question.kind, test::RecordingDialogs::Box::Kind::Ask);
+    EXPECT_EQ(question.title, applicationTitle());
+    EXPECT_TRUE(question.withCancel);
+    EXPECT_EQ(question.byDefault, Answer::Cancel);
+  }
+
+  QString after = before;
+  int row = 0;
+  if (goesOn && trigger == Trigger::Sample) {
+    after = machine::sampleRegisters().replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    row = 1;
+  } else if (goesOn && trigger == Trigger::HandOff) {
+    after = handed;
+  } else if (goesOn && trigger == Trigger::Open) {
+    after = QStringLiteral("     SVC     0");
+  } else if (goesOn && closes) {
+    after.clear(); // the closed screen's source box is emptied
+    row = -1;
+  }
+  EXPECT_EQ(source->toPlainText(), after);
+  EXPECT_EQ(list->currentRow(), row);
+  EXPECT_EQ(list->selectedItems().size(), row < 0 ? 0 : 1);
+  EXPECT_EQ(assembler.engine().SourceChanged(), !goesOn);
+  EXPECT_EQ(assembler.isVisible(), !(goesOn && closes));
+  EXPECT_EQ(menu.isVisible(), !(goesOn && trigger == Trigger::CloseMenu));
+
+  QFile saved(savePath);
+  EXPECT_EQ(saved.exists(), reply == Reply::Saved);
+  if (saved.open(QIODevice::ReadOnly)) {
+    EXPECT_EQ(saved.readAll(), "     LI      7\r\n     OUT     0\r\n");
+  }
+  EXPECT_FALSE(QFile::exists(missingPath));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryTriggerAndAnswer, UnsavedSource,
+    ::testing::Combine(::testing::Values(Trigger::Sample, Trigger::HandOff, Trigger::Open,
+                                         Trigger::Exit, Trigger::CloseWindow, Trigger::CloseMenu),
+                       ::testing::Values(Reply::Saved, Reply::SaveFails, Reply::SaveCancelled,
+                                         Reply::No, Reply::Cancel, Reply::Unchanged)),
+    caseName);
 
 } // namespace
 } // namespace rpn
