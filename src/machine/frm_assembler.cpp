@@ -433,6 +433,15 @@ void FrmAssembler::mnuOpen_Click() {
   refresh();
 }
 
+void FrmAssembler::openSourceFile(const QString& path) {
+  if (m_engine.QueryDiscardSource())
+    if (const std::optional<QString> text = OpenSourcePath(path, m_dialogs)) {
+      m_engine.ReplaceSource(*text);
+      rememberFile(path);
+    }
+  refresh();
+}
+
 void FrmAssembler::mnuSave_Click() {
   m_engine.mnuSave_Click();
 }
@@ -447,15 +456,7 @@ void FrmAssembler::openRecentFile(const QString& path) {
         path));
     return;
   }
-  if (!m_engine.QueryDiscardSource()) {
-    refresh();
-    return;
-  }
-  if (const std::optional<QString> text = OpenSourcePath(path, m_dialogs)) {
-    m_engine.ReplaceSource(*text);
-    rememberFile(path);
-  }
-  refresh();
+  openSourceFile(path);
 }
 
 void FrmAssembler::rememberFile(const QString& path) {

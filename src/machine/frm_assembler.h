@@ -48,6 +48,9 @@ public:
   // last folder used.
   void setZoom(double zoom) override;
   void setSettings(Settings* settings) override;
+  // Opens the source file at path into Text1 as ファイル > 開く does when that path is chosen:
+  // the same code pages and the same boxes for a file that cannot be read.
+  void openSourceFile(const QString& path);
 
   // The menu, the help button and one tick of the screen's timer.
   void mnuOpen_Click();

@@ -20,7 +20,7 @@ FrmMain::FrmMain(Dialogs* dialogs, Settings* settings, machine::SourceFileDialog
   setObjectName(QStringLiteral("frmMain"));
   setWindowTitle(applicationTitle());
   setFont(uiFont());
-  setBaseFixedSize(this, QSize(twips(3420), twips(1875)));
+  setBaseFixedSize(this, QSize(twips(3420), twips(2475)));
 
   QPushButton* command1 =
       makeButton(this, QStringLiteral("Command1"), QStringLiteral("逆ポーランド記法変換"),
@@ -31,9 +31,14 @@ FrmMain::FrmMain(Dialogs* dialogs, Settings* settings, machine::SourceFileDialog
   QPushButton* command3 =
       makeButton(this, QStringLiteral("Command3"), QStringLiteral("逆ポーランド記法の翻訳"),
                  twipsRect(120, 1320, 2415, 495));
+  QPushButton* command4 =
+      makeButton(this, QStringLiteral("Command4"), QStringLiteral("擬似アセンブラ"),
+                 twipsRect(120, 1920, 2415, 495));
   connect(command1, &QPushButton::clicked, this, [this] { form1().showScreen(); });
   connect(command2, &QPushButton::clicked, this, [this] { form2().showScreen(); });
   connect(command3, &QPushButton::clicked, this, [this] { frmCompile().showScreen(); });
+  // The assembler screen with whatever source it holds (its own, or the last hand-off).
+  connect(command4, &QPushButton::clicked, this, [this] { frmAssembler().showScreen(); });
 
   addZoomAction(QStringLiteral("actZoomIn"),
                 // "+" is a shifted key on many keyboards: with and without the Shift it took.
@@ -51,6 +56,12 @@ FrmMain::FrmMain(Dialogs* dialogs, Settings* settings, machine::SourceFileDialog
     moveToRemembered(this, m_settings->windowPosition(objectName()));
   }
   numberButtons();
+}
+
+void FrmMain::openSourceFile(const QString& path) {
+  machine::FrmAssembler& assembler = frmAssembler();
+  assembler.showScreen();
+  assembler.openSourceFile(path);
 }
 
 void FrmMain::numberButtons() {

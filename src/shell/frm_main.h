@@ -1,7 +1,7 @@
 // The main menu "逆ポーランド記法": the first window and the hub of the program. Each of its
-// buttons shows one teaching screen, modeless; a screen is one object for the life of the menu,
-// created the first time it is asked for and brought forward with its state after that. Closing
-// the menu ends the program.
+// four buttons shows one teaching screen, modeless; a screen is one object for the life of the
+// menu, created the first time it is asked for and brought forward with its state after that.
+// Closing the menu ends the program.
 //
 // The menu also owns the program's zoom, one for every window: Ctrl++ (or Ctrl+=), Ctrl+- and
 // Ctrl+0 in any window of the program, 100 % to 300 % in steps of 25 %. It tells every window,
@@ -53,7 +53,8 @@ public:
   execution::Form2* existingForm2() const { return m_form2.get(); }
   translation::FrmCompile& frmCompile();
   translation::FrmCompile* existingFrmCompile() const { return m_frmCompile.get(); }
-  // The assembler screen, reached through the translation screen's "擬似アセンブラ".
+  // The assembler screen, reached through the fourth button or the translation screen's
+  // "擬似アセンブラ".
   machine::FrmAssembler& frmAssembler();
   machine::FrmAssembler* existingFrmAssembler() const { return m_frmAssembler.get(); }
 
@@ -63,6 +64,9 @@ public:
   void zoomIn();
   void zoomOut();
   void zoomReset();
+  // Shows the assembler screen and opens the source file at path into it, as its ファイル > 開く
+  // does (a file named on the command line).
+  void openSourceFile(const QString& path);
 
 protected:
   // Ends the program, unless the assembler screen's question about its changed source was

@@ -3,6 +3,7 @@
 #include "execution/form2.h"
 #include "machine/frm_assembler.h"
 #include "machine/samples.h"
+#include "machine/scripted_file_dialogs.h"
 #include "shell/frm_main.h"
 #include "support/recording_dialogs.h"
 #include "support/widget_lookup.h"
@@ -38,24 +39,60 @@ protected:
   FrmMain menu{&boxes, nullptr, &files};
 };
 
-TEST_F(FrmMainTest, HasItsCaptionButtonsAndSize) {
-  EXPECT_EQ(menu.windowTitle(), QStringLiteral("逆ポーランド記法"));
-  EXPECT_EQ(menu.size(), QSize(twips(3420), twips(1875)));
-  EXPECT_EQ(control<QPushButton>(&menu, QStringLiteral("Command1"))->text(),
-            QStringLiteral("逆ポーランド記法変換"));
-  EXPECT_EQ(control<QPushButton>(&menu, QStringLiteral("Command3"))->geometry(),
-            twipsRect(120, 1320, 2415, 495));
-  EXPECT_EQ(menu.existingForm1(), nullptr); // created on first use only
-  EXPECT_EQ(menu.existingForm2(), nullptr);
+// The four buttons: caption, place, and the screen each one opens (created on first use only).
+struct MenuButton {
+  const char* name;
+  const char16_t* caption;
+  int top; // twips; every button is 2415 x 495 at left 120
+  const char* screen;
+  const char16_t* screenTitle;
+  friend void PrintTo(const MenuButton& b, std::ostream* os) { *os << b.name; }
+};
+const MenuButton kButtons[] = {
+    {"Command1", u"逆ポーランド記法変換", 120, "Form1", u"ポーランド記法変換"},
+    {"Command2", u"逆ポーランド記法実行", 720, "Form2", u"逆ポーランド記法の直接実行"},
+    {"Command3", u"逆ポーランド記法の翻訳", 1320, "frmCompile", u"逆ポーランド記法の翻訳"},
+    {"Command4", u"擬似アセンブラ", 1920, "frmAssembler", u"擬似アセンブラ"},
+};
+
+// Every screen the menu has created so far, by objectName.
+QStringList createdScreens(const FrmMain& menu) {
+  QStringList names;
+  for (const QWidget* screen : std::initializer_list<const QWidget*>{
+           menu.existingForm1(), menu.existingForm2(), menu.existingFrmCompile(),
+           menu.existingFrmAssembler()})
+    if (screen)
+      names << screen->objectName();
+  return names;
 }
 
-TEST_F(FrmMainTest, SecondButtonOpensTheExecutionScreen) {
-  press(QStringLiteral("Command2"));
-  ASSERT_NE(menu.existingForm2(), nullptr);
-  EXPECT_TRUE(menu.existingForm2()->isVisible());
-  EXPECT_EQ(menu.existingForm2()->windowTitle(), QStringLiteral("逆ポーランド記法の直接実行"));
-  EXPECT_EQ(menu.existingForm1(), nullptr);
+TEST_F(FrmMainTest, HasItsCaptionAndSizeAndNoScreenYet) {
+  EXPECT_EQ(menu.windowTitle(), QStringLiteral("逆ポーランド記法"));
+  EXPECT_EQ(menu.size(), QSize(twips(3420), twips(2475))); // one button step below the third
+  EXPECT_EQ(menu.findChildren<QPushButton*>().size(), std::size(kButtons));
+  EXPECT_EQ(createdScreens(menu), QStringList());
 }
+
+class MenuButtonTest : public FrmMainTest, public ::testing::WithParamInterface<MenuButton> {};
+
+TEST_P(MenuButtonTest, SitsAtItsPlaceAndOpensItsScreenAlone) {
+  const MenuButton& b = GetParam();
+  const auto* button = control<QPushButton>(&menu, QString::fromLatin1(b.name));
+  EXPECT_EQ(button->text(), QString::fromUtf16(b.caption));
+  EXPECT_EQ(button->geometry(), twipsRect(120, b.top, 2415, 495));
+  press(QString::fromLatin1(b.name));
+  ASSERT_EQ(createdScreens(menu), QStringList(QString::fromLatin1(b.screen)));
+  const QWidget* shown = nullptr;
+  for (const QWidget* window : QApplication::topLevelWidgets())
+    if (window->objectName() == QLatin1String(b.screen) && window->isVisible())
+      shown = window;
+  ASSERT_NE(shown, nullptr) << b.screen;
+  EXPECT_EQ(shown->windowTitle(), QString::fromUtf16(b.screenTitle));
+  EXPECT_TRUE(menu.isVisible()); // modeless: the menu stays usable
+}
+
+INSTANTIATE_TEST_SUITE_P(Buttons, MenuButtonTest, ::testing::ValuesIn(kButtons),
+                         [](const auto& param) { return std::string(param.param.name); });
 
 TEST_F(FrmMainTest, PressingAgainBringsTheSameScreenForwardUnchanged) {
   press(QStringLiteral("Command1"));
@@ -91,6 +128,95 @@ TEST_F(FrmMainTest, TranslationHandsItsCodeToTheAssemblerScreen) {
   EXPECT_TRUE(compile->isVisible()); // the translation screen keeps its state
   EXPECT_EQ(control<QListWidget>(compile, QStringLiteral("List1"))->item(0)->text(), listing);
 }
+
+TEST_F(FrmMainTest, FourthButtonShowsTheAssemblerWithTheSourceItHolds) {
+  menu.frmAssembler().setSourceText(QStringLiteral("     SVC     0\r\n"));
+  for (int round = 0; round < 2; ++round) { // shown, then brought forward as it is
+    press(QStringLiteral("Command4"));
+    machine::FrmAssembler* assembler = menu.existingFrmAssembler();
+    ASSERT_TRUE(assembler->isVisible());
+    EXPECT_EQ(assembler->engine().view().Text1, QStringLiteral("     SVC     0\r\n"));
+    EXPECT_EQ(control<QPlainTextEdit>(assembler, QStringLiteral("Text1"))->toPlainText(),
+              QStringLiteral("     SVC     0\n"));
+  }
+}
+
+// A file named on the command line is read exactly as ファイル > 開く reads it.
+struct FileArgument {
+  const char* name;
+  QByteArray bytes;
+  QString text;
+  friend void PrintTo(const FileArgument& a, std::ostream* os) { *os << a.name; }
+};
+
+class FileArgumentTest : public FrmMainTest, public ::testing::WithParamInterface<FileArgument> {
+protected:
+  QTemporaryDir dir;
+};
+
+TEST_P(FileArgumentTest, OpensTheAssemblerScreenWithTheFile) {
+  const QString path = dir.filePath(QStringLiteral("prog.txt"));
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write(GetParam().bytes);
+  file.close();
+  menu.openSourceFile(path);
+  machine::FrmAssembler* assembler = menu.existingFrmAssembler();
+  ASSERT_NE(assembler, nullptr);
+  EXPECT_TRUE(assembler->isVisible());
+  EXPECT_EQ(assembler->engine().view().Text1, GetParam().text);
+  EXPECT_EQ(boxes.texts(), QStringList());
+  EXPECT_EQ(createdScreens(menu), QStringList(QStringLiteral("frmAssembler")));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Encodings, FileArgumentTest,
+    ::testing::Values(
+        FileArgument{"ShiftJisCrLf",
+                     QByteArray("A    DC      1 \x83\x65\x83\x58\x83\x67\r\n     SVC     0\r\n"),
+                     QStringLiteral("A    DC      1 テスト\r\n     SVC     0")},
+        FileArgument{"Utf8Lf", QByteArray("A    DC      1 \xe3\x83\x86\n     SVC     0"),
+                     QStringLiteral("A    DC      1 テ\r\n     SVC     0")},
+        FileArgument{"Empty", QByteArray(), QString()}),
+    [](const auto& param) { return std::string(param.param.name); });
+
+// A file that cannot be read gets the box ファイル > 開く shows for the same path; the source box
+// keeps its text.
+class BadFileArgumentTest : public FrmMainTest, public ::testing::WithParamInterface<const char*> {
+protected:
+  QString prepare(const std::string& kind) {
+    if (kind == "Missing")
+      return dir.filePath(QStringLiteral("no-such-file.txt"));
+    if (kind == "Folder")
+      return dir.path();
+    const QString path = dir.filePath(QStringLiteral("huge.txt")); // over the size limit
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(machine::kSourceFileLimit + 1, 'A'));
+    return path;
+  }
+  QTemporaryDir dir;
+};
+
+TEST_P(BadFileArgumentTest, ShowsTheBoxOfTheFileMenu) {
+  const QString path = prepare(GetParam());
+  test::RecordingDialogs menuBoxes;
+  machine::test::ScriptedFileDialogs chosen;
+  chosen.choose(path);
+  machine::FrmAssembler byMenu(&menuBoxes, &chosen);
+  byMenu.mnuOpen_Click();
+  ASSERT_EQ(menuBoxes.texts().size(), 1);
+
+  menu.frmAssembler().setSourceText(QStringLiteral("     SVC     0"));
+  menu.openSourceFile(path);
+  EXPECT_EQ(boxes.texts(), menuBoxes.texts());
+  EXPECT_TRUE(boxes.texts().value(0).endsWith(QStringLiteral(" File Name=") + path));
+  EXPECT_TRUE(menu.existingFrmAssembler()->isVisible());
+  EXPECT_EQ(menu.existingFrmAssembler()->engine().view().Text1, QStringLiteral("     SVC     0"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, BadFileArgumentTest,
+                         ::testing::Values("Missing", "Folder", "TooLarge"));
 
 TEST_F(FrmMainTest, CloseAndReopenRunsTheLoadStepAgain) {
   press(QStringLiteral("Command1"));
