@@ -88,7 +88,7 @@ void collect(QAccessibleInterface* node, std::vector<QAccessibleInterface*>& fou
       collect(child, found);
 }
 
-TEST_F(AccessibilityTest, EveryControlHasItsOwnNameAndEveryLabelReadsWhatItShows) {
+TEST_F(AccessibilityTest, EveryControlHasItsOwnNameEveryLabelReadsWhatItShowsAndMarksAreWords) {
   runEverywhere();
   for (QWidget* window : windows()) {
     std::vector<QAccessibleInterface*> nodes;
@@ -118,27 +118,34 @@ TEST_F(AccessibilityTest, EveryControlHasItsOwnNameAndEveryLabelReadsWhatItShows
       EXPECT_FALSE(node->text(QAccessible::Name).isEmpty()) << where.toStdString();
     }
   }
-  // Values that a run left, read as a screen reader reads them.
-  const struct {
-    QWidget* window;
-    const char* name;
-    QString value;
-  } values[] = {{&menu.form1(), "lblOperation(0)", u"*"_s},
-                {&menu.form1(), "lblKind", u"終了"_s},
-                {&menu.form2(), "lblValue(0)", u"-11"_s},
-                {&menu.frmCompile(), "lblPtr", u"12"_s},
-                {&menu.frmAssembler(), "lblCode(0)", u"B000"_s}};
-  for (const auto& v : values) {
-    QAccessibleInterface* node = face(get(v.window, QString::fromLatin1(v.name)));
-    EXPECT_EQ(node->textInterface()->text(0, -1), v.value) << v.name;
+  // Values and marks that a run left, as a screen reader reads them: "name|value|description",
+  // "-" where that part is not looked at.
+  const std::pair<QWidget*, const char16_t*> said[] = {
+      {&menu.form1(), u"lblOperation(0) 演算子 0|*|使用中"},
+      {&menu.form1(), u"lblKind -|終了|-"},
+      {&menu.form2(), u"lblValue(0) -|-11|-"},
+      {&menu.form2(), u"txtName(6) -|-|読み書き中"},
+      {&menu.frmCompile(), u"lblPtr -|12|-"},
+      {&menu.frmAssembler(), u"lblCode(0) -|B000|-"},
+      {&menu.frmAssembler(), u"lblCode(2) -|-|次の命令"},
+      {&menu.frmAssembler(), u"lblCode(26) メモリ 001A|-|-"},
+      {&menu.frmAssembler(), u"txtRegister(0) -|-|強調"},
+      {&menu.frmAssembler(), u"txtOpe(0) -|-|"},
+  };
+  for (const auto& [window, line] : said) {
+    const QString text = QString::fromUtf16(line);
+    const QString name = text.section(u' ', 0, 0);
+    QAccessibleInterface* node = face(get(window, name));
+    const QStringList parts = text.section(u' ', 1).split(u'|');
+    const QStringList read{node->text(QAccessible::Name),
+                           node->textInterface() ? node->textInterface()->text(0, -1) : u"?"_s,
+                           node->text(QAccessible::Description)};
+    for (int part = 0; part < 3; ++part) {
+      if (parts[part] != u"-"_s) {
+        EXPECT_EQ(read[part], parts[part]) << name.toStdString() << ' ' << part;
+      }
+    }
   }
-  EXPECT_EQ(face(get(&menu.form1(), u"lblOperation(0)"_s))->text(QAccessible::Name), u"演算子 0"_s);
-  EXPECT_EQ(face(get(&menu.frmAssembler(), u"lblCode(26)"_s))->text(QAccessible::Name),
-            u"メモリ 001A"_s);
-}
-
-TEST_F(AccessibilityTest, MarksAreDescribedInWords) {
-  runEverywhere();
 
   // The description follows the colour on every control of every screen.
   const std::map<QRgb, std::set<QString>> wordsOf = {
@@ -162,23 +169,8 @@ TEST_F(AccessibilityTest, MarksAreDescribedInWords) {
       }
     }
   EXPECT_GE(marked, 4);
-  const struct {
-    QWidget* window;
-    const char* name;
-    QString words;
-  } marks[] = {{&menu.form1(), "lblOperation(0)", u"使用中"_s},
-               {&menu.form2(), "txtName(6)", u"読み書き中"_s},
-               {&menu.frmAssembler(), "lblCode(2)", u"次の命令"_s},
-               {&menu.frmAssembler(), "txtRegister(0)", u"強調"_s},
-               {&menu.frmAssembler(), "txtOpe(0)", QString()}};
-  for (const auto& m : marks)
-    EXPECT_EQ(face(get(m.window, QString::fromLatin1(m.name)))->text(QAccessible::Description),
-              m.words)
-        << m.name;
-}
 
-TEST_F(AccessibilityTest, TheListingLineOfTheNextInstructionIsTheSelectedText) {
-  runEverywhere();
+  // The listing line of the next instruction is the selected text.
   QAccessibleTextInterface* listing = face(get(&menu.frmAssembler(), u"Text2"_s))->textInterface();
   ASSERT_EQ(listing->selectionCount(), 1);
   int start = 0;
@@ -240,34 +232,27 @@ TEST_F(AccessibilityTest, AnyChangeOfABoxIsWhatTheRunUses) {
 
 // The keys visit the controls that take the focus, in this order, and come back to the first.
 TEST_F(AccessibilityTest, TabOrderOfEveryScreen) {
-  const QStringList rpnRun{u"Command1"_s, u"Check1"_s, u"Command3"_s, u"Command4"_s};
   QStringList buttons; // the menu's, from the top
   for (QPushButton* button : menu.findChildren<QPushButton*>())
     buttons << button->objectName();
   std::ranges::sort(buttons, {}, [&](const QString& name) { return get(&menu, name)->y(); });
-  const std::pair<QWidget*, QStringList> orders[] = {
-      {&menu, buttons},
-      {&menu.form1(), QStringList{u"Text1"_s, u"Text3"_s} + rpnRun +
-                          QStringList{u"Command2"_s, u"Text2"_s, u"Text4"_s}},
-      {&menu.form2(),
-       QStringList{u"Text1"_s, u"txtName(0)"_s, u"txtName(1)"_s, u"txtName(2)"_s, u"txtName(3)"_s,
-                   u"txtName(4)"_s, u"txtName(5)"_s, u"txtName(6)"_s, u"Text2"_s, u"Text3"_s} +
-           rpnRun + QStringList{u"Command2"_s}},
-      {&menu.frmCompile(),
-       QStringList{u"Text1"_s, u"Text2"_s, u"Text3"_s} + rpnRun +
-           QStringList{u"Command5"_s, u"Command6"_s, u"Command2"_s, u"List1"_s}},
+  const QString rpnRun = u" Command1 Check1 Command3 Command4 "_s;
+  const std::pair<QWidget*, QString> orders[] = {
+      {&menu, buttons.join(u' ')},
+      {&menu.form1(), u"Text1 Text3"_s + rpnRun + u"Command2 Text2 Text4"_s},
+      {&menu.form2(), u"Text1 txtName(0) txtName(1) txtName(2) txtName(3) txtName(4) txtName(5) "
+                      u"txtName(6) Text2 Text3"_s +
+                          rpnRun + u"Command2"_s},
+      {&menu.frmCompile(), u"Text1 Text2 Text3"_s + rpnRun + u"Command5 Command6 Command2 List1"_s},
       {&menu.frmAssembler(),
-       QStringList{u"Text1"_s, u"txtTimer"_s, u"Command1"_s, u"Command2"_s, u"Check1"_s,
-                   u"Command3"_s, u"Command4"_s, u"Command5"_s, u"List1"_s, u"Command6"_s,
-                   u"Text2"_s, u"Text3"_s, u"txtExecAddress"_s, u"txtOpe(0)"_s, u"txtOpe(1)"_s,
-                   u"txtOpe(2)"_s, u"txtOpe(3)"_s, u"txtEffectAddress"_s} +
-           [] {
-             QStringList rest;
-             for (int k = 0; k < 16; ++k)
-               rest << indexedName(u"txtRegister"_s, k);
-             return rest + QStringList{u"txtStatus(0)"_s, u"txtStatus(1)"_s, u"txtStatus(2)"_s};
-           }()}};
-  for (const auto& [window, expected] : orders) {
+       u"Text1 txtTimer Command1 Command2 Check1 Command3 Command4 Command5 List1 Command6 Text2 "
+       u"Text3 txtExecAddress txtOpe(0) txtOpe(1) txtOpe(2) txtOpe(3) txtEffectAddress "
+       u"txtRegister(0) txtRegister(1) txtRegister(2) txtRegister(3) txtRegister(4) txtRegister(5) "
+       u"txtRegister(6) txtRegister(7) txtRegister(8) txtRegister(9) txtRegister(10) "
+       u"txtRegister(11) txtRegister(12) txtRegister(13) txtRegister(14) txtRegister(15) "
+       u"txtStatus(0) txtStatus(1) txtStatus(2)"_s}};
+  for (const auto& [window, order] : orders) {
+    const QStringList expected = order.split(u' ');
     QWidget* first = get(window, expected.first());
     QStringList visited;
     QWidget* widget = first;

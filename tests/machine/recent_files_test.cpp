@@ -4,7 +4,7 @@
 #include "common/settings.h"
 #include "machine/frm_assembler.h"
 #include "machine_fixture.h"
-#include "scripted_file_dialogs.h"
+#include "support/scripted_file_dialogs.h"
 #include "support/widget_lookup.h"
 
 #include <QDir>
@@ -28,11 +28,7 @@ protected:
   }
 
   QString makeFile(const QString& name, const QByteArray& bytes) {
-    const QString path = dir.filePath(name);
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly))
-      file.write(bytes);
-    return path;
+    return rpn::test::writeFile(dir.filePath(name), bytes);
   }
   QString makeSource(const QString& name) {
     return makeFile(name, "     OUT     0\r\n* " + name.toUtf8() + "\r\n");
@@ -110,25 +106,19 @@ TEST_F(RecentFilesTest, FiveAtMostNewestFirstFromOpenAndSave) {
   EXPECT_EQ(shown, itemsFor(expected));
 }
 
-TEST_F(RecentFilesTest, ChoosingAFileOpensItAndMovesItToTheTop) {
-  const QString a = makeSource(u"a.txt"_s);
-  const QString b = makeSource(u"b.txt"_s);
-  open(a);
-  open(b);
-  form.setSourceText(u"edited"_s);
-  choose(1);
-  EXPECT_EQ(sourceText(), u"     OUT     0\r\n* a.txt"_s);
-  EXPECT_EQ(settings.recentFiles(), (QStringList{a, b}));
-  EXPECT_EQ(menuItems(), itemsFor({a, b}));
-  EXPECT_TRUE(boxes.boxes().empty());
-}
-
-TEST_F(RecentFilesTest, AFileThatIsGoneLeavesTheListWithABox) {
+// Choosing a file opens it and moves it to the top; a file that is gone leaves the list with a box.
+TEST_F(RecentFilesTest, ChoosingAFileOpensItOrTakesItOffTheListWithABox) {
   const QString a = makeSource(u"a.txt"_s);
   const QString b = makeSource(u"b.txt"_s);
   const QString c = makeSource(u"c.txt"_s);
-  for (const QString& path : {a, b, c})
+  for (const QString& path : {b, a, c})
     open(path);
+  form.setSourceText(u"edited"_s);
+  choose(2); // b
+  EXPECT_EQ(sourceText(), u"     OUT     0\r\n* b.txt"_s);
+  choose(1); // c
+  EXPECT_EQ(menuItems(), itemsFor({c, b, a}));
+  EXPECT_TRUE(boxes.boxes().empty());
   ASSERT_TRUE(QFile::remove(b));
   choose(1);
   EXPECT_EQ(boxes.texts(),

@@ -1,11 +1,10 @@
-#include "../machine/scripted_file_dialogs.h"
 #include "conversion/form1.h"
 #include "execution/form2.h"
 #include "machine/frm_assembler.h"
 #include "machine/samples.h"
-#include "machine/scripted_file_dialogs.h"
 #include "shell/frm_main.h"
 #include "support/recording_dialogs.h"
+#include "support/scripted_file_dialogs.h"
 #include "support/widget_lookup.h"
 #include "translation/frm_compile.h"
 
@@ -22,6 +21,7 @@
 namespace rpn {
 namespace {
 
+using namespace Qt::StringLiterals;
 using test::control;
 
 class FrmMainTest : public ::testing::Test {
@@ -66,17 +66,15 @@ QStringList createdScreens(const FrmMain& menu) {
   return names;
 }
 
-TEST_F(FrmMainTest, HasItsCaptionAndSizeAndNoScreenYet) {
-  EXPECT_EQ(menu.windowTitle(), QStringLiteral("逆ポーランド記法"));
+class MenuButtonTest : public FrmMainTest, public ::testing::WithParamInterface<MenuButton> {};
+
+// The menu has its caption and size, and no screen until a button opens one.
+TEST_P(MenuButtonTest, SitsAtItsPlaceAndOpensItsScreenAlone) {
+  const MenuButton& b = GetParam();
+  EXPECT_EQ(menu.windowTitle(), u"逆ポーランド記法"_s);
   EXPECT_EQ(menu.size(), QSize(twips(3420), twips(2475))); // one button step below the third
   EXPECT_EQ(menu.findChildren<QPushButton*>().size(), std::size(kButtons));
   EXPECT_EQ(createdScreens(menu), QStringList());
-}
-
-class MenuButtonTest : public FrmMainTest, public ::testing::WithParamInterface<MenuButton> {};
-
-TEST_P(MenuButtonTest, SitsAtItsPlaceAndOpensItsScreenAlone) {
-  const MenuButton& b = GetParam();
   const auto* button = control<QPushButton>(&menu, QString::fromLatin1(b.name));
   EXPECT_EQ(button->text(), QString::fromUtf16(b.caption));
   EXPECT_EQ(button->geometry(), twipsRect(120, b.top, 2415, 495));
@@ -141,10 +139,11 @@ TEST_F(FrmMainTest, FourthButtonShowsTheAssemblerWithTheSourceItHolds) {
   }
 }
 
-// A file named on the command line is read exactly as ファイル > 開く reads it.
+// A file named on the command line is read exactly as ファイル > 開く reads it: the same text, or
+// the same box for the same path, the source box keeping its text.
 struct FileArgument {
   const char* name;
-  QByteArray bytes;
+  QByteArray bytes; // "<none>": no such file; "<folder>": the folder itself
   QString text;
   friend void PrintTo(const FileArgument& a, std::ostream* os) { *os << a.name; }
 };
@@ -154,69 +153,44 @@ protected:
   QTemporaryDir dir;
 };
 
-TEST_P(FileArgumentTest, OpensTheAssemblerScreenWithTheFile) {
-  const QString path = dir.filePath(QStringLiteral("prog.txt"));
-  QFile file(path);
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-  file.write(GetParam().bytes);
-  file.close();
-  menu.openSourceFile(path);
-  machine::FrmAssembler* assembler = menu.existingFrmAssembler();
-  ASSERT_NE(assembler, nullptr);
-  EXPECT_TRUE(assembler->isVisible());
-  EXPECT_EQ(assembler->engine().view().Text1, GetParam().text);
-  EXPECT_EQ(boxes.texts(), QStringList());
-  EXPECT_EQ(createdScreens(menu), QStringList(QStringLiteral("frmAssembler")));
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Encodings, FileArgumentTest,
-    ::testing::Values(
-        FileArgument{"ShiftJisCrLf",
-                     QByteArray("A    DC      1 \x83\x65\x83\x58\x83\x67\r\n     SVC     0\r\n"),
-                     QStringLiteral("A    DC      1 テスト\r\n     SVC     0")},
-        FileArgument{"Utf8Lf", QByteArray("A    DC      1 \xe3\x83\x86\n     SVC     0"),
-                     QStringLiteral("A    DC      1 テ\r\n     SVC     0")},
-        FileArgument{"Empty", QByteArray(), QString()}),
-    [](const auto& param) { return std::string(param.param.name); });
-
-// A file that cannot be read gets the box ファイル > 開く shows for the same path; the source box
-// keeps its text.
-class BadFileArgumentTest : public FrmMainTest, public ::testing::WithParamInterface<const char*> {
-protected:
-  QString prepare(const std::string& kind) {
-    if (kind == "Missing")
-      return dir.filePath(QStringLiteral("no-such-file.txt"));
-    if (kind == "Folder")
-      return dir.path();
-    const QString path = dir.filePath(QStringLiteral("huge.txt")); // over the size limit
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(QByteArray(machine::kSourceFileLimit + 1, 'A'));
-    return path;
-  }
-  QTemporaryDir dir;
-};
-
-TEST_P(BadFileArgumentTest, ShowsTheBoxOfTheFileMenu) {
-  const QString path = prepare(GetParam());
+TEST_P(FileArgumentTest, OpensTheAssemblerScreenAsTheFileMenuWould) {
+  const FileArgument& c = GetParam();
+  const QString path = c.bytes == "<folder>" ? dir.path() : dir.filePath(u"prog.txt"_s);
+  if (c.bytes != "<none>" && c.bytes != "<folder>")
+    test::writeFile(path, c.bytes);
   test::RecordingDialogs menuBoxes;
   machine::test::ScriptedFileDialogs chosen;
   chosen.choose(path);
   machine::FrmAssembler byMenu(&menuBoxes, &chosen);
+  byMenu.setSourceText(u"     SVC     0"_s);
   byMenu.mnuOpen_Click();
-  ASSERT_EQ(menuBoxes.texts().size(), 1);
 
-  menu.frmAssembler().setSourceText(QStringLiteral("     SVC     0"));
+  menu.frmAssembler().setSourceText(u"     SVC     0"_s);
   menu.openSourceFile(path);
+  machine::FrmAssembler* assembler = menu.existingFrmAssembler();
+  EXPECT_TRUE(assembler->isVisible());
+  EXPECT_EQ(assembler->engine().view().Text1, c.text);
+  EXPECT_EQ(byMenu.engine().view().Text1, c.text);
   EXPECT_EQ(boxes.texts(), menuBoxes.texts());
-  EXPECT_TRUE(boxes.texts().value(0).endsWith(QStringLiteral(" File Name=") + path));
-  EXPECT_TRUE(menu.existingFrmAssembler()->isVisible());
-  EXPECT_EQ(menu.existingFrmAssembler()->engine().view().Text1, QStringLiteral("     SVC     0"));
+  EXPECT_EQ(boxes.texts().size(), c.text == u"     SVC     0"_s ? 1 : 0);
+  EXPECT_TRUE(boxes.texts().value(0, u" File Name="_s + path).endsWith(u" File Name="_s + path));
+  EXPECT_EQ(createdScreens(menu), QStringList(u"frmAssembler"_s));
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, BadFileArgumentTest,
-                         ::testing::Values("Missing", "Folder", "TooLarge"));
+INSTANTIATE_TEST_SUITE_P(
+    Files, FileArgumentTest,
+    ::testing::Values(
+        FileArgument{"ShiftJisCrLf",
+                     QByteArray("A    DC      1 \x83\x65\x83\x58\x83\x67\r\n     SVC     0\r\n"),
+                     u"A    DC      1 テスト\r\n     SVC     0"_s},
+        FileArgument{"Utf8Lf", QByteArray("A    DC      1 \xe3\x83\x86\n     SVC     0"),
+                     u"A    DC      1 テ\r\n     SVC     0"_s},
+        FileArgument{"Empty", QByteArray(), QString()},
+        FileArgument{"Missing", "<none>", u"     SVC     0"_s},
+        FileArgument{"Folder", "<folder>", u"     SVC     0"_s},
+        FileArgument{"TooLarge", QByteArray(machine::kSourceFileLimit + 1, 'A'),
+                     u"     SVC     0"_s}),
+    [](const auto& param) { return std::string(param.param.name); });
 
 TEST_F(FrmMainTest, CloseAndReopenRunsTheLoadStepAgain) {
   press(QStringLiteral("Command1"));
@@ -259,11 +233,11 @@ TEST_F(FrmMainTest, ClosingTheMenuEndsTheProgram) {
 
 // Everything that replaces or discards the assembler screen's source, against every way of
 // answering the question about a changed source.
-enum class Trigger { Sample, HandOff, Open, Exit, CloseWindow, CloseMenu };
+enum class Trigger { Sample, SampleKey, HandOff, Open, Exit, CloseWindow, CloseMenu };
 enum class Reply { Saved, SaveFails, SaveCancelled, No, Cancel, Unchanged };
 
 void PrintTo(Trigger trigger, std::ostream* os) {
-  static const char* const names[] = {"Sample", "HandOff",     "Open",
+  static const char* const names[] = {"Sample", "SampleKey",   "HandOff",  "Open",
                                       "Exit",   "CloseWindow", "CloseMenu"};
   *os << names[static_cast<int>(trigger)];
 }
@@ -336,6 +310,10 @@ TEST_P(UnsavedSource, IsAskedAboutBeforeItIsReplacedOrDiscarded) {
   case Trigger::Sample:
     clickSample(1);
     break;
+  case Trigger::SampleKey: // the selection moves, and a cancel puts it back
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Down);
+    break;
   case Trigger::HandOff:
     handOff();
     break;
@@ -375,7 +353,7 @@ TEST_P(UnsavedSource, IsAskedAboutBeforeItIsReplacedOrDiscarded) {
 
   QString after = before;
   int row = 0;
-  if (goesOn && trigger == Trigger::Sample) {
+  if (goesOn && (trigger == Trigger::Sample || trigger == Trigger::SampleKey)) {
     after = machine::sampleRegisters().replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     row = 1;
   } else if (goesOn && trigger == Trigger::HandOff) {
@@ -403,8 +381,9 @@ TEST_P(UnsavedSource, IsAskedAboutBeforeItIsReplacedOrDiscarded) {
 
 INSTANTIATE_TEST_SUITE_P(
     EveryTriggerAndAnswer, UnsavedSource,
-    ::testing::Combine(::testing::Values(Trigger::Sample, Trigger::HandOff, Trigger::Open,
-                                         Trigger::Exit, Trigger::CloseWindow, Trigger::CloseMenu),
+    ::testing::Combine(::testing::Values(Trigger::Sample, Trigger::SampleKey, Trigger::HandOff,
+                                         Trigger::Open, Trigger::Exit, Trigger::CloseWindow,
+                                         Trigger::CloseMenu),
                        ::testing::Values(Reply::Saved, Reply::SaveFails, Reply::SaveCancelled,
                                          Reply::No, Reply::Cancel, Reply::Unchanged)),
     caseName);

@@ -7,6 +7,7 @@
 #include "machine/frm_assembler.h"
 #include "shell/frm_main.h"
 #include "support/recording_dialogs.h"
+#include "support/scripted_file_dialogs.h"
 #include "support/widget_lookup.h"
 #include "translation/frm_compile.h"
 
@@ -73,10 +74,7 @@ protected:
     return list;
   }
   static void writeFile(const QString& path, const QByteArray& bytes) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
+    test::writeFile(path, bytes);
   }
 
   QTemporaryDir folder;
@@ -192,32 +190,34 @@ TEST_F(SettingsTest, AnyDamagedFileStartsWithDefaultsAndOneWarning) {
   }
 }
 
-TEST_F(SettingsTest, AnUnreadableFileIsLeftAlone) {
-  QDir().mkpath(Settings::userPath()); // a folder where the file should be
-  Settings settings;
-  EXPECT_EQ(describe(settings), defaults());
-  settings.setZoomPercent(200);
-  EXPECT_EQ(settings.zoomPercent(), 200); // this run still has it
-  EXPECT_FALSE(settings.sync());
-  EXPECT_EQ(warnings().size(), 1) << warnings().join(u'\n').toStdString();
-  EXPECT_TRUE(QFileInfo(Settings::userPath()).isDir());
-}
-
-TEST_F(SettingsTest, AnUnwritableFolderWarnsOnceAndTheRunGoesOn) {
+// A folder where the file should be, or a file where the configuration folder should be: the
+// run keeps what it is told, the save fails with one warning, and nothing is overwritten.
+TEST_F(SettingsTest, AnUnreadableOrUnwritablePlaceWarnsOnceAndTheRunGoesOn) {
   const QString blocker = folder.filePath(u"not-a-folder"_s);
-  writeFile(blocker, "a file where the configuration folder should be");
-  qputenv("XDG_CONFIG_HOME", blocker.toLocal8Bit());
-  Settings settings;
-  EXPECT_EQ(describe(settings), defaults());
-  EXPECT_TRUE(warnings().isEmpty());
-  settings.setZoomPercent(200);
-  settings.setIntervalText(u"Form1"_s, u"50"_s);
-  settings.addRecentFile(u"/tmp/a.txt"_s);
-  EXPECT_FALSE(settings.sync());
-  EXPECT_EQ(warnings().size(), 1) << warnings().join(u'\n').toStdString();
-  EXPECT_EQ(settings.zoomPercent(), 200);
-  EXPECT_EQ(settings.intervalText(u"Form1"_s), u"50"_s);
-  EXPECT_EQ(settings.recentFiles(), QStringList{u"/tmp/a.txt"_s});
+  const QString inTheWay = Settings::userPath();
+  for (const bool folderForFile : {true, false}) {
+    SCOPED_TRACE(folderForFile ? "folder for the file" : "file for the folder");
+    warnings().clear();
+    if (folderForFile) {
+      QDir().mkpath(Settings::userPath());
+    } else {
+      writeFile(blocker, "a file where the configuration folder should be");
+      qputenv("XDG_CONFIG_HOME", blocker.toLocal8Bit());
+    }
+    Settings settings;
+    EXPECT_EQ(describe(settings), defaults());
+    settings.setZoomPercent(200);
+    settings.setIntervalText(u"Form1"_s, u"50"_s);
+    settings.addRecentFile(u"/tmp/a.txt"_s);
+    EXPECT_FALSE(settings.sync());
+    EXPECT_EQ(warnings().size(), 1) << warnings().join(u'\n').toStdString();
+    EXPECT_EQ(
+        describe(settings).mid(0, 4),
+        (QStringList{u"zoom 200"_s, u"folder "_s, u"recent /tmp/a.txt"_s, u"frmMain - - -"_s}));
+    EXPECT_EQ(settings.intervalText(u"Form1"_s), u"50"_s);
+  }
+  EXPECT_TRUE(QFileInfo(inTheWay).isDir());
+  EXPECT_TRUE(QFileInfo(blocker).isFile());
 }
 
 // The shell and its screens: what the user leaves in one run is there in the next.

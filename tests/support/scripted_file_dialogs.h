@@ -1,9 +1,13 @@
 // A file dialog for the tests: answers each open or save dialog with the next chosen path (none
-// left, or "", is a cancel) and records the dialogs shown and the filters they offered.
+// left, or "", is a cancel) and records the dialogs shown and the filters they offered; and the
+// files the tests put in front of it.
 #pragma once
 
 #include "machine/source_file.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QString>
 #include <QStringList>
 
@@ -31,3 +35,21 @@ private:
 };
 
 } // namespace rpn::machine::test
+
+namespace rpn::test {
+
+// Writes bytes to path, making its folder; returns the path.
+inline QString writeFile(const QString& path, const QByteArray& bytes) {
+  QDir().mkpath(QFileInfo(path).absolutePath());
+  QFile file(path);
+  if (file.open(QIODevice::WriteOnly))
+    file.write(bytes);
+  return path;
+}
+
+inline QByteArray readFile(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+} // namespace rpn::test
