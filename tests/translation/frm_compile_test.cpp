@@ -215,7 +215,7 @@ TEST_F(FrmCompileTest, AnUntracedPressOpensEachRunOfTheSameBoxOnce) {
   const QString inputs[] = {everyLetter.repeated(4), u"AB+C"_s.repeated(30), u"XABC*DE-/+F-="_s,
                             u"+++"_s};
   // The same presses on an engine of its own give the boxes before collapsing.
-  RecordingDialogs raw;
+  test::RecordingDialogs raw;
   TranslationEngine engine(raw);
   engine.Form_Load();
   for (const QString& input : inputs) {
@@ -234,8 +234,8 @@ TEST_F(FrmCompileTest, AnUntracedPressOpensEachRunOfTheSameBoxOnce) {
       }
 
       boxes.clear();
-      control<QCheckBox>(&form, u"Check1"_s)->setChecked(trace);
-      edit(u"Text1"_s)->setText(input);
+      test::control<QCheckBox>(&form, u"Check1"_s)->setChecked(trace);
+      test::control<QLineEdit>(&form, u"Text1"_s)->setText(input);
       click(u"Command1"_s);
       EXPECT_EQ(boxes.texts(), expected) << input.left(20).toStdString() << trace;
       EXPECT_EQ(form.engine().view().List1, engine.view().List1);
