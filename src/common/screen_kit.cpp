@@ -9,6 +9,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPalette>
+#include <QScopeGuard>
 #include <QScreen>
 #include <cmath>
 
@@ -295,6 +296,10 @@ QLabel* makeBoxedLabel(QWidget* parent, const QString& name, QRect rect, const Q
     label->setFrameShadow(QFrame::Sunken);
   }
   label->setAlignment(alignment);
+  // A value label changes while auto-run goes: painting its own background spares the frame
+  // under it a repaint at every change.
+  label->ensurePolished();
+  label->setAutoFillBackground(true);
   return label;
 }
 
@@ -332,6 +337,21 @@ QCheckBox* makeCheckBox(QWidget* parent, const QString& name, const QString& cap
   placeAt(box, rect);
   box->setAccessibleName(caption);
   return box;
+}
+
+FramePaint::FramePaint(std::function<void()> paint) : m_paint(std::move(paint)) {
+  m_frame.setSingleShot(true);
+  m_frame.setInterval(kFrameMs);
+  QObject::connect(&m_frame, &QTimer::timeout, [this] { m_paint(); });
+}
+
+void FramePaint::request() {
+  if (!m_frame.isActive())
+    m_frame.start();
+}
+
+bool keepsRhythm(const QTimer& timer, int interval) {
+  return interval > 0 && timer.isActive() && timer.interval() == interval;
 }
 
 void followInterval(QTimer& timer, int interval) {
@@ -417,28 +437,77 @@ QString MessageBoxDialogs::askText(const QString& prompt) {
   return dialog.textValue();
 }
 
+QString collapsedBoxText(const QString& text, long long more) {
+  if (more <= 0)
+    return text;
+  return text + QStringLiteral(" (ほか%1回)").arg(more);
+}
+
 ScreenDialogs::ScreenDialogs(QWidget* screen, Dialogs* injected, std::function<void()> repaint)
     : m_real(screen), m_inner(injected ? *injected : m_real), m_repaint(std::move(repaint)) {}
 
+ScreenDialogs::~ScreenDialogs() = default;
+
+template <class Open> auto ScreenDialogs::open(Open&& box) {
+  ++m_open;
+  const auto closed = qScopeGuard([this] { --m_open; });
+  return box();
+}
+
+ScreenDialogs::Press::Press(ScreenDialogs& dialogs, bool collapse)
+    : m_dialogs(dialogs), m_wasCollapsing(dialogs.m_collapsing) {
+  m_dialogs.m_collapsing = m_wasCollapsing || collapse;
+}
+
+ScreenDialogs::Press::~Press() {
+  m_dialogs.m_collapsing = m_wasCollapsing;
+  if (!m_wasCollapsing)
+    m_dialogs.openHeld();
+}
+
+void ScreenDialogs::openHeld() {
+  if (!m_held)
+    return;
+  const QString text = collapsedBoxText(*m_held, m_repeats);
+  m_held.reset();
+  m_repeats = 0;
+  // The screen still shows what it showed when the box was first raised.
+  open([&] { m_inner.inform(text); });
+}
+
 void ScreenDialogs::inform(const QString& text) {
+  if (m_collapsing) {
+    if (m_held && *m_held == text) {
+      ++m_repeats;
+      return;
+    }
+    openHeld();
+    m_repaint();
+    m_held = text;
+    return;
+  }
+  openHeld();
   m_repaint();
-  m_inner.inform(text);
+  open([&] { m_inner.inform(text); });
 }
 
 bool ScreenDialogs::confirm(const QString& text, const QString& title) {
+  openHeld();
   m_repaint();
-  return m_inner.confirm(text, title);
+  return open([&] { return m_inner.confirm(text, title); });
 }
 
 Answer ScreenDialogs::ask(const QString& text, const QString& title, bool withCancel,
                           Answer byDefault) {
+  openHeld();
   m_repaint();
-  return m_inner.ask(text, title, withCancel, byDefault);
+  return open([&] { return m_inner.ask(text, title, withCancel, byDefault); });
 }
 
 QString ScreenDialogs::askText(const QString& prompt) {
+  openHeld();
   m_repaint();
-  return m_inner.askText(prompt);
+  return open([&] { return m_inner.askText(prompt); });
 }
 
 namespace {
@@ -446,8 +515,9 @@ namespace {
 // Frames: an etched border with the caption set into its top edge, in sizes that follow the zoom.
 QString frameStyle(double zoom) {
   const auto px = [zoom](int pixels) { return QString::number(std::max(1, scaled(pixels, zoom))); };
+  // Square corners: a frame needs no anti-aliasing, which keeps a repaint during auto-run cheap.
   return QStringLiteral(
-             "QGroupBox { border: %1px solid palette(mid); border-radius: %2px;"
+             "QGroupBox { border: %1px solid palette(mid);"
              " margin-top: %3px; }"
              "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left;"
              " left: %4px; padding: 0 %2px; }")

@@ -174,7 +174,9 @@ bool ConversionEngine::readCharacter(Form form) {
   const qsizetype length = firstCharacterLength(m_view.Text1);
   const QString ch = m_view.Text1.left(length);
   m_view.lblCH = ch;
-  m_view.Text1 = m_view.Text1.mid(length);
+  // Removing from the front moves the start of the text and copies nothing, so reading a long
+  // input costs the same for every character.
+  m_view.Text1.remove(0, length);
   m_view.lblKind = isOperatorCharacter(ch) ? kOperator : kName;
   if (shows(form)) {
     setArrows(kLeft, {}, {}, {});

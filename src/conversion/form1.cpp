@@ -20,10 +20,7 @@ Form1::Form1(Dialogs* dialogs, QWidget* parent)
   setWindowTitle(QStringLiteral("ポーランド記法変換"));
   setClientSizeTwips(10005, 4290);
   build();
-  connect(&m_timer, &QTimer::timeout, this, [this] {
-    m_engine.Timer1_Timer();
-    refresh();
-  });
+  connect(&m_timer, &QTimer::timeout, this, &Form1::autoRunTick);
   refresh();
 }
 
@@ -139,6 +136,16 @@ void Form1::build() {
   giveShortcut(command2, QKeySequence(Qt::ALT | Qt::Key_C));
 }
 
+void Form1::autoRunTick() {
+  if (m_dialogs.boxOpen())
+    return;
+  m_engine.Timer1_Timer();
+  if (keepsRhythm(m_timer, m_engine.driver().interval()))
+    m_framePaint.request();
+  else
+    refresh();
+}
+
 void Form1::Post(const QString& text) {
   m_engine.Post(text);
   refresh();
@@ -163,6 +170,7 @@ void Form1::unload() {
 }
 
 void Form1::refresh() {
+  m_framePaint.cancel();
   const ConversionView& view = m_engine.view();
   setTextIfChanged(m_text1, view.Text1);
   setTextIfChanged(m_text2, view.Text2);

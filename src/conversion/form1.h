@@ -25,6 +25,7 @@ public:
   const QTimer& timer() const { return m_timer; }
   // Repaints every control from the engine.
   void refresh();
+  ScreenDialogs& screenDialogs() { return m_dialogs; }
 
 protected:
   void load() override;
@@ -34,10 +35,13 @@ protected:
 
 private:
   void build();
+  // A tick of the real timer: the paint waits for the next frame while auto-run keeps going.
+  void autoRunTick();
 
   ScreenDialogs m_dialogs;
   ConversionEngine m_engine;
   QTimer m_timer;
+  FramePaint m_framePaint{[this] { refresh(); }};
 
   QLineEdit* m_text1 = nullptr;
   QLineEdit* m_text2 = nullptr;

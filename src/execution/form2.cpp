@@ -7,7 +7,7 @@ Form2::Form2(Dialogs* dialogs, QWidget* parent)
   setWindowTitle(QStringLiteral("逆ポーランド記法の直接実行"));
   setClientSizeTwips(9435, 4920);
   build();
-  connect(&m_timer, &QTimer::timeout, this, &Form2::Timer1_Timer);
+  connect(&m_timer, &QTimer::timeout, this, &Form2::autoRunTick);
   refresh();
 }
 
@@ -76,7 +76,20 @@ void Form2::build() {
   }
 }
 
+void Form2::autoRunTick() {
+  if (m_dialogs.boxOpen())
+    return;
+  m_engine.Timer1_Timer();
+  if (keepsRhythm(m_timer, m_engine.driver().interval()))
+    m_framePaint.request();
+  else
+    refresh();
+}
+
 void Form2::Timer1_Timer() {
+  // A box held for the end of a press is open outside the engine's guard: the tick waits too.
+  if (m_dialogs.boxOpen())
+    return;
   m_engine.Timer1_Timer();
   refresh();
 }
@@ -100,6 +113,7 @@ void Form2::unload() {
 }
 
 void Form2::refresh() {
+  m_framePaint.cancel();
   const ExecutionView& view = m_engine.view();
   paintRpnControls(m_rpn, view);
   setTextIfChanged(m_rpn.Text3, view.Text3);

@@ -24,6 +24,7 @@ public:
   void Timer1_Timer();
   // Repaints every control from the engine.
   void refresh();
+  ScreenDialogs& screenDialogs() { return m_dialogs; }
 
 protected:
   void load() override;
@@ -33,10 +34,13 @@ protected:
 
 private:
   void build();
+  // A tick of the real timer: the paint waits for the next frame while auto-run keeps going.
+  void autoRunTick();
 
   ScreenDialogs m_dialogs;
   ExecutionEngine m_engine;
   QTimer m_timer;
+  FramePaint m_framePaint{[this] { refresh(); }};
 
   RpnControls m_rpn;
   std::array<QLabel*, kVariableCount> m_lblName{};

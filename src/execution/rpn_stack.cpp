@@ -79,7 +79,7 @@ void RpnStack::clearCells() {
 }
 
 void RpnStack::ReadSymbol() {
-  const QString s = m_view.Text1;
+  QString& s = m_view.Text1;
   if (s.isEmpty()) {
     m_view.lblCH.clear();
     m_view.lblKind = endClass();
@@ -89,7 +89,9 @@ void RpnStack::ReadSymbol() {
   const qsizetype length = firstCharacterLength(s);
   const QString c = s.left(length);
   m_view.lblCH = c;
-  m_view.Text1 = s.mid(length);
+  // Removing from the front moves the start of the text and copies nothing, so reading a long
+  // input costs the same for every symbol.
+  s.remove(0, length);
   m_view.lblKind = isOperatorSymbol(c) ? operatorClass() : nameClass();
   setArrows({1}, {2, 3, 4, 5, 6});
   m_view.Label4 = QStringLiteral("逆ポーランド記法取出し");

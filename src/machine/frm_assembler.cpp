@@ -90,7 +90,7 @@ FrmAssembler::FrmAssembler(Dialogs* dialogs, SourceFileDialogs* files, QWidget* 
     return true;
   });
   build();
-  connect(&m_timer, &QTimer::timeout, this, &FrmAssembler::Timer1_Timer);
+  connect(&m_timer, &QTimer::timeout, this, &FrmAssembler::autoRunTick);
   refresh();
 }
 
@@ -99,7 +99,10 @@ FrmAssembler::~FrmAssembler() = default;
 template <class Handler>
 void FrmAssembler::connectButton(QPushButton* button, Handler handler, bool focus) {
   connect(button, &QPushButton::clicked, this, [this, handler, focus] {
-    (m_engine.*handler)();
+    {
+      const auto press = m_dialogs.press(!m_engine.view().Check1);
+      (m_engine.*handler)();
+    }
     refresh();
     if (focus)
       focusListing();
@@ -537,7 +540,29 @@ void FrmAssembler::Command6_Click() {
   m_help.show(1);
 }
 
+void FrmAssembler::autoRunTick() {
+  if (m_dialogs.boxOpen())
+    return;
+  const std::int16_t phase = m_engine.driver().phase();
+  m_engine.Timer1_Timer();
+  m_focusPending = m_focusPending || (phase >= kFetch && phase <= kExecute);
+  if (keepsRhythm(m_timer, m_engine.driver().interval()))
+    m_framePaint.request();
+  else
+    paintFrame();
+}
+
+void FrmAssembler::paintFrame() {
+  refresh();
+  if (m_focusPending)
+    focusListing();
+  m_focusPending = false;
+}
+
 void FrmAssembler::Timer1_Timer() {
+  // A box held for the end of a press is open outside the engine's guard: the tick waits too.
+  if (m_dialogs.boxOpen())
+    return;
   const std::int16_t phase = m_engine.driver().phase();
   m_engine.Timer1_Timer();
   refresh();
@@ -589,6 +614,7 @@ void FrmAssembler::paintListingSelection() {
 }
 
 void FrmAssembler::refresh() {
+  m_framePaint.cancel();
   const QScopedValueRollback painting(m_painting, true);
   const AssemblerView& view = m_engine.view();
 

@@ -60,6 +60,7 @@ public:
   void Timer1_Timer();
   // Repaints every control from the engine.
   void refresh();
+  ScreenDialogs& screenDialogs() { return m_dialogs; }
 
 protected:
   void load() override;
@@ -84,6 +85,10 @@ private:
   // The listing takes the focus so that its selected line shows, as after every machine step.
   void focusListing();
   template <class Handler> void connectButton(QPushButton* button, Handler handler, bool focus);
+  // A tick of the real timer: the paint waits for the next frame while auto-run keeps going.
+  void autoRunTick();
+  // The paint of a frame during auto-run.
+  void paintFrame();
   // A file opened or saved goes to the top of the recent files.
   void rememberFile(const QString& path);
   void rebuildRecentMenu();
@@ -110,7 +115,9 @@ private:
   MachineEngine m_engine;
   HelpPages m_help;
   QTimer m_timer;
-  bool m_painting = false; // refresh() is writing into the text boxes
+  FramePaint m_framePaint{[this] { paintFrame(); }};
+  bool m_focusPending = false; // a machine step since the last frame: the listing takes the focus
+  bool m_painting = false;     // refresh() is writing into the text boxes
 
   // What the multi-line boxes were last given (engine text, CR LF line ends) and the listing
   // selection last applied, so a repaint that changes nothing leaves the user's cursor alone.

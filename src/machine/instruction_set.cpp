@@ -10,14 +10,4 @@ const Instruction* findMnemonic(QStringView mnemonic) {
   return nullptr;
 }
 
-const Instruction* findCode(std::int32_t code) {
-  if (code < 0)
-    return nullptr;
-  for (const Instruction& row : kInstructionSet) {
-    if (row.code == code)
-      return &row;
-  }
-  return nullptr;
-}
-
 } // namespace rpn::machine

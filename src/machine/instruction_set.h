@@ -114,8 +114,26 @@ inline constexpr int kStorCode = 0xA2;
 // nullptr when the table does not hold it.
 const Instruction* findMnemonic(QStringView mnemonic);
 
+namespace detail {
+// The row of every operation code that fits a byte (-1: none), so that the emulator's dispatch
+// of every instruction is one look-up.
+inline constexpr std::array<std::int8_t, 256> kRowOfCode = [] {
+  std::array<std::int8_t, 256> rows{};
+  rows.fill(-1);
+  for (std::size_t i = 0; i < kInstructionSet.size(); ++i)
+    if (kInstructionSet[i].code >= 0)
+      rows[static_cast<std::size_t>(kInstructionSet[i].code)] = static_cast<std::int8_t>(i);
+  return rows;
+}();
+} // namespace detail
+
 // The row of an operation code; nullptr for a code that is not in the table.
-const Instruction* findCode(std::int32_t code);
+inline const Instruction* findCode(std::int32_t code) {
+  if (code < 0 || code >= static_cast<std::int32_t>(detail::kRowOfCode.size()))
+    return nullptr;
+  const std::int8_t row = detail::kRowOfCode[static_cast<std::size_t>(code)];
+  return row < 0 ? nullptr : &kInstructionSet[static_cast<std::size_t>(row)];
+}
 
 // The mnemonic as a QStringView.
 inline QStringView mnemonicText(const Instruction& instruction) {

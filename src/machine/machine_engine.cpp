@@ -18,7 +18,8 @@ const QString kCrLf = QStringLiteral("\r\n");
 // Result of a register operation, or the machine fault it meets.
 struct Outcome {
   std::int32_t value = 0;
-  QString fault; // empty when the operation succeeded
+  const char16_t* fault = nullptr; // none when the operation succeeded (a plain pointer: the
+                                   // result of every instruction is returned without a QString)
 };
 
 // 32-bit two's complement arithmetic: overflow wraps around as it does in hardware.
@@ -36,9 +37,9 @@ Outcome compute(Action action, std::int32_t r, std::int32_t operand) {
     return {wrap32(a * b), {}};
   case Action::Divide:
     if (operand == 0)
-      return {0, QStringLiteral("0で割ることはできません")};
+      return {0, u"0で割ることはできません"};
     if (r == std::numeric_limits<std::int32_t>::min() && operand == -1)
-      return {0, QStringLiteral("除算の結果が32ビットに収まりません")};
+      return {0, u"除算の結果が32ビットに収まりません"};
     return {r / operand, {}}; // truncates toward zero
   case Action::And:
     return {r & operand, {}};
@@ -150,10 +151,6 @@ void MachineEngine::Command1_Click() {
   m_complaintEntry = -1;
 }
 
-void MachineEngine::traceBox(const QString& text) {
-  if (m_view.Check1) // read afresh before every box
-    m_driver.dialogs().inform(text);
-}
 
 void MachineEngine::Command2_Click() {
   // A press during auto-run stops it first. An instruction that auto-run has fetched is finished
@@ -242,19 +239,23 @@ void MachineEngine::LoadSampleRegisters() {
   ReplaceSource(sampleRegisters());
 }
 
+void MachineEngine::fetchFault(std::int64_t address) {
+  fault(QStringLiteral("メモリ範囲外から命令を読み出そうとしました: ") + hex4(address));
+}
+
 bool MachineEngine::FetchInstruction() {
   MachineState& m = m_machine;
   m.InstructionAddress = m.ExecAddress;
   const std::int64_t address = m.ExecAddress;
   if (!inMemory(address)) {
-    fault(QStringLiteral("メモリ範囲外から命令を読み出そうとしました: ") + hex4(address));
+    fetchFault(address);
     return false;
   }
   const std::int32_t word = m.Memory[index(address)];
   const std::int32_t code = word / 256; // truncates toward zero
   const std::int32_t rest = word % 256; // takes the sign of the word
   if (code >= kTwoWordCode && !inMemory(address + 1)) {
-    fault(QStringLiteral("メモリ範囲外から命令を読み出そうとしました: ") + hex4(address + 1));
+    fetchFault(address + 1);
     return false;
   }
   m.Ope[0] = code;
@@ -273,8 +274,10 @@ bool MachineEngine::FetchInstruction() {
     m.Ope[3] = rest;
     m.ExecAddress = wrap16(address + 1);
   }
-  RefreshMachine();
-  m_view.txtOpeMark = Mark::Yellow;
+  if (m_painting) {
+    RefreshMachine();
+    m_view.txtOpeMark = Mark::Yellow;
+  }
   return true;
 }
 
@@ -289,8 +292,10 @@ bool MachineEngine::ComputeOperandAddress() {
   } else {
     m.EffectAddress = wrap16(m.Ope[3]);
   }
-  RefreshMachine();
-  m_view.txtEffectAddressMark = Mark::Red;
+  if (m_painting) {
+    RefreshMachine();
+    m_view.txtEffectAddressMark = Mark::Red;
+  }
   return true;
 }
 
@@ -300,10 +305,13 @@ bool MachineEngine::ExecuteInstruction() {
   // A code that is not in the table does nothing; the address has already moved past it.
   if (instruction && !perform(*instruction))
     return false;
-  RefreshMachine();
-  m_view.txtEffectAddressMark = Mark::White;
-  m_view.txtOpeMark = Mark::White;
-  markResult(instruction);
+  // The marks only matter to a view that is painted; turning painting on repaints them all.
+  if (m_painting) {
+    RefreshMachine();
+    m_view.txtEffectAddressMark = Mark::White;
+    m_view.txtOpeMark = Mark::White;
+    markResult(instruction);
+  }
   return true;
 }
 
@@ -391,8 +399,8 @@ bool MachineEngine::registerOperation(const Instruction& instruction) {
     showCell(m.EffectAddress);
   } else {
     const Outcome outcome = compute(instruction.action, m.Register[index(r)], operand);
-    if (!outcome.fault.isEmpty()) {
-      fault(outcome.fault);
+    if (outcome.fault) {
+      fault(QString::fromUtf16(outcome.fault));
       return false;
     }
     m.Register[index(r)] = outcome.value;
@@ -428,7 +436,9 @@ void MachineEngine::showCell(std::int64_t address) {
     return;
   if (address >= m_machine.ProgramSize)
     m_storedBeyondImage.set(index(address));
-  m_view.lblCode[index(address)] = hex4(m_machine.Memory[index(address)]);
+  // A run that shows nothing formats the cell when painting is turned on again.
+  if (m_painting)
+    writeHex4(m_view.lblCode[index(address)], m_machine.Memory[index(address)]);
 }
 
 void MachineEngine::appendOutput(const QString& text) {
@@ -456,7 +466,7 @@ void MachineEngine::ShowMemory() {
   for (int k = 0; k < kMemoryCells; ++k) {
     if (k >= shown && !m_storedBeyondImage.test(index(k)))
       continue;
-    m_view.lblCode[index(k)] = hex4(m.Memory[index(k)]);
+    writeHex4(m_view.lblCode[index(k)], m.Memory[index(k)]);
     m_view.lblCodeMarks[index(k)] = Mark::White;
   }
   if (!inMemory(m.ExecAddress))
@@ -471,23 +481,22 @@ void MachineEngine::setPainting(bool painting) {
   RefreshMachine();
 }
 
-void MachineEngine::RefreshMachine() {
-  if (!m_painting)
-    return;
+void MachineEngine::paintView() {
   const MachineState& m = m_machine;
-  m_view.txtOpe[0] = hexDigits(m.Ope[0], 2);
-  m_view.txtOpe[1] = hexDigits(m.Ope[1], 1);
-  m_view.txtOpe[2] = hexDigits(m.Ope[2], 1);
-  m_view.txtOpe[3] = hex4(m.Ope[3]);
-  m_view.txtExecAddress = hex4(m.ExecAddress);
+  // The texts are written in place: a step formats the whole view without allocating.
+  writeHexDigits(m_view.txtOpe[0], m.Ope[0], 2);
+  writeHexDigits(m_view.txtOpe[1], m.Ope[1], 1);
+  writeHexDigits(m_view.txtOpe[2], m.Ope[2], 1);
+  writeHex4(m_view.txtOpe[3], m.Ope[3]);
+  writeHex4(m_view.txtExecAddress, m.ExecAddress);
   ShowMemory();
   for (std::size_t k = 0; k < kRegisters; ++k) {
-    m_view.txtRegister[k] = hex4(m.Register[k]);
+    writeHex4(m_view.txtRegister[k], m.Register[k]);
     m_view.txtRegisterMarks[k] = Mark::White;
   }
-  m_view.txtEffectAddress = hex4(m.EffectAddress);
+  writeHex4(m_view.txtEffectAddress, m.EffectAddress);
   for (std::size_t k = 0; k < m.Status.size(); ++k)
-    m_view.txtStatus[k] = QString::number(m.Status[k]);
+    writeHexDigits(m_view.txtStatus[k], m.Status[k], 1); // each flag is 0 or 1
   selectListingLine();
 }
 

@@ -154,7 +154,10 @@ public:
   // While an assembly complaint is shown: the line-table entry it is about; -1 otherwise.
   int complaintEntry() const { return m_complaintEntry; }
 
-  void RefreshMachine();
+  void RefreshMachine() {
+    if (m_painting)
+      paintView();
+  }
   void ShowMemory();
   void ResetMachine();
 
@@ -169,7 +172,13 @@ private:
   void endProgram(const QString& message);
   void appendOutput(const QString& text);
   void fault(const QString& what);
-  void traceBox(const QString& text);
+  // Kept out of line, so that the fetch every instruction goes through stays small.
+  [[gnu::cold]] void fetchFault(std::int64_t address);
+  void traceBox(const QString& text) {
+    if (m_view.Check1) // read afresh before every box
+      m_driver.dialogs().inform(text);
+  }
+  void paintView();
 
   AssemblerView m_view;
   MachineState m_machine;

@@ -56,5 +56,8 @@ inline std::int16_t wrap16(std::int64_t value) {
 QString hex4(std::int64_t value);
 // Upper-case hexadecimal of the 32-bit value, at least `digits` digits: (0xB0, 2) -> "B0".
 QString hexDigits(std::int32_t value, int digits);
+// The same written into an existing text, reusing its storage when it can.
+void writeHex4(QString& text, std::int64_t value);
+void writeHexDigits(QString& text, std::int32_t value, int digits);
 
 } // namespace rpn::machine

@@ -7,7 +7,7 @@ FrmCompile::FrmCompile(Dialogs* dialogs, QWidget* parent)
   setWindowTitle(QStringLiteral("逆ポーランド記法の翻訳"));
   setClientSizeTwips(11400, 5400);
   build();
-  connect(&m_timer, &QTimer::timeout, this, &FrmCompile::Timer1_Timer);
+  connect(&m_timer, &QTimer::timeout, this, &FrmCompile::autoRunTick);
   refresh();
 }
 
@@ -87,7 +87,20 @@ void FrmCompile::build() {
   connect(command6, &QPushButton::clicked, this, &FrmCompile::Command6_Click);
 }
 
+void FrmCompile::autoRunTick() {
+  if (m_dialogs.boxOpen())
+    return;
+  m_engine.Timer1_Timer();
+  if (keepsRhythm(m_timer, m_engine.driver().interval()))
+    m_framePaint.request();
+  else
+    refresh();
+}
+
 void FrmCompile::Timer1_Timer() {
+  // A box held for the end of a press is open outside the engine's guard: the tick waits too.
+  if (m_dialogs.boxOpen())
+    return;
   m_engine.Timer1_Timer();
   refresh();
 }
@@ -119,6 +132,7 @@ void FrmCompile::unload() {
 }
 
 void FrmCompile::refresh() {
+  m_framePaint.cancel();
   const TranslationView& view = m_engine.view();
   paintRpnControls(m_rpn, view);
   setTextIfChanged(m_rpn.Text3, view.Text3);
@@ -127,12 +141,12 @@ void FrmCompile::refresh() {
     setTextIfChanged(m_lblName[i], view.lblName[i]);
     paintMark(m_lblName[i], view.lblNameMark[i], MarkSense::NameTable);
   }
-  QStringList shown;
-  for (int i = 0; i < m_list1->count(); ++i)
-    shown << m_list1->item(i)->text();
-  if (shown != view.List1) {
+  // The listing is compared with what it was last given (the user cannot edit it): reading 300
+  // items back from the list at every repaint cost more than the rest of the repaint.
+  if (m_shownList != view.List1) {
     m_list1->clear();
     m_list1->addItems(view.List1);
+    m_shownList = view.List1;
   }
   paintMark(m_list1, view.List1Mark, MarkSense::Blink);
   paintMark(m_frame3, view.Frame3Mark, MarkSense::Blink);

@@ -34,6 +34,7 @@ public:
   void Command6_Click();
   // Repaints every control from the engine.
   void refresh();
+  ScreenDialogs& screenDialogs() { return m_dialogs; }
 
 protected:
   void load() override;
@@ -43,16 +44,20 @@ protected:
 
 private:
   void build();
+  // A tick of the real timer: the paint waits for the next frame while auto-run keeps going.
+  void autoRunTick();
 
   ScreenDialogs m_dialogs;
   TranslationEngine m_engine;
   QTimer m_timer;
+  FramePaint m_framePaint{[this] { refresh(); }};
   HandOff m_handOff;
 
   execution::RpnControls m_rpn;
   QLabel* m_lblPtr = nullptr;
   QGroupBox* m_frame3 = nullptr;
   QListWidget* m_list1 = nullptr;
+  QStringList m_shownList; // what m_list1 was last given
   std::array<QLabel*, kNameLabels> m_lblName{};
 };
 

@@ -409,8 +409,15 @@ void TranslationEngine::ResetTranslation() {
 }
 
 void TranslationEngine::drawListing(bool showMarks) {
-  m_view.List1.clear();
-  for (int i = 0; i < m_vars.ObjectCount; ++i) {
+  // Between two draws without marks the buffer only grows at its end (every push and pop draws),
+  // so only the new lines are formatted; anything else draws the listing again.
+  const bool grew = !showMarks && !m_listedMarks && m_view.List1.size() == m_listedCount &&
+                    m_listedCount <= m_vars.ObjectCount;
+  if (!grew)
+    m_view.List1.clear();
+  m_listedMarks = showMarks;
+  m_listedCount = m_vars.ObjectCount;
+  for (int i = static_cast<int>(m_view.List1.size()); i < m_vars.ObjectCount; ++i) {
     const ObjectInstruction& instruction = m_vars.ObjectBuffer.at(static_cast<std::size_t>(i));
     const bool marked = showMarks && instruction.Useless;
     m_view.List1 << FormatInstructionLine(marked ? uselessLabelColumn() : plainLabelColumn(),

@@ -217,6 +217,9 @@ private:
 
   TranslationView m_view;
   TranslationVariables m_vars;
+  // What the listing was last drawn from: the number of instructions and whether with marks.
+  qsizetype m_listedCount = 0;
+  bool m_listedMarks = false;
   StepDriver m_driver;
   execution::RpnStack m_stack;
 };

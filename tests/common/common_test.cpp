@@ -1,6 +1,7 @@
 #include "common/leading_number.h"
 #include "common/number_text.h"
 #include "common/rounding.h"
+#include "common/screen_kit.h"
 #include "common/step_driver.h"
 #include "common/timer_interval.h"
 #include "support/recording_dialogs.h"
@@ -8,6 +9,7 @@
 #include <cmath>
 #include <gtest/gtest.h>
 #include <limits>
+#include <vector>
 
 namespace rpn {
 namespace {
@@ -115,6 +117,69 @@ TEST(StepDriver, HoldsTicksWhileABoxIsOpenAndRefusesAnIntervalOutOfRange) {
   EXPECT_FALSE(driver.setIntervalFromText(u"70000"));
   EXPECT_EQ(driver.interval(), 200);
   EXPECT_EQ(boxes.texts(), QStringList{timerIntervalRangeMessage()});
+}
+
+// One press through a screen's boxes: "i:x" is an OK-only box x, "c:x" a question. Each row says
+// what the user sees: the boxes in order and how often the screen was repainted for them.
+struct PressCase {
+  bool collapse;
+  std::vector<const char16_t*> raised;
+  std::vector<const char16_t*> shown;
+  int repaints;
+};
+
+class ScreenDialogsPress : public ::testing::TestWithParam<PressCase> {};
+
+TEST_P(ScreenDialogsPress, CollapsesTheSameBoxInARowAndKeepsTheOrder) {
+  const PressCase& c = GetParam();
+  test::RecordingDialogs boxes;
+  int repaints = 0;
+  ScreenDialogs dialogs(nullptr, &boxes, [&] { ++repaints; });
+  {
+    const auto press = dialogs.press(c.collapse);
+    for (const char16_t* raised : c.raised) {
+      const QString text = QString::fromUtf16(raised);
+      if (text.startsWith(u"c:"))
+        dialogs.confirm(text.mid(2), QStringLiteral("t"));
+      else
+        dialogs.inform(text.mid(2));
+    }
+  }
+  QStringList shown;
+  for (const char16_t* text : c.shown)
+    shown << QString::fromUtf16(text);
+  EXPECT_EQ(boxes.texts(), shown);
+  EXPECT_EQ(repaints, c.repaints);
+  // Outside a press every box opens at once.
+  dialogs.inform(QStringLiteral("a"));
+  dialogs.inform(QStringLiteral("a"));
+  EXPECT_EQ(boxes.texts().mid(shown.size()),
+            QStringList({QStringLiteral("a"), QStringLiteral("a")}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, ScreenDialogsPress,
+    ::testing::Values(PressCase{true, {u"i:a", u"i:a", u"i:a"}, {u"a (ほか2回)"}, 1},
+                      PressCase{true,
+                                {u"i:a", u"i:b", u"i:b", u"i:a", u"c:q", u"i:q", u"i:q"},
+                                {u"a", u"b (ほか1回)", u"a", u"q", u"q (ほか1回)"},
+                                5},
+                      // Trace mode: every move's box shows, each after its own repaint.
+                      PressCase{false, {u"i:a", u"i:a", u"c:a"}, {u"a", u"a", u"a"}, 3},
+                      PressCase{true, {}, {}, 0}));
+
+TEST(ScreenDialogs, ABoxHeldForThePressCountsAsOpenWhenItOpens) {
+  test::RecordingDialogs boxes;
+  ScreenDialogs dialogs(nullptr, &boxes, [] {});
+  bool openSeen = false;
+  boxes.onBox = [&] { openSeen = dialogs.boxOpen(); };
+  {
+    const auto press = dialogs.press(true);
+    dialogs.inform(QStringLiteral("x"));
+    EXPECT_TRUE(boxes.texts().isEmpty());
+  }
+  EXPECT_TRUE(openSeen);
+  EXPECT_FALSE(dialogs.boxOpen());
 }
 
 } // namespace
