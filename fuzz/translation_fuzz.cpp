@@ -47,6 +47,18 @@ void checkInvariants(const TranslationEngine& engine) {
   check(vars.WorkCounter >= 0, "work numbers count up from 0");
 }
 
+// The listing shows the object code, unmarked, line for line.
+bool listsProgram(const TranslationEngine& engine) {
+  const std::vector<ObjectInstruction> program = engine.program();
+  if (engine.view().List1.size() != static_cast<qsizetype>(program.size()))
+    return false;
+  for (std::size_t i = 0; i < program.size(); ++i)
+    if (engine.view().List1.at(static_cast<qsizetype>(i)) !=
+        FormatInstructionLine(plainLabelColumn(), program[i]))
+      return false;
+  return true;
+}
+
 struct Translated {
   Outcome translated;
   QStringList boxes;
@@ -63,6 +75,7 @@ Translated byButtons(const QString& expression, bool trace) {
   engine.setText1(expression);
   engine.Command1_Click();
   checkInvariants(engine);
+  check(listsProgram(engine), "the listing shows the object code");
   Translated result{outcomeOf(engine), boxes.boxes(), {}, {}};
   engine.Command5_Click();
   checkInvariants(engine);
