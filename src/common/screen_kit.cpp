@@ -5,13 +5,137 @@
 #include <QCloseEvent>
 #include <QFontDatabase>
 #include <QInputDialog>
+#include <QLayout>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPalette>
+#include <QScreen>
+#include <cmath>
 
 namespace rpn {
 
 QRect twipsRect(int left, int top, int width, int height) {
   return {twips(left), twips(top), twips(width), twips(height)};
+}
+
+bool isZoomStep(int percent) {
+  return percent >= kZoomMinimum && percent <= kZoomMaximum &&
+         (percent - kZoomMinimum) % kZoomStep == 0;
+}
+
+int steppedZoom(int percent, int direction) {
+  const int clamped = std::clamp(percent, kZoomMinimum, kZoomMaximum);
+  const int below = kZoomMinimum + (clamped - kZoomMinimum) / kZoomStep * kZoomStep;
+  int next = clamped;
+  if (direction > 0)
+    next = below + kZoomStep;
+  else if (direction < 0)
+    next = below == clamped ? below - kZoomStep : below;
+  return std::clamp(next, kZoomMinimum, kZoomMaximum);
+}
+
+int nearestZoomStep(int percent) {
+  const int clamped = std::clamp(percent, kZoomMinimum, kZoomMaximum);
+  return kZoomMinimum + (clamped - kZoomMinimum + kZoomStep / 2) / kZoomStep * kZoomStep;
+}
+
+namespace {
+
+// Where applyZoom finds the 100 % values of a control.
+constexpr char kBaseGeometry[] = "rpnBaseGeometry";
+constexpr char kBaseSize[] = "rpnBaseSize";
+constexpr char kBaseFont[] = "rpnBaseFont";
+
+int scaled(int pixels, double zoom) {
+  return static_cast<int>(std::lround(pixels * zoom));
+}
+
+} // namespace
+
+QRect zoomedRect(const QRect& base, double zoom) {
+  const int left = scaled(base.left(), zoom);
+  const int top = scaled(base.top(), zoom);
+  return {left, top, scaled(base.left() + base.width(), zoom) - left,
+          scaled(base.top() + base.height(), zoom) - top};
+}
+
+QFont zoomedFont(const QFont& base, double zoom) {
+  QFont font = base;
+  if (base.pointSizeF() > 0)
+    font.setPointSizeF(base.pointSizeF() * zoom);
+  else if (base.pixelSize() > 0)
+    font.setPixelSize(std::max(1, scaled(base.pixelSize(), zoom)));
+  return font;
+}
+
+void placeAt(QWidget* widget, const QRect& rect) {
+  widget->setProperty(kBaseGeometry, rect);
+  widget->setGeometry(rect);
+}
+
+void setBaseFixedSize(QWidget* widget, const QSize& size) {
+  widget->setProperty(kBaseSize, size);
+  widget->setFixedSize(size);
+}
+
+void applyZoom(QWidget* window, double zoom) {
+  QList<QWidget*> widgets = window->findChildren<QWidget*>();
+  widgets.prepend(window);
+  // First every font as it stands at 100 %, then the new ones. Every control is given its font
+  // itself: under a style sheet a window's font does not reach its controls. A control with no
+  // font of its own has its parent's, as a window without a style sheet would give it.
+  const std::function<QFont(QWidget*)> baseFont = [&](QWidget* widget) {
+    if (const QVariant font = widget->property(kBaseFont); font.isValid())
+      return font.value<QFont>();
+    const QFont font =
+        widget == window || widget->testAttribute(Qt::WA_SetFont) || !widget->parentWidget()
+            ? widget->font()
+            : baseFont(widget->parentWidget());
+    widget->setProperty(kBaseFont, font);
+    return font;
+  };
+  for (QWidget* widget : widgets)
+    if (!qobject_cast<QMenu*>(widget))
+      baseFont(widget);
+  // Polishing under the style sheet gives the controls fonts of its own: it comes first.
+  window->ensurePolished();
+  const QFont windowFont = zoomedFont(window->property(kBaseFont).value<QFont>(), zoom);
+  for (QWidget* widget : widgets) {
+    // Menus are windows of their own: they take the window's font.
+    if (qobject_cast<QMenu*>(widget)) {
+      widget->setFont(windowFont);
+      continue;
+    }
+    widget->setFont(zoomedFont(widget->property(kBaseFont).value<QFont>(), zoom));
+    if (const QVariant rect = widget->property(kBaseGeometry); rect.isValid())
+      widget->setGeometry(zoomedRect(rect.toRect(), zoom));
+    if (const QVariant size = widget->property(kBaseSize); size.isValid())
+      widget->setFixedSize(zoomedRect(QRect(QPoint(), size.toSize()), zoom).size());
+  }
+  // A window sized by its layout takes its new size now, not at the next turn of the event loop.
+  if (QLayout* layout = window->layout())
+    layout->activate();
+}
+
+void keepOnScreen(QWidget* window) {
+  if (!window->isVisible() || !window->screen())
+    return;
+  const QRect free = window->screen()->availableGeometry();
+  const QSize frame = window->frameGeometry().size();
+  QPoint place = window->pos();
+  place.setX(std::max(free.left(), std::min(place.x(), free.right() + 1 - frame.width())));
+  place.setY(std::max(free.top(), std::min(place.y(), free.bottom() + 1 - frame.height())));
+  if (place != window->pos())
+    window->move(place);
+}
+
+void moveToRemembered(QWidget* window, const std::optional<QPoint>& position) {
+  if (!position)
+    return;
+  // The title bar must be reachable: a point a little inside the window's corner on some screen.
+  if (!QGuiApplication::screenAt(*position + QPoint(16, 16)))
+    return;
+  window->move(*position);
 }
 
 QColor markColor(Mark mark) {
@@ -28,6 +152,42 @@ QColor markColor(Mark mark) {
     break;
   }
   return QApplication::palette().color(QPalette::Button);
+}
+
+QColor markTextColor(Mark mark) {
+  const QColor background = markColor(mark);
+  const QColor black(0, 0, 0);
+  const QColor white(255, 255, 255);
+  return contrastRatio(black, background) >= contrastRatio(white, background) ? black : white;
+}
+
+QString markWords(Mark mark, MarkSense sense) {
+  switch (mark) {
+  case Mark::White:
+  case Mark::ButtonFace:
+    break;
+  case Mark::Red:
+    switch (sense) {
+    case MarkSense::Stack:
+    case MarkSense::Machine:
+      return QStringLiteral("使用中");
+    case MarkSense::Variable:
+      return QStringLiteral("読み書き中");
+    case MarkSense::NameTable:
+      return QStringLiteral("未参照");
+    case MarkSense::Memory:
+      return QStringLiteral("次の命令");
+    case MarkSense::Blink:
+      return QStringLiteral("強調");
+    }
+    break;
+  case Mark::Yellow:
+    return sense == MarkSense::Machine || sense == MarkSense::Memory ? QStringLiteral("強調")
+                                                                     : QStringLiteral("点滅中");
+  case Mark::Blue:
+    return sense == MarkSense::NameTable ? QStringLiteral("新規登録") : QStringLiteral("強調");
+  }
+  return {};
 }
 
 namespace {
@@ -53,6 +213,18 @@ void setBackground(QWidget* widget, Mark mark) {
   // Multi-line boxes and lists draw their contents on a viewport of their own.
   if (auto* area = qobject_cast<QAbstractScrollArea*>(widget))
     fill(area->viewport(), colour);
+}
+
+void paintMark(QWidget* widget, Mark mark, MarkSense sense) {
+  setBackground(widget, mark);
+  const QColor text = markTextColor(mark);
+  QPalette palette = widget->palette();
+  if (palette.color(QPalette::WindowText) != text || palette.color(QPalette::Text) != text) {
+    palette.setColor(QPalette::WindowText, text);
+    palette.setColor(QPalette::Text, text);
+    widget->setPalette(palette);
+  }
+  describe(widget, markWords(mark, sense));
 }
 
 namespace {
@@ -106,9 +278,9 @@ QString indexedName(const QString& name, int index) {
 
 QLabel* makeLabel(QWidget* parent, const QString& name, const QString& caption, QRect rect,
                   const QString& accessible) {
-  auto* label = new QLabel(caption, parent);
+  auto* label = new ScreenLabel(caption, parent);
   label->setObjectName(name);
-  label->setGeometry(rect);
+  placeAt(label, rect);
   label->setAccessibleName(accessible.isEmpty() ? caption : accessible);
   return label;
 }
@@ -129,8 +301,9 @@ QLabel* makeBoxedLabel(QWidget* parent, const QString& name, QRect rect, const Q
 QPushButton* makeButton(QWidget* parent, const QString& name, const QString& caption, QRect rect) {
   auto* button = new QPushButton(caption, parent);
   button->setObjectName(name);
-  button->setGeometry(rect);
+  placeAt(button, rect);
   button->setAccessibleName(caption);
+  button->setAutoDefault(true);
   return button;
 }
 
@@ -138,7 +311,7 @@ QLineEdit* makeLineEdit(QWidget* parent, const QString& name, QRect rect,
                         const QString& accessible) {
   auto* edit = new QLineEdit(parent);
   edit->setObjectName(name);
-  edit->setGeometry(rect);
+  placeAt(edit, rect);
   edit->setAccessibleName(accessible);
   edit->setTextMargins(1, 0, 1, 0);
   return edit;
@@ -147,7 +320,7 @@ QLineEdit* makeLineEdit(QWidget* parent, const QString& name, QRect rect,
 QGroupBox* makeFrame(QWidget* parent, const QString& name, const QString& caption, QRect rect) {
   auto* frame = new QGroupBox(caption, parent);
   frame->setObjectName(name);
-  frame->setGeometry(rect);
+  placeAt(frame, rect);
   frame->setAccessibleName(caption);
   frame->setFlat(false);
   return frame;
@@ -156,7 +329,7 @@ QGroupBox* makeFrame(QWidget* parent, const QString& name, const QString& captio
 QCheckBox* makeCheckBox(QWidget* parent, const QString& name, const QString& caption, QRect rect) {
   auto* box = new QCheckBox(caption, parent);
   box->setObjectName(name);
-  box->setGeometry(rect);
+  placeAt(box, rect);
   box->setAccessibleName(caption);
   return box;
 }
@@ -174,18 +347,29 @@ void setTextIfChanged(QLineEdit* edit, const QString& text) {
 }
 
 void setTextIfChanged(QLabel* label, const QString& text) {
-  if (label->text() != text)
-    label->setText(text);
+  setLabelText(label, text);
 }
+
+namespace {
+
+// A box is as large as the window that opens it: it follows the zoom.
+void takeFont(QWidget& box, const QWidget* parent) {
+  if (parent)
+    box.setFont(parent->font());
+}
+
+} // namespace
 
 void MessageBoxDialogs::inform(const QString& text) {
   QMessageBox box(QMessageBox::NoIcon, applicationTitle(), text, QMessageBox::Ok, m_parent);
+  takeFont(box, m_parent);
   box.setTextFormat(Qt::PlainText);
   box.exec();
 }
 
 bool MessageBoxDialogs::confirm(const QString& text, const QString& title) {
   QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No, m_parent);
+  takeFont(box, m_parent);
   box.setTextFormat(Qt::PlainText);
   box.setDefaultButton(QMessageBox::No);
   return box.exec() == QMessageBox::Yes;
@@ -197,6 +381,7 @@ Answer MessageBoxDialogs::ask(const QString& text, const QString& title, bool wi
   if (withCancel)
     buttons |= QMessageBox::Cancel;
   QMessageBox box(QMessageBox::Question, title, text, buttons, m_parent);
+  takeFont(box, m_parent);
   box.setTextFormat(Qt::PlainText);
   const auto button = [](Answer answer) {
     switch (answer) {
@@ -223,6 +408,7 @@ Answer MessageBoxDialogs::ask(const QString& text, const QString& title, bool wi
 
 QString MessageBoxDialogs::askText(const QString& prompt) {
   QInputDialog dialog(m_parent);
+  takeFont(dialog, m_parent);
   dialog.setWindowTitle(applicationTitle());
   dialog.setLabelText(prompt);
   dialog.setInputMode(QInputDialog::TextInput);
@@ -255,24 +441,64 @@ QString ScreenDialogs::askText(const QString& prompt) {
   return m_inner.askText(prompt);
 }
 
+namespace {
+
+// Frames: an etched border with the caption set into its top edge, in sizes that follow the zoom.
+QString frameStyle(double zoom) {
+  const auto px = [zoom](int pixels) { return QString::number(std::max(1, scaled(pixels, zoom))); };
+  return QStringLiteral(
+             "QGroupBox { border: %1px solid palette(mid); border-radius: %2px;"
+             " margin-top: %3px; }"
+             "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left;"
+             " left: %4px; padding: 0 %2px; }")
+             .arg(px(1), px(2), px(7), px(6)) +
+         // The tick boxes grow with their captions; at 100 % they keep the style's own size.
+         (zoom > 1.0
+              ? QStringLiteral("QCheckBox::indicator { width: %1px; height: %1px; }").arg(px(13))
+              : QString());
+}
+
+} // namespace
+
 ScreenWindow::ScreenWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   setFont(uiFont());
-  // Frames: an etched border with the caption set into its top edge.
-  setStyleSheet(QStringLiteral(
-      "QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 7px; }"
-      "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left;"
-      " left: 6px; padding: 0 2px; }"));
+  setStyleSheet(frameStyle(1.0));
+}
+
+void ScreenWindow::setZoom(double zoom) {
+  m_zoom = zoom;
+  setStyleSheet(frameStyle(zoom));
+  applyZoom(this, zoom);
+  keepOnScreen(this);
+}
+
+void ScreenWindow::rememberControls(QLineEdit* interval, QCheckBox* trace) {
+  // Only the user's own edits: a repaint from the engine is not something to remember.
+  connect(interval, &QLineEdit::textEdited, this, [this](const QString& text) {
+    if (m_settings)
+      m_settings->setIntervalText(objectName(), text);
+  });
+  connect(trace, &QCheckBox::clicked, this, [this](bool ticked) {
+    if (m_settings)
+      m_settings->setTraceMode(objectName(), ticked);
+  });
 }
 
 void ScreenWindow::setClientSizeTwips(int width, int height) {
-  setFixedSize(twips(width), twips(height));
+  setBaseFixedSize(this, QSize(twips(width), twips(height)));
 }
 
 void ScreenWindow::showScreen() {
   if (!m_loaded) {
     load();
     m_loaded = true;
+    if (m_settings)
+      restoreRemembered(m_settings->intervalText(objectName()),
+                        m_settings->traceMode(objectName()));
   }
+  if (!m_placed && m_settings)
+    moveToRemembered(this, m_settings->windowPosition(objectName()));
+  m_placed = true;
   if (isMinimized())
     showNormal();
   else
@@ -282,6 +508,8 @@ void ScreenWindow::showScreen() {
 }
 
 void ScreenWindow::closeEvent(QCloseEvent* event) {
+  if (m_settings && isVisible())
+    m_settings->setWindowPosition(objectName(), pos());
   if (m_loaded) {
     unload();
     m_loaded = false;

@@ -2,8 +2,10 @@
 // boxes, controls placed at their twips rectangles, and the window that unloads when closed.
 #pragma once
 
+#include "accessibility.h"
 #include "dialogs.h"
 #include "marks.h"
+#include "settings.h"
 
 #include <QCheckBox>
 #include <QColor>
@@ -15,6 +17,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <functional>
+#include <optional>
 
 namespace rpn {
 
@@ -24,9 +27,56 @@ constexpr int twips(int t) {
 }
 QRect twipsRect(int left, int top, int width, int height);
 
+// The zoom of every window, one for the whole program: 100 % to 300 % in steps of 25 %.
+inline constexpr int kZoomMinimum = 100;
+inline constexpr int kZoomMaximum = 300;
+inline constexpr int kZoomStep = 25;
+bool isZoomStep(int percent);
+// The zoom one step larger (direction > 0) or smaller (direction < 0) than percent, within the
+// range; a percent between steps goes to the next step in that direction.
+int steppedZoom(int percent, int direction);
+// The step nearest to percent, within the range.
+int nearestZoomStep(int percent);
+
+// A rectangle laid out at 100 % as it stands at a zoom. Every edge is scaled and rounded on its
+// own, so controls that meet at 100 % still meet and none starts to overlap its neighbour.
+QRect zoomedRect(const QRect& base, double zoom);
+QFont zoomedFont(const QFont& base, double zoom);
+
+// Puts a control at its rectangle at 100 % and keeps that rectangle, from which applyZoom places
+// it at any zoom. The make* helpers below place their controls this way.
+void placeAt(QWidget* widget, const QRect& rect);
+// The fixed size at 100 % of a window or of a panel inside one, kept the same way.
+void setBaseFixedSize(QWidget* widget, const QSize& size);
+// Sets the window to the zoom: the places and sizes given by placeAt and setBaseFixedSize, and the
+// font of every control, always from their 100 % values, so zooming back and forth never drifts.
+// The window's menus follow its font.
+void applyZoom(QWidget* window, double zoom);
+// Moves a shown window so that as much of it as fits lies on its screen's free area.
+void keepOnScreen(QWidget* window);
+// Moves a window to a remembered position, unless that position lies off every screen (a monitor
+// that is no longer there): then the window system places it.
+void moveToRemembered(QWidget* window, const std::optional<QPoint>& position);
+
 QColor markColor(Mark mark);
+// Black or white, whichever reads better on the mark's colour (white on blue, black on the rest).
+QColor markTextColor(Mark mark);
+// Where a mark is painted: what its colour means there.
+enum class MarkSense : std::uint8_t {
+  Stack,     // stack cells: red occupied, yellow blinking
+  Variable,  // variable boxes: red while read or written
+  NameTable, // the translation's variable table: blue just entered, red unreferenced
+  Blink,     // boxes and frames that blink at the end of an auto-run
+  Machine,   // registers, instruction register, operand address: red in use, yellow highlighted
+  Memory,    // memory cells: red the next instruction, yellow highlighted
+};
+// The mark in words, for assistive tools ("使用中", "点滅中"); empty at rest.
+QString markWords(Mark mark, MarkSense sense);
 // Paints the background of a label, line edit or text box.
 void setBackground(QWidget* widget, Mark mark);
+// Paints a marked control: its background, a text colour that reads on it, and the mark in words
+// as its accessible description.
+void paintMark(QWidget* widget, Mark mark, MarkSense sense);
 
 // Japanese fonts: the IPA Gothic family when installed, else any CJK font fontconfig finds.
 QFont uiFont();
@@ -43,20 +93,32 @@ QLabel* makeLabel(QWidget* parent, const QString& name, const QString& caption, 
 // A label that shows a value: framed (Box) when centred, sunken (Panel) when left-aligned.
 QLabel* makeBoxedLabel(QWidget* parent, const QString& name, QRect rect, const QString& accessible,
                        Qt::Alignment alignment);
+// Enter on the focused button presses it, as Space does.
 QPushButton* makeButton(QWidget* parent, const QString& name, const QString& caption, QRect rect);
 QLineEdit* makeLineEdit(QWidget* parent, const QString& name, QRect rect,
                         const QString& accessible);
 QGroupBox* makeFrame(QWidget* parent, const QString& name, const QString& caption, QRect rect);
 QCheckBox* makeCheckBox(QWidget* parent, const QString& name, const QString& caption, QRect rect);
 
-// Sets a text only when it differs, so the cursor and selection of a box the user is typing in
-// are not disturbed by a repaint that changes nothing.
 // The screen's timer follows the step driver's interval: 0 stops it, anything else (re)starts it
 // only when it changed, so a running tick rhythm is not disturbed by a repaint.
 void followInterval(QTimer& timer, int interval);
 
+// Sets a text only when it differs, so the cursor and selection of a box the user is typing in
+// are not disturbed by a repaint that changes nothing; a label's new text is announced.
 void setTextIfChanged(QLineEdit* edit, const QString& text);
 void setTextIfChanged(QLabel* label, const QString& text);
+
+// Every change of box's text goes into the engine through store(text), whatever made it: keys,
+// paste, drag and drop, assistive tools. A change that only shows what held() already returns is
+// the screen's own repaint and goes nowhere.
+template <class Held, class Store>
+void takeEdits(QLineEdit* box, QObject* context, Held held, Store store) {
+  QObject::connect(box, &QLineEdit::textChanged, context, [held, store](const QString& text) {
+    if (text != held())
+      store(text);
+  });
+}
 
 // A press of button runs one move of the screen's engine, then repaints the screen.
 template <class Screen, class Engine, class Move>
@@ -107,15 +169,36 @@ public:
   void showScreen();
   bool isLoaded() const { return m_loaded; }
 
+  // The program's zoom, given by the shell: every control, font and the window itself scaled
+  // from their 100 % layout.
+  virtual void setZoom(double zoom);
+  double zoom() const { return m_zoom; }
+  // The store of what the program remembers (none: nothing is remembered). The window's position
+  // is put back the first time it is shown and kept when it is closed.
+  virtual void setSettings(Settings* settings) { m_settings = settings; }
+  Settings* settings() const { return m_settings; }
+
 protected:
   // The screen's start-up (Form_Load) and the reset of its controls when it is closed.
   virtual void load() = 0;
   virtual void unload() = 0;
   void setClientSizeTwips(int width, int height);
   void closeEvent(QCloseEvent* event) override;
+  // The screen's interval box and trace-mode box, remembered across runs of the program: what the
+  // user types or ticks there is kept, and each time the screen loads restoreRemembered() is
+  // given the kept values (none where nothing was kept) to put into its engine.
+  void rememberControls(QLineEdit* interval, QCheckBox* trace);
+  virtual void restoreRemembered(const std::optional<QString>& interval,
+                                 std::optional<bool> trace) {
+    Q_UNUSED(interval);
+    Q_UNUSED(trace);
+  }
 
 private:
   bool m_loaded = false;
+  bool m_placed = false; // the remembered position was applied
+  double m_zoom = 1.0;
+  Settings* m_settings = nullptr;
 };
 
 } // namespace rpn

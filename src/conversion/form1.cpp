@@ -8,7 +8,7 @@ QLabel* makeCell(QWidget* parent, const QString& name, int index, QRect rect,
   QLabel* cell = makeLabel(parent, indexedName(name, index), QString(), rect, accessible);
   cell->setFrameShape(QFrame::Box);
   cell->setAlignment(Qt::AlignCenter);
-  setBackground(cell, Mark::White);
+  paintMark(cell, Mark::White, MarkSense::Stack);
   return cell;
 }
 
@@ -33,7 +33,7 @@ void Form1::build() {
   QGroupBox* frame3 = makeFrame(this, QStringLiteral("Frame3"), QStringLiteral("出力文"),
                                 twipsRect(240, 240, 3015, 615));
   m_text2 = makeLineEdit(frame3, QStringLiteral("Text2"), twipsRect(120, 240, 2655, 270),
-                         QStringLiteral("出力文"));
+                         QStringLiteral("出力文の式"));
   m_text2->setReadOnly(true);
 
   QGroupBox* frame2 = makeFrame(this, QStringLiteral("Frame2"), QStringLiteral("語彙解析結果"),
@@ -41,16 +41,16 @@ void Form1::build() {
   makeLabel(frame2, QStringLiteral("Label1"), QStringLiteral("文字"),
             twipsRect(360, 240, 495, 255));
   m_lblCH = makeBoxedLabel(frame2, QStringLiteral("lblCH"), twipsRect(960, 240, 375, 255),
-                           QStringLiteral("文字"), Qt::AlignLeft | Qt::AlignVCenter);
+                           QStringLiteral("読んだ文字"), Qt::AlignLeft | Qt::AlignVCenter);
   makeLabel(frame2, QStringLiteral("Label3"), QStringLiteral("判別結果"),
             twipsRect(0, 480, 855, 255));
   m_lblKind = makeBoxedLabel(frame2, QStringLiteral("lblKind"), twipsRect(960, 480, 615, 255),
-                             QStringLiteral("判別結果"), Qt::AlignLeft | Qt::AlignVCenter);
+                             QStringLiteral("判別結果の値"), Qt::AlignLeft | Qt::AlignVCenter);
 
   QGroupBox* frame1 = makeFrame(this, QStringLiteral("Frame1"), QStringLiteral("入力文"),
                                 twipsRect(5760, 240, 3735, 615));
   m_text1 = makeLineEdit(frame1, QStringLiteral("Text1"), twipsRect(120, 240, 2655, 270),
-                         QStringLiteral("入力文"));
+                         QStringLiteral("入力文の式"));
   QPushButton* command2 = makeButton(frame1, QStringLiteral("Command2"), QStringLiteral("リセット"),
                                      twipsRect(2880, 240, 735, 255));
 
@@ -76,7 +76,7 @@ void Form1::build() {
   QGroupBox* frame4 = makeFrame(this, QStringLiteral("Frame4"), QStringLiteral("判別モード"),
                                 twipsRect(5760, 960, 1695, 495));
   m_lblMode = makeLabel(frame4, QStringLiteral("lblMode"), QStringLiteral("名前"),
-                        twipsRect(240, 240, 735, 255), QStringLiteral("判別モード"));
+                        twipsRect(240, 240, 735, 255), QStringLiteral("現在の判別モード"));
 
   QGroupBox* frame5 = makeFrame(this, QStringLiteral("Frame5"), QStringLiteral("スタック"),
                                 twipsRect(2160, 1440, 3255, 2775));
@@ -108,23 +108,35 @@ void Form1::build() {
                              twipsRect(6960, 2400, 735, 375));
   label4->setWordWrap(true);
   m_text3 = makeLineEdit(this, QStringLiteral("Text3"), twipsRect(7800, 2400, 735, 375),
-                         QStringLiteral("Timer Interval"));
+                         QStringLiteral("タイマー間隔 (ミリ秒)"));
   m_text4 = new QPlainTextEdit(this);
   m_text4->setObjectName(QStringLiteral("Text4"));
-  m_text4->setGeometry(twipsRect(5520, 2880, 4335, 1335));
+  placeAt(m_text4, twipsRect(5520, 2880, 4335, 1335));
   m_text4->setAccessibleName(QStringLiteral("規則"));
   m_text4->setReadOnly(true);
   setBackground(m_text4, Mark::ButtonFace);
 
-  connect(m_text1, &QLineEdit::textEdited, this,
-          [this](const QString& text) { m_engine.setText1(text); });
-  connect(m_text3, &QLineEdit::textEdited, this,
-          [this](const QString& text) { m_engine.setText3(text); });
+  takeEdits(
+      m_text1, this, [this] { return m_engine.view().Text1; },
+      [this](const QString& text) { m_engine.setText1(text); });
+  takeEdits(
+      m_text3, this, [this] { return m_engine.view().Text3; },
+      [this](const QString& text) { m_engine.setText3(text); });
   connect(m_check1, &QCheckBox::toggled, this, [this](bool on) { m_engine.setCheck1(on); });
+  rememberControls(m_text3, m_check1);
   connectButton(command1, this, m_engine, &ConversionEngine::Command1_Click);
   connectButton(command2, this, m_engine, &ConversionEngine::Command2_Click);
   connectButton(command3, this, m_engine, &ConversionEngine::Command3_Click);
   connectButton(command4, this, m_engine, &ConversionEngine::Command4_Click);
+
+  // The inputs, the run controls in reading order, the reset, then what the screen shows.
+  setTabOrderChain(
+      {m_text1, m_text3, command1, m_check1, command3, command4, command2, m_text2, m_text4});
+  giveShortcut(command1, QKeySequence(Qt::ALT | Qt::Key_R));
+  giveShortcut(m_check1, QKeySequence(Qt::ALT | Qt::Key_T));
+  giveShortcut(command3, QKeySequence(Qt::ALT | Qt::Key_A));
+  giveShortcut(command4, QKeySequence(Qt::ALT | Qt::Key_P));
+  giveShortcut(command2, QKeySequence(Qt::ALT | Qt::Key_C));
 }
 
 void Form1::Post(const QString& text) {
@@ -137,6 +149,14 @@ void Form1::load() {
   refresh();
 }
 
+void Form1::restoreRemembered(const std::optional<QString>& interval, std::optional<bool> trace) {
+  if (interval)
+    m_engine.setText3(*interval);
+  if (trace)
+    m_engine.setCheck1(*trace);
+  refresh();
+}
+
 void Form1::unload() {
   m_engine.unload();
   refresh();
@@ -146,7 +166,7 @@ void Form1::refresh() {
   const ConversionView& view = m_engine.view();
   setTextIfChanged(m_text1, view.Text1);
   setTextIfChanged(m_text2, view.Text2);
-  setBackground(m_text2, view.Text2Background);
+  paintMark(m_text2, view.Text2Background, MarkSense::Blink);
   setTextIfChanged(m_text3, view.Text3);
   // The text box shows line breaks as line feeds.
   const QString rules = QString(view.Text4).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
@@ -164,7 +184,7 @@ void Form1::refresh() {
     setTextIfChanged(m_rows[i].priority, slot.priority);
     setTextIfChanged(m_rows[i].kind, slot.kind);
     for (QLabel* cell : {m_rows[i].operation, m_rows[i].priority, m_rows[i].kind})
-      setBackground(cell, view.stackMarks[i]);
+      paintMark(cell, view.stackMarks[i], MarkSense::Stack);
   }
   if (m_check1->isChecked() != view.Check1)
     m_check1->setChecked(view.Check1);

@@ -58,13 +58,22 @@ void Form2::build() {
                                    QStringLiteral("変数%1の値").arg(name));
   }
   m_rpn.raiseArrows();
-  // The keys go from the run buttons to the value register, then on to auto-run.
-  setTabOrder(m_rpn.Check1, m_rpn.Text2);
+  // The inputs (expression, variable values, value register, interval), the run controls in
+  // reading order, then the reset.
+  QList<QWidget*> order{m_rpn.Text1};
+  order.append(QList<QWidget*>(m_txtName.begin(), m_txtName.end()));
+  order << m_rpn.Text2 << m_rpn.Text3 << m_rpn.Command1 << m_rpn.Check1 << m_rpn.Command3
+        << m_rpn.Command4 << m_rpn.Command2;
+  setTabOrderChain(order);
 
   connectRpnControls(m_rpn, this, m_engine);
-  for (int i = 0; i < kVariableCount; ++i)
-    connect(m_txtName.at(static_cast<std::size_t>(i)), &QLineEdit::textEdited, this,
-            [this, i](const QString& text) { m_engine.setTxtName(i, text); });
+  rememberControls(m_rpn.Text3, m_rpn.Check1);
+  for (int i = 0; i < kVariableCount; ++i) {
+    const auto k = static_cast<std::size_t>(i);
+    takeEdits(
+        m_txtName.at(k), this, [this, k] { return m_engine.view().txtName.at(k); },
+        [this, i](const QString& text) { m_engine.setTxtName(i, text); });
+  }
 }
 
 void Form2::Timer1_Timer() {
@@ -74,6 +83,14 @@ void Form2::Timer1_Timer() {
 
 void Form2::load() {
   m_engine.Form_Load();
+  refresh();
+}
+
+void Form2::restoreRemembered(const std::optional<QString>& interval, std::optional<bool> trace) {
+  if (interval)
+    m_engine.setText3(*interval);
+  if (trace)
+    m_engine.setCheck1(*trace);
   refresh();
 }
 
@@ -89,7 +106,7 @@ void Form2::refresh() {
   for (std::size_t i = 0; i < m_txtName.size(); ++i) {
     setTextIfChanged(m_lblName[i], view.lblName[i]);
     setTextIfChanged(m_txtName[i], view.txtName[i]);
-    setBackground(m_txtName[i], view.txtNameMark[i]);
+    paintMark(m_txtName[i], view.txtNameMark[i], MarkSense::Variable);
   }
 
   followInterval(m_timer, m_engine.driver().interval());

@@ -24,7 +24,7 @@ RpnControls buildRpnControls(QWidget* screen, const RpnLayout& layout) {
   QGroupBox* frame1 = makeFrame(screen, QStringLiteral("Frame1"),
                                 QStringLiteral("逆ポーランド記法"), pixels(layout.frame1));
   c.Text1 = makeLineEdit(frame1, QStringLiteral("Text1"), twipsRect(120, 240, 2655, 270),
-                         QStringLiteral("逆ポーランド記法"));
+                         QStringLiteral("逆ポーランド記法の式"));
   c.Command2 = makeButton(frame1, QStringLiteral("Command2"), QStringLiteral("リセット"),
                           twipsRect(2880, 240, 735, 255));
 
@@ -34,18 +34,18 @@ RpnControls buildRpnControls(QWidget* screen, const RpnLayout& layout) {
   makeLabel(frame2, QStringLiteral("Label1"), QStringLiteral("文字"),
             twipsRect(inset + 360, 240, 495, 255));
   c.lblCH = makeBoxedLabel(frame2, QStringLiteral("lblCH"), twipsRect(inset + 960, 240, 375, 255),
-                           QStringLiteral("文字"), left);
+                           QStringLiteral("読んだ文字"), left);
   makeLabel(frame2, QStringLiteral("Label3"), QStringLiteral("判別結果"),
             twipsRect(inset, 480, 855, 255));
   c.lblKind =
       makeBoxedLabel(frame2, QStringLiteral("lblKind"), twipsRect(inset + 960, 480, 615, 255),
-                     QStringLiteral("判別結果"), left);
+                     QStringLiteral("判別結果の値"), left);
 
   c.Label4 = makeLabel(screen, QStringLiteral("Label4"), QStringLiteral("Label4"),
                        pixels(layout.label4), QStringLiteral("ステップの説明"));
   makeLabel(screen, QStringLiteral("Label5"), QStringLiteral("値"), pixels(layout.label5));
-  c.Text2 =
-      makeLineEdit(screen, QStringLiteral("Text2"), pixels(layout.text2), QStringLiteral("値"));
+  c.Text2 = makeLineEdit(screen, QStringLiteral("Text2"), pixels(layout.text2),
+                         QStringLiteral("値レジスタ"));
   c.lblOpe = makeBoxedLabel(screen, QStringLiteral("lblOpe"), pixels(layout.lblOpe),
                             QStringLiteral("演算子"), centred);
 
@@ -81,10 +81,17 @@ RpnControls buildRpnControls(QWidget* screen, const RpnLayout& layout) {
                              pixels(layout.label6));
   label6->setWordWrap(layout.label6WordWrap);
   c.Text3 = makeLineEdit(screen, QStringLiteral("Text3"), pixels(layout.text3),
-                         QStringLiteral("Timer Interval"));
+                         QStringLiteral("タイマー間隔 (ミリ秒)"));
+  giveShortcut(c.Command1, QKeySequence(Qt::ALT | Qt::Key_R));
+  giveShortcut(c.Check1, QKeySequence(Qt::ALT | Qt::Key_T));
+  giveShortcut(c.Command3, QKeySequence(Qt::ALT | Qt::Key_A));
+  giveShortcut(c.Command4, QKeySequence(Qt::ALT | Qt::Key_P));
+  giveShortcut(c.Command2, QKeySequence(Qt::ALT | Qt::Key_C));
 
+  // Red arrows, in the shade of red that reads on the window's background.
   QPalette red = screen->palette();
-  red.setColor(QPalette::WindowText, markColor(Mark::Red));
+  red.setColor(QPalette::WindowText,
+               readableOn(markColor(Mark::Red), screen->palette().color(QPalette::Window)));
   for (std::size_t k = 0; k < layout.arrows.size(); ++k) {
     const int number = static_cast<int>(k) + 1;
     QLabel* arrow =
@@ -112,7 +119,7 @@ void paintRpnControls(const RpnControls& controls, const RpnView& view) {
     setTextIfChanged(controls.arrows[i], view.lblArrow.at(i));
   for (std::size_t i = 0; i < controls.lblValue.size(); ++i) {
     setTextIfChanged(controls.lblValue[i], view.lblValue[i]);
-    setBackground(controls.lblValue[i], view.lblValueMark[i]);
+    paintMark(controls.lblValue[i], view.lblValueMark[i], MarkSense::Stack);
   }
   if (controls.Check1->isChecked() != view.Check1)
     controls.Check1->setChecked(view.Check1);

@@ -82,16 +82,19 @@ struct RpnControls {
 // lblOpe, Frame4, Frame5, Command1, Check1, Command3, Command4, Label6, Text3, the arrows.
 RpnControls buildRpnControls(QWidget* screen, const RpnLayout& layout);
 
-// Edits of Text1, Text2, Text3 and Check1 go into the engine's view; each of Command1 to
+// Every change of Text1, Text2, Text3 and Check1 goes into the engine's view; each of Command1 to
 // Command4 runs the engine's move of that name and repaints the screen.
 template <class Screen, class Engine>
 void connectRpnControls(const RpnControls& controls, Screen* screen, Engine& engine) {
-  QObject::connect(controls.Text1, &QLineEdit::textEdited, screen,
-                   [&engine](const QString& text) { engine.setText1(text); });
-  QObject::connect(controls.Text2, &QLineEdit::textEdited, screen,
-                   [&engine](const QString& text) { engine.setText2(text); });
-  QObject::connect(controls.Text3, &QLineEdit::textEdited, screen,
-                   [&engine](const QString& text) { engine.setText3(text); });
+  rpn::takeEdits(
+      controls.Text1, screen, [&engine] { return engine.view().Text1; },
+      [&engine](const QString& text) { engine.setText1(text); });
+  rpn::takeEdits(
+      controls.Text2, screen, [&engine] { return engine.view().Text2; },
+      [&engine](const QString& text) { engine.setText2(text); });
+  rpn::takeEdits(
+      controls.Text3, screen, [&engine] { return engine.view().Text3; },
+      [&engine](const QString& text) { engine.setText3(text); });
   QObject::connect(controls.Check1, &QCheckBox::toggled, screen,
                    [&engine](bool on) { engine.setCheck1(on); });
   rpn::connectButton(controls.Command1, screen, engine, &Engine::Command1_Click);

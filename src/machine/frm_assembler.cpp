@@ -2,6 +2,8 @@
 
 #include "samples.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QMenuBar>
 #include <QScopedValueRollback>
 #include <QScrollBar>
@@ -32,7 +34,7 @@ QPlainTextEdit* makeTextBox(QWidget* parent, const QString& name, QRect rect,
                             const QString& accessible) {
   auto* box = new QPlainTextEdit(parent);
   box->setObjectName(name);
-  box->setGeometry(rect);
+  placeAt(box, rect);
   box->setAccessibleName(accessible);
   box->setLineWrapMode(QPlainTextEdit::NoWrap);
   box->setTabChangesFocus(true);
@@ -103,23 +105,24 @@ void FrmAssembler::build() {
   auto* bar = new QMenuBar(this);
   bar->setObjectName(QStringLiteral("MenuBar"));
   bar->setNativeMenuBar(false);
+  bar->setAccessibleName(QStringLiteral("メニューバー"));
   layout->setMenuBar(bar);
   auto* client = new QWidget(this);
   client->setObjectName(QStringLiteral("Client"));
-  client->setFixedSize(twips(kClientWidth), twips(kClientHeight));
+  setBaseFixedSize(client, QSize(twips(kClientWidth), twips(kClientHeight)));
   layout->addWidget(client);
   buildMenu(bar);
 
   makeLabel(client, QStringLiteral("Label1"), QStringLiteral("ソースプログラム"),
             twipsRect(120, 120, 1815, 255));
   m_text1 = makeTextBox(client, QStringLiteral("Text1"), twipsRect(120, 360, 2895, 5295),
-                        QStringLiteral("ソースプログラム"));
+                        QStringLiteral("ソースプログラムの本文"));
   QPushButton* command1 = makeButton(client, QStringLiteral("Command1"),
                                      QStringLiteral("アセンブル"), twipsRect(5040, 0, 1215, 375));
   makeLabel(client, QStringLiteral("Label2"), QStringLiteral("アセンブル結果"),
             twipsRect(3120, 120, 1815, 255));
   m_text2 = makeTextBox(client, QStringLiteral("Text2"), twipsRect(3120, 360, 4455, 5295),
-                        QStringLiteral("アセンブル結果"));
+                        QStringLiteral("アセンブル結果の一覧"));
   for (QPlainTextEdit* box : {m_text1, m_text2})
     box->setFont(fixedPitchFont());
   // The Command1 button sits on the listing's heading row, above the listing box.
@@ -132,6 +135,7 @@ void FrmAssembler::build() {
   m_text3 = makeTextBox(client, QStringLiteral("Text3"), twipsRect(120, 7200, 8295, 1215),
                         QStringLiteral("出力"));
   buildEmulatorFrame(client);
+  setKeyboardAccess(client);
 
   connect(m_text1, &QPlainTextEdit::textChanged, this, [this] {
     if (m_painting)
@@ -155,6 +159,35 @@ void FrmAssembler::build() {
   connect(command6, &QPushButton::clicked, this, &FrmAssembler::Command6_Click);
 }
 
+void FrmAssembler::setKeyboardAccess(const QWidget* client) {
+  const auto button = [client](const char* name) {
+    return client->findChild<QPushButton*>(QLatin1String(name));
+  };
+  QPushButton* assemble = button("Command1");
+  QPushButton* execute = button("Command2");
+  QPushButton* reset = button("Command3");
+  QPushButton* autoRun = button("Command4");
+  QPushButton* stop = button("Command5");
+  QPushButton* help = button("Command6");
+  // The inputs (source, interval), the buttons that assemble and run in reading order, the
+  // samples and the help, then the listing, the output and the machine's state from the top.
+  QList<QWidget*> order{m_text1, m_txtTimer, assemble, execute, m_check1, reset, autoRun, stop};
+  order << m_list1 << help << m_text2 << m_text3 << m_txtExecAddress;
+  order.append(QList<QWidget*>(m_txtOpe.begin(), m_txtOpe.end()));
+  order << m_txtEffectAddress;
+  order.append(QList<QWidget*>(m_txtRegister.begin(), m_txtRegister.end()));
+  order.append(QList<QWidget*>(m_txtStatus.begin(), m_txtStatus.end()));
+  setTabOrderChain(order);
+  // Alt+F belongs to the file menu.
+  giveShortcut(assemble, QKeySequence(Qt::ALT | Qt::Key_B));
+  giveShortcut(execute, QKeySequence(Qt::ALT | Qt::Key_R));
+  giveShortcut(m_check1, QKeySequence(Qt::ALT | Qt::Key_T));
+  giveShortcut(reset, QKeySequence(Qt::ALT | Qt::Key_C));
+  giveShortcut(autoRun, QKeySequence(Qt::ALT | Qt::Key_A));
+  giveShortcut(stop, QKeySequence(Qt::ALT | Qt::Key_P));
+  giveShortcut(help, QKeySequence(Qt::Key_F1));
+}
+
 void FrmAssembler::buildMenu(QMenuBar* bar) {
   QMenu* file = bar->addMenu(QStringLiteral("ファイル(&F)"));
   file->setObjectName(QStringLiteral("mnuFile"));
@@ -164,6 +197,10 @@ void FrmAssembler::buildMenu(QMenuBar* bar) {
   QAction* save = file->addAction(QStringLiteral("保存(&S)"));
   save->setObjectName(QStringLiteral("mnuSave"));
   save->setShortcut(QKeySequence::Save);
+  m_recentMenu = file->addMenu(QStringLiteral("最近使ったファイル"));
+  m_recentMenu->setObjectName(QStringLiteral("mnuRecent"));
+  m_recentMenu->menuAction()->setObjectName(QStringLiteral("mnuRecent"));
+  rebuildRecentMenu();
   QAction* separator = file->addSeparator();
   separator->setObjectName(QStringLiteral("mnuFileDummy0"));
   QAction* exit = file->addAction(QStringLiteral("終了(&X)"));
@@ -179,8 +216,9 @@ void FrmAssembler::buildMenu(QMenuBar* bar) {
 void FrmAssembler::buildMemoryPanel(QWidget* client) {
   makeLabel(client, QStringLiteral("Label3"), QStringLiteral("マシン語"),
             twipsRect(120, 5760, 1215, 255));
+  // As wide as the room before the first column heading: "ADDR" is wider than a memory cell.
   makeLabel(client, QStringLiteral("Label5"), QStringLiteral("ADDR"),
-            twipsRect(120, 6000, 495, 255));
+            twipsRect(120, 6000, 585, 255));
   for (int c = 0; c < 16; ++c)
     makeCentredLabel(client, indexedName(QStringLiteral("lblADD2"), c), hexDigits(c, 1),
                      twipsRect(720 + 480 * c, 6000, 495, 255),
@@ -207,8 +245,9 @@ void FrmAssembler::buildEmulatorFrame(QWidget* client) {
                 twipsRect(7680, 120, 3975, 5535));
   makeLabel(frame1, QStringLiteral("Label4"), QStringLiteral("実行アドレス"),
             twipsRect(120, 360, 1035, 255));
-  m_txtExecAddress = makeStateBox(frame1, QStringLiteral("txtExecAddress"),
-                                  twipsRect(1200, 360, 855, 270), QStringLiteral("実行アドレス"));
+  m_txtExecAddress =
+      makeStateBox(frame1, QStringLiteral("txtExecAddress"), twipsRect(1200, 360, 855, 270),
+                   QStringLiteral("実行アドレスの値"));
   QPushButton* command3 = makeButton(frame1, QStringLiteral("Command3"), QStringLiteral("初期化"),
                                      twipsRect(2160, 360, 735, 255));
   QPushButton* command2 = makeButton(frame1, QStringLiteral("Command2"), QStringLiteral("実行"),
@@ -227,7 +266,8 @@ void FrmAssembler::buildEmulatorFrame(QWidget* client) {
   for (std::size_t i = 0; i < m_txtOpe.size(); ++i) {
     const int index = static_cast<int>(i);
     makeLabel(frame1, indexedName(QStringLiteral("Label6"), index), opeHeads[i],
-              twipsRect(opeLeft[i], 720, opeWidth[i], 255));
+              twipsRect(opeLeft[i], 720, opeWidth[i], 255),
+              QStringLiteral("命令レジスタの見出し %1").arg(opeHeads[i]));
     m_txtOpe[i] = makeStateBox(frame1, indexedName(QStringLiteral("txtOpe"), index),
                                twipsRect(opeLeft[i], 960, opeWidth[i], 270), opeNames[i]);
   }
@@ -235,7 +275,7 @@ void FrmAssembler::buildEmulatorFrame(QWidget* client) {
             twipsRect(2160, 960, 1695, 255));
   m_txtEffectAddress =
       makeStateBox(frame1, QStringLiteral("txtEffectAddress"), twipsRect(2280, 1200, 1215, 270),
-                   QStringLiteral("オペランドアドレス"));
+                   QStringLiteral("オペランドアドレスの値"));
 
   makeLabel(frame1, indexedName(QStringLiteral("Label7"), 0), QStringLiteral("Register"),
             twipsRect(240, 1320, 855, 255));
@@ -270,23 +310,26 @@ void FrmAssembler::buildEmulatorFrame(QWidget* client) {
   makeLabel(frame1, QStringLiteral("Label11"), QStringLiteral("タイマー"),
             twipsRect(2280, 3120, 735, 255));
   m_txtTimer = makeLineEdit(frame1, QStringLiteral("txtTimer"), twipsRect(3000, 3120, 855, 270),
-                            QStringLiteral("タイマー"));
+                            QStringLiteral("タイマー間隔 (ミリ秒)"));
   QPushButton* command5 =
       makeButton(frame1, QStringLiteral("Command5"), QStringLiteral("自動実行停止"),
                  twipsRect(2280, 3480, 1335, 375));
   makeLabel(frame1, indexedName(QStringLiteral("Label10"), 0), QStringLiteral("その他のアセンブラ"),
             twipsRect(2280, 4200, 1575, 255));
   makeLabel(frame1, indexedName(QStringLiteral("Label10"), 1), QStringLiteral("ソースプログラム"),
-            twipsRect(2400, 4440, 1455, 255));
+            twipsRect(2400, 4440, 1455, 255),
+            QStringLiteral("その他のアセンブラソースプログラムの見出し"));
   m_list1 = new QListWidget(frame1);
   m_list1->setObjectName(QStringLiteral("List1"));
-  m_list1->setGeometry(twipsRect(2280, 4800, 1575, 600));
+  placeAt(m_list1, twipsRect(2280, 4800, 1575, 600));
   m_list1->setAccessibleName(QStringLiteral("その他のアセンブラソースプログラム"));
   m_list1->addItems(sampleNames());
 
-  connect(m_txtTimer, &QLineEdit::textEdited, this,
-          [this](const QString& text) { m_engine.setTxtTimer(text); });
+  takeEdits(
+      m_txtTimer, this, [this] { return m_engine.view().txtTimer; },
+      [this](const QString& text) { m_engine.setTxtTimer(text); });
   connect(m_check1, &QCheckBox::toggled, this, [this](bool on) { m_engine.setCheck1(on); });
+  rememberControls(m_txtTimer, m_check1);
   // A click on an item loads its sample again even when it is already selected; moving the
   // selection with the keys loads the sample it lands on.
   const auto listClick = [this](int row) {
@@ -298,6 +341,15 @@ void FrmAssembler::buildEmulatorFrame(QWidget* client) {
   connect(m_list1, &QListWidget::currentRowChanged, this, listClick);
   connect(m_list1, &QListWidget::itemClicked, this,
           [this, listClick](QListWidgetItem* item) { listClick(m_list1->row(item)); });
+  // Enter (and a double click) loads the current sample again; an item selected through the
+  // accessibility interface becomes the current one, which loads it.
+  connect(m_list1, &QListWidget::itemActivated, this,
+          [this, listClick](QListWidgetItem* item) { listClick(m_list1->row(item)); });
+  connect(m_list1, &QListWidget::itemSelectionChanged, this, [this] {
+    const QList<QListWidgetItem*> selected = m_list1->selectedItems();
+    if (!m_painting && !selected.isEmpty() && selected.first() != m_list1->currentItem())
+      m_list1->setCurrentItem(selected.first());
+  });
   connectButton(command2, &MachineEngine::Command2_Click, true);
   connectButton(command3, &MachineEngine::Command3_Click, true);
   connectButton(command4, &MachineEngine::Command4_Click, false);
@@ -310,14 +362,94 @@ void FrmAssembler::setSourceText(const QString& text) {
 }
 
 void FrmAssembler::mnuOpen_Click() {
-  if (const std::optional<QString> text = OpenSourceFile(m_files, m_dialogs)) {
+  if (const std::optional<QString> text = OpenSourceFile(m_notingFiles, m_dialogs)) {
     m_engine.setText1(*text);
     refresh();
+    rememberFile(m_notingFiles.chosen());
   }
 }
 
 void FrmAssembler::mnuSave_Click() {
-  SaveSourceFile(m_engine.view().Text1, m_files, m_dialogs);
+  if (SaveSourceFile(m_engine.view().Text1, m_notingFiles, m_dialogs))
+    rememberFile(m_notingFiles.chosen());
+}
+
+void FrmAssembler::openRecentFile(const QString& path) {
+  if (!QFileInfo::exists(path)) {
+    if (settings())
+      settings()->removeRecentFile(path);
+    rebuildRecentMenu();
+    m_dialogs.inform(fileErrorMessage(
+        QStringLiteral("ファイルが見つかりません。最近使ったファイルの一覧から外しました。"),
+        path));
+    return;
+  }
+  if (const std::optional<QString> text = OpenSourcePath(path, m_dialogs)) {
+    m_engine.setText1(*text);
+    refresh();
+    rememberFile(path);
+  }
+}
+
+void FrmAssembler::rememberFile(const QString& path) {
+  if (!settings() || path.isEmpty())
+    return;
+  settings()->addRecentFile(QFileInfo(path).absoluteFilePath());
+  rebuildRecentMenu();
+}
+
+void FrmAssembler::rebuildRecentMenu() {
+  // The action being triggered may be among the old ones: they go once its signal is done.
+  for (QAction* old : m_recentMenu->actions()) {
+    m_recentMenu->removeAction(old);
+    old->setObjectName({});
+    old->deleteLater();
+  }
+  const QStringList files = settings() ? settings()->recentFiles() : QStringList();
+  const QFontMetrics metrics(m_recentMenu->font());
+  for (qsizetype i = 0; i < files.size(); ++i) {
+    const QString& path = files[i];
+    const QString shown = metrics.elidedText(QDir::toNativeSeparators(path), Qt::ElideMiddle,
+                                             metrics.averageCharWidth() * 60);
+    QAction* item = m_recentMenu->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(
+        QString(shown).replace(u'&', QStringLiteral("&&"))));
+    item->setObjectName(indexedName(QStringLiteral("mnuRecentFile"), static_cast<int>(i)));
+    item->setToolTip(path);
+    connect(item, &QAction::triggered, this, [this, path] { openRecentFile(path); });
+  }
+  m_recentMenu->setEnabled(!files.isEmpty());
+}
+
+QString FrmAssembler::NotingFileDialogs::ShowOpen(const QStringList& filters) {
+  return note(m_screen.m_files.ShowOpen(filters));
+}
+
+QString FrmAssembler::NotingFileDialogs::ShowSave(const QStringList& filters) {
+  return note(m_screen.m_files.ShowSave(filters));
+}
+
+QString FrmAssembler::NotingFileDialogs::note(const QString& path) {
+  m_chosen = path;
+  if (!path.isEmpty()) {
+    const QString folder = QFileInfo(path).absolutePath();
+    m_screen.m_platformFiles.setFolder(folder);
+    if (m_screen.settings())
+      m_screen.settings()->setLastFolder(folder);
+  }
+  return path;
+}
+
+void FrmAssembler::setZoom(double zoom) {
+  ScreenWindow::setZoom(zoom);
+  m_help.setZoom(zoom);
+}
+
+void FrmAssembler::setSettings(Settings* settings) {
+  ScreenWindow::setSettings(settings);
+  m_help.setSettings(settings);
+  if (settings)
+    m_platformFiles.setFolder(settings->lastFolder());
+  rebuildRecentMenu();
 }
 
 void FrmAssembler::mnuExit_Click() {
@@ -341,6 +473,15 @@ void FrmAssembler::load() {
   m_engine.Form_Load();
   refresh();
   focusListing();
+}
+
+void FrmAssembler::restoreRemembered(const std::optional<QString>& interval,
+                                     std::optional<bool> trace) {
+  if (interval)
+    m_engine.setTxtTimer(*interval);
+  if (trace)
+    m_engine.setCheck1(*trace);
+  refresh();
 }
 
 void FrmAssembler::unload() {
@@ -393,21 +534,21 @@ void FrmAssembler::refresh() {
   setTextIfChanged(m_txtExecAddress, view.txtExecAddress);
   for (std::size_t i = 0; i < m_txtOpe.size(); ++i) {
     setTextIfChanged(m_txtOpe[i], view.txtOpe[i]);
-    setBackground(m_txtOpe[i], view.txtOpeMark);
+    paintMark(m_txtOpe[i], view.txtOpeMark, MarkSense::Machine);
   }
   setTextIfChanged(m_txtEffectAddress, view.txtEffectAddress);
-  setBackground(m_txtEffectAddress, view.txtEffectAddressMark);
+  paintMark(m_txtEffectAddress, view.txtEffectAddressMark, MarkSense::Machine);
   for (std::size_t k = 0; k < m_txtRegister.size(); ++k) {
     setTextIfChanged(m_txtRegister[k], view.txtRegister[k]);
-    setBackground(m_txtRegister[k], view.txtRegisterMarks[k]);
+    paintMark(m_txtRegister[k], view.txtRegisterMarks[k], MarkSense::Machine);
   }
   for (std::size_t k = 0; k < m_txtStatus.size(); ++k) {
     setTextIfChanged(m_txtStatus[k], view.txtStatus[k]);
-    setBackground(m_txtStatus[k], Mark::White);
+    paintMark(m_txtStatus[k], Mark::White, MarkSense::Machine);
   }
   for (std::size_t k = 0; k < m_lblCode.size(); ++k) {
     setTextIfChanged(m_lblCode[k], view.lblCode[k]);
-    setBackground(m_lblCode[k], view.lblCodeMarks[k]);
+    paintMark(m_lblCode[k], view.lblCodeMarks[k], MarkSense::Memory);
   }
   setTextIfChanged(m_txtTimer, view.txtTimer);
   if (m_check1->isChecked() != view.Check1)

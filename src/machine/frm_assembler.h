@@ -38,6 +38,15 @@ public:
   const QTimer& timer() const { return m_timer; }
   HelpPages& helpPages() { return m_help; }
 
+  // The file menu's "最近使ったファイル": opens a file as "開く" would; a file that is no longer
+  // there is dropped from the list, with a box.
+  void openRecentFile(const QString& path);
+
+  // The help pages follow the screen's zoom and remembered settings; the file dialogs start in the
+  // last folder used.
+  void setZoom(double zoom) override;
+  void setSettings(Settings* settings) override;
+
   // The menu, the help button and one tick of the screen's timer.
   void mnuOpen_Click();
   void mnuSave_Click();
@@ -50,20 +59,43 @@ public:
 protected:
   void load() override;
   void unload() override;
+  void restoreRemembered(const std::optional<QString>& interval,
+                         std::optional<bool> trace) override;
 
 private:
   void build();
   void buildEmulatorFrame(QWidget* client);
   void buildMemoryPanel(QWidget* client);
   void buildMenu(QMenuBar* bar);
+  // Tab order and the buttons' shortcuts, once every control of client exists.
+  void setKeyboardAccess(const QWidget* client);
   void paintListingSelection();
   // The listing takes the focus so that its selected line shows, as after every machine step.
   void focusListing();
   template <class Handler> void connectButton(QPushButton* button, Handler handler, bool focus);
+  // A file opened or saved goes to the top of the recent files.
+  void rememberFile(const QString& path);
+  void rebuildRecentMenu();
+
+  // The file dialogs as the file menu uses them: the path chosen is kept for the recent files,
+  // and its folder is where the next dialog starts.
+  class NotingFileDialogs final : public SourceFileDialogs {
+  public:
+    explicit NotingFileDialogs(FrmAssembler& screen) : m_screen(screen) {}
+    QString ShowOpen(const QStringList& filters) override;
+    QString ShowSave(const QStringList& filters) override;
+    const QString& chosen() const { return m_chosen; }
+
+  private:
+    QString note(const QString& path);
+    FrmAssembler& m_screen;
+    QString m_chosen;
+  };
 
   ScreenDialogs m_dialogs;
   PlatformFileDialogs m_platformFiles;
   SourceFileDialogs& m_files;
+  NotingFileDialogs m_notingFiles{*this};
   MachineEngine m_engine;
   HelpPages m_help;
   QTimer m_timer;
@@ -82,6 +114,7 @@ private:
   QLineEdit* m_txtTimer = nullptr;
   QCheckBox* m_check1 = nullptr;
   QListWidget* m_list1 = nullptr;
+  QMenu* m_recentMenu = nullptr;
   std::array<QLineEdit*, 4> m_txtOpe{};
   std::array<QLineEdit*, kRegisters> m_txtRegister{};
   std::array<QLineEdit*, 3> m_txtStatus{};

@@ -207,13 +207,14 @@ QSize helpPictureSize(int page) {
   }
 }
 
-QPixmap drawHelpPicture(int page, qreal devicePixelRatio) {
+QPixmap drawHelpPicture(int page, qreal devicePixelRatio, double zoom) {
   page = clampPage(page);
   const QSize size = helpPictureSize(page);
-  QPixmap pixmap(size * devicePixelRatio);
+  QPixmap pixmap(zoomedRect(QRect(QPoint(), size), zoom).size() * devicePixelRatio);
   pixmap.setDevicePixelRatio(devicePixelRatio);
   pixmap.fill(Qt::white);
   QPainter painter(&pixmap);
+  painter.scale(zoom, zoom);
   painter.setRenderHint(QPainter::TextAntialiasing);
   painter.setPen(Qt::black);
   if (page == 1)
@@ -228,13 +229,18 @@ HelpPage::HelpPage(HelpPages& pages, int number) : m_pages(pages), m_number(clam
   setWindowTitle(
       QStringLiteral("マシン命令とアセンブラコード(%1/%2)").arg(m_number).arg(kHelpPageCount));
   const QSize picture = helpPictureSize(m_number);
-  m_image = new QLabel(this);
+  m_image = new ScreenLabel(QString(), this);
   m_image->setObjectName(QStringLiteral("Image1"));
   m_image->setPixmap(drawHelpPicture(m_number, qApp->devicePixelRatio()));
-  m_image->setGeometry(QRect(QPoint(0, 0), picture));
+  placeAt(m_image, QRect(QPoint(0, 0), picture));
   m_image->setAccessibleName(windowTitle());
   m_image->setAccessibleDescription(helpPageLines(m_number).join(u'\n'));
-  setFixedSize(picture);
+  setBaseFixedSize(this, picture);
+}
+
+void HelpPage::setZoom(double zoom) {
+  ScreenWindow::setZoom(zoom);
+  m_image->setPixmap(drawHelpPicture(m_number, qApp->devicePixelRatio(), zoom));
 }
 
 void HelpPage::addPageButton(const QString& name, const QString& caption, int left, int top,
@@ -245,12 +251,13 @@ void HelpPage::addPageButton(const QString& name, const QString& caption, int le
   if (rect.top() < picture.height() + 8)
     rect.moveTop(picture.height() + 8);
   QPushButton* button = makeButton(this, name, caption, rect);
+  giveShortcut(button, QKeySequence(target > m_number ? Qt::Key_PageDown : Qt::Key_PageUp));
   connect(button, &QPushButton::clicked, this, [this, target] {
     close();
     m_pages.show(target);
   });
-  setFixedSize(std::max({width(), picture.width(), rect.right() + 9}),
-               std::max(height(), rect.bottom() + 9));
+  setBaseFixedSize(this, QSize(std::max({width(), picture.width(), rect.right() + 9}),
+                               std::max(height(), rect.bottom() + 9)));
 }
 
 FrmHelp1::FrmHelp1(HelpPages& pages) : HelpPage(pages, 1) {
@@ -279,6 +286,8 @@ HelpPage& HelpPages::page(int number) {
       slot = std::make_unique<FrmHelp2>(*this);
     else
       slot = std::make_unique<FrmHelp3>(*this);
+    slot->setSettings(m_settings);
+    slot->setZoom(m_zoom);
   }
   return *slot;
 }
@@ -287,6 +296,20 @@ HelpPage* HelpPages::existing(int number) const {
   if (number < 1 || number > kHelpPageCount)
     return nullptr;
   return m_pages.at(static_cast<std::size_t>(number - 1)).get();
+}
+
+void HelpPages::setZoom(double zoom) {
+  m_zoom = zoom;
+  for (const std::unique_ptr<HelpPage>& page : m_pages)
+    if (page)
+      page->setZoom(zoom);
+}
+
+void HelpPages::setSettings(Settings* settings) {
+  m_settings = settings;
+  for (const std::unique_ptr<HelpPage>& page : m_pages)
+    if (page)
+      page->setSettings(settings);
 }
 
 void HelpPages::show(int number) {

@@ -51,7 +51,8 @@ QString helpIntroduction();
 QStringList helpPageLines(int page);
 // Size of a page's picture in pixels.
 QSize helpPictureSize(int page);
-QPixmap drawHelpPicture(int page, qreal devicePixelRatio = 1.0);
+// The picture drawn at a zoom: the painter is scaled, so the drawing keeps its proportions.
+QPixmap drawHelpPicture(int page, qreal devicePixelRatio = 1.0, double zoom = 1.0);
 
 class HelpPages;
 
@@ -60,6 +61,8 @@ class HelpPage : public ScreenWindow {
   Q_OBJECT
 public:
   int number() const { return m_number; }
+  // The picture is drawn again at the zoom, besides the page's controls.
+  void setZoom(double zoom) override;
 
 protected:
   HelpPage(HelpPages& pages, int number);
@@ -102,12 +105,17 @@ public:
 
   // Shows page 1..3 modeless and brings it forward.
   void show(int page);
+  // The zoom and the remembered settings of every page, also of those created later.
+  void setZoom(double zoom);
+  void setSettings(Settings* settings);
   HelpPage& page(int number);
   // The page if it was ever created, else null.
   HelpPage* existing(int number) const;
 
 private:
   std::array<std::unique_ptr<HelpPage>, kHelpPageCount> m_pages;
+  double m_zoom = 1.0;
+  Settings* m_settings = nullptr;
 };
 
 } // namespace rpn::machine

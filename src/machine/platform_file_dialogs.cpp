@@ -37,6 +37,8 @@ std::unique_ptr<QFileDialog> PlatformFileDialogs::makeDialog(QWidget* parent,
 
 QString PlatformFileDialogs::run(QFileDialog::AcceptMode mode, const QStringList& filters) {
   std::unique_ptr<QFileDialog> dialog = makeDialog(m_parent, mode, filters);
+  if (!m_folder.isEmpty())
+    dialog->setDirectory(m_folder);
   const QPointer<QFileDialog> alive = dialog.get();
   const int result = dialog->exec();
   if (!alive) { // the parent went while the dialog was open, and took the dialog with it

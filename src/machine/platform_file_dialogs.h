@@ -15,6 +15,8 @@ public:
   QString ShowOpen(const QStringList& filters) override;
   // The screen asks its own overwrite question, so the dialog does not.
   QString ShowSave(const QStringList& filters) override;
+  // The folder both dialogs start in ("" lets the platform choose).
+  void setFolder(const QString& folder) { m_folder = folder; }
 
   // The dialog as it is shown, before it runs. Each filter keeps its caption, while a "*.*" in
   // it matches every name, as the caption promises, also names without a dot.
@@ -24,6 +26,7 @@ public:
 private:
   QString run(QFileDialog::AcceptMode mode, const QStringList& filters);
   QWidget* m_parent;
+  QString m_folder;
 };
 
 } // namespace rpn::machine

@@ -469,6 +469,10 @@ std::optional<QString> OpenSourceFile(SourceFileDialogs& files, Dialogs& dialogs
   const QString path = files.ShowOpen(sourceFileFilters());
   if (path.isEmpty())
     return std::nullopt;
+  return OpenSourcePath(path, dialogs);
+}
+
+std::optional<QString> OpenSourcePath(const QString& path, Dialogs& dialogs) {
   const ReadSource read = readSourceFile(path);
   if (!read.problem.isEmpty())
     dialogs.inform(read.problem);

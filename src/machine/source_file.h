@@ -102,6 +102,8 @@ QString fileErrorCause(int systemError, const QString& platformText, bool writin
 // mnuOpen: asks for a file and reads it. The text for the source box, or nothing when the user
 // cancelled or the file could not be read (after its box).
 std::optional<QString> OpenSourceFile(SourceFileDialogs& files, Dialogs& dialogs);
+// The reading half of the above for a path already known (a recent file, the command line).
+std::optional<QString> OpenSourcePath(const QString& path, Dialogs& dialogs);
 
 // mnuSave: asks for a file, asks before replacing an existing one, and writes the text. True when
 // the file was written.

@@ -9,15 +9,17 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <algorithm>
 
 namespace rpn {
 
-FrmMain::FrmMain(Dialogs* dialogs, QWidget* parent)
-    : QWidget(parent, Qt::Window), m_dialogs(dialogs) {
+FrmMain::FrmMain(Dialogs* dialogs, Settings* settings, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_dialogs(dialogs), m_settings(settings) {
+  installAccessibleInterfaces();
   setObjectName(QStringLiteral("frmMain"));
   setWindowTitle(applicationTitle());
   setFont(uiFont());
-  setFixedSize(twips(3420), twips(1875));
+  setBaseFixedSize(this, QSize(twips(3420), twips(1875)));
 
   QPushButton* command1 =
       makeButton(this, QStringLiteral("Command1"), QStringLiteral("逆ポーランド記法変換"),
@@ -31,25 +33,108 @@ FrmMain::FrmMain(Dialogs* dialogs, QWidget* parent)
   connect(command1, &QPushButton::clicked, this, [this] { form1().showScreen(); });
   connect(command2, &QPushButton::clicked, this, [this] { form2().showScreen(); });
   connect(command3, &QPushButton::clicked, this, [this] { frmCompile().showScreen(); });
+
+  addZoomAction(QStringLiteral("actZoomIn"),
+                // "+" is a shifted key on many keyboards: with and without the Shift it took.
+                {QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal),
+                 QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Plus),
+                 QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Equal)},
+                &FrmMain::zoomIn);
+  addZoomAction(QStringLiteral("actZoomOut"), {QKeySequence(Qt::CTRL | Qt::Key_Minus)},
+                &FrmMain::zoomOut);
+  addZoomAction(QStringLiteral("actZoomReset"), {QKeySequence(Qt::CTRL | Qt::Key_0)},
+                &FrmMain::zoomReset);
+
+  if (m_settings) {
+    setZoomPercent(m_settings->zoomPercent());
+    moveToRemembered(this, m_settings->windowPosition(objectName()));
+  }
+  numberButtons();
+}
+
+void FrmMain::numberButtons() {
+  // From the top, the keys go through the buttons and Alt with the button's number presses it.
+  QList<QPushButton*> buttons = findChildren<QPushButton*>(Qt::FindDirectChildrenOnly);
+  std::ranges::stable_sort(buttons, {}, [](const QPushButton* b) { return b->y(); });
+  setTabOrderChain(QList<QWidget*>(buttons.begin(), buttons.end()));
+  for (qsizetype i = 0; i < buttons.size() && i < 9; ++i)
+    giveShortcut(buttons[i], QKeySequence(QKeyCombination(
+                                 Qt::ALT, static_cast<Qt::Key>(Qt::Key_1 + static_cast<int>(i)))));
 }
 
 FrmMain::~FrmMain() = default;
 
+void FrmMain::addZoomAction(const QString& name, const QList<QKeySequence>& keys,
+                            void (FrmMain::*slot)()) {
+  // One shortcut for the whole program: it works in whichever of its windows is active.
+  auto* action = new QAction(this);
+  action->setObjectName(name);
+  action->setShortcuts(keys);
+  action->setShortcutContext(Qt::ApplicationShortcut);
+  connect(action, &QAction::triggered, this, slot);
+  addAction(action);
+}
+
+void FrmMain::setZoomPercent(int percent) {
+  const int step = nearestZoomStep(percent);
+  const bool changed = step != m_zoom;
+  m_zoom = step;
+  const double zoom = m_zoom / 100.0;
+  applyZoom(this, zoom);
+  keepOnScreen(this);
+  for (ScreenWindow* screen : screens())
+    screen->setZoom(zoom);
+  if (m_settings && changed)
+    m_settings->setZoomPercent(m_zoom);
+}
+
+void FrmMain::zoomIn() {
+  setZoomPercent(steppedZoom(m_zoom, +1));
+}
+
+void FrmMain::zoomOut() {
+  setZoomPercent(steppedZoom(m_zoom, -1));
+}
+
+void FrmMain::zoomReset() {
+  setZoomPercent(Settings::kDefaultZoom);
+}
+
+QList<ScreenWindow*> FrmMain::screens() const {
+  QList<ScreenWindow*> list;
+  for (ScreenWindow* screen : std::initializer_list<ScreenWindow*>{
+           m_form1.get(), m_form2.get(), m_frmCompile.get(), m_frmAssembler.get()})
+    if (screen)
+      list << screen;
+  return list;
+}
+
+template <class Screen> Screen& FrmMain::prepare(std::unique_ptr<Screen>& screen) {
+  screen->setSettings(m_settings);
+  screen->setZoom(m_zoom / 100.0);
+  return *screen;
+}
+
 conversion::Form1& FrmMain::form1() {
-  if (!m_form1)
+  if (!m_form1) {
     m_form1 = std::make_unique<conversion::Form1>(m_dialogs);
+    prepare(m_form1);
+  }
   return *m_form1;
 }
 
 execution::Form2& FrmMain::form2() {
-  if (!m_form2)
+  if (!m_form2) {
     m_form2 = std::make_unique<execution::Form2>(m_dialogs);
+    prepare(m_form2);
+  }
   return *m_form2;
 }
 
 translation::FrmCompile& FrmMain::frmCompile() {
   if (!m_frmCompile) {
     m_frmCompile = std::make_unique<translation::FrmCompile>(m_dialogs);
+    prepare(m_frmCompile);
     // "擬似アセンブラ": the assembler screen is loaded if needed, shown modeless and given the
     // generated source; the translation screen keeps its state.
     m_frmCompile->setHandOff([this](const QString& source) {
@@ -62,8 +147,10 @@ translation::FrmCompile& FrmMain::frmCompile() {
 }
 
 machine::FrmAssembler& FrmMain::frmAssembler() {
-  if (!m_frmAssembler)
+  if (!m_frmAssembler) {
     m_frmAssembler = std::make_unique<machine::FrmAssembler>(m_dialogs);
+    prepare(m_frmAssembler);
+  }
   return *m_frmAssembler;
 }
 
@@ -74,6 +161,10 @@ void FrmMain::closeEvent(QCloseEvent* event) {
   for (QWidget* window : windows)
     if (window != this && window->isVisible())
       window->close();
+  if (m_settings) {
+    m_settings->setWindowPosition(objectName(), pos());
+    m_settings->sync();
+  }
   event->accept();
   QCoreApplication::quit();
 }

@@ -2,10 +2,16 @@
 // buttons shows one teaching screen, modeless; a screen is one object for the life of the menu,
 // created the first time it is asked for and brought forward with its state after that. Closing
 // the menu ends the program.
+//
+// The menu also owns the program's zoom, one for every window: Ctrl++ (or Ctrl+=), Ctrl+- and
+// Ctrl+0 in any window of the program, 100 % to 300 % in steps of 25 %. It tells every window,
+// and remembers the zoom in the settings it was given, with its own position.
 #pragma once
 
 #include "common/dialogs.h"
+#include "common/settings.h"
 
+#include <QAction>
 #include <QPushButton>
 #include <QWidget>
 #include <memory>
@@ -25,11 +31,15 @@ namespace machine {
 class FrmAssembler;
 }
 
+class ScreenWindow;
+
 class FrmMain final : public QWidget {
   Q_OBJECT
 public:
   // Screens send their boxes to real message boxes unless a test hands its own Dialogs.
-  explicit FrmMain(Dialogs* dialogs = nullptr, QWidget* parent = nullptr);
+  // Nothing is remembered unless settings are given.
+  explicit FrmMain(Dialogs* dialogs = nullptr, Settings* settings = nullptr,
+                   QWidget* parent = nullptr);
   ~FrmMain() override;
 
   // The screens, created on first use (the buttons call these, then show the screen).
@@ -44,11 +54,26 @@ public:
   machine::FrmAssembler& frmAssembler();
   machine::FrmAssembler* existingFrmAssembler() const { return m_frmAssembler.get(); }
 
+  int zoomPercent() const { return m_zoom; }
+  // Any percent is taken to the nearest step within the range.
+  void setZoomPercent(int percent);
+  void zoomIn();
+  void zoomOut();
+  void zoomReset();
+
 protected:
   void closeEvent(QCloseEvent* event) override;
 
 private:
+  void numberButtons();
+  // A screen just created takes the program's settings and zoom.
+  template <class Screen> Screen& prepare(std::unique_ptr<Screen>& screen);
+  QList<ScreenWindow*> screens() const;
+  void addZoomAction(const QString& name, const QList<QKeySequence>& keys, void (FrmMain::*slot)());
+
   Dialogs* m_dialogs;
+  Settings* m_settings;
+  int m_zoom = Settings::kDefaultZoom;
   std::unique_ptr<conversion::Form1> m_form1;
   std::unique_ptr<execution::Form2> m_form2;
   std::unique_ptr<translation::FrmCompile> m_frmCompile;

@@ -1,7 +1,5 @@
 #include "frm_compile.h"
 
-#include <QPalette>
-
 namespace rpn::translation {
 FrmCompile::FrmCompile(Dialogs* dialogs, QWidget* parent)
     : ScreenWindow(parent), m_dialogs(this, dialogs, [this] { refresh(); }), m_engine(m_dialogs) {
@@ -63,8 +61,8 @@ void FrmCompile::build() {
             twipsRect(5040, 1080, 1215, 255));
   m_list1 = new QListWidget(this);
   m_list1->setObjectName(QStringLiteral("List1"));
-  m_list1->setAccessibleName(QStringLiteral("オブジェクト"));
-  m_list1->setGeometry(twipsRect(5040, 1320, 3015, 3855));
+  m_list1->setAccessibleName(QStringLiteral("オブジェクトの一覧"));
+  placeAt(m_list1, twipsRect(5040, 1320, 3015, 3855));
   m_list1->setFont(fixedPitchFont());
   m_list1->setSelectionMode(QAbstractItemView::SingleSelection);
 
@@ -76,10 +74,15 @@ void FrmCompile::build() {
                  twipsRect(8160, 3240, 3015, 495));
 
   m_rpn.raiseArrows();
-  // The keys go from the value register to the listing, then on to the run buttons.
-  setTabOrder(m_rpn.Text2, m_list1);
+  // The inputs (expression, value register, interval), the run controls in reading order, the
+  // optimiser and the hand-off, the reset, then the listing.
+  setTabOrderChain({m_rpn.Text1, m_rpn.Text2, m_rpn.Text3, m_rpn.Command1, m_rpn.Check1,
+                    m_rpn.Command3, m_rpn.Command4, command5, command6, m_rpn.Command2, m_list1});
+  giveShortcut(command5, QKeySequence(Qt::ALT | Qt::Key_O));
+  giveShortcut(command6, QKeySequence(Qt::ALT | Qt::Key_G));
 
   connectRpnControls(m_rpn, this, m_engine);
+  rememberControls(m_rpn.Text3, m_rpn.Check1);
   connectButton(command5, this, m_engine, &TranslationEngine::Command5_Click);
   connect(command6, &QPushButton::clicked, this, &FrmCompile::Command6_Click);
 }
@@ -101,6 +104,15 @@ void FrmCompile::load() {
   refresh();
 }
 
+void FrmCompile::restoreRemembered(const std::optional<QString>& interval,
+                                   std::optional<bool> trace) {
+  if (interval)
+    m_engine.setText3(*interval);
+  if (trace)
+    m_engine.setCheck1(*trace);
+  refresh();
+}
+
 void FrmCompile::unload() {
   m_engine.unload();
   refresh();
@@ -113,14 +125,7 @@ void FrmCompile::refresh() {
   setTextIfChanged(m_lblPtr, view.lblPtr);
   for (std::size_t i = 0; i < m_lblName.size(); ++i) {
     setTextIfChanged(m_lblName[i], view.lblName[i]);
-    setBackground(m_lblName[i], view.lblNameMark[i]);
-    // Blue is dark: the name stays readable in white.
-    QPalette palette = m_lblName[i]->palette();
-    const QColor text = view.lblNameMark[i] == Mark::Blue ? QColor(255, 255, 255) : QColor(0, 0, 0);
-    if (palette.color(QPalette::WindowText) != text) {
-      palette.setColor(QPalette::WindowText, text);
-      m_lblName[i]->setPalette(palette);
-    }
+    paintMark(m_lblName[i], view.lblNameMark[i], MarkSense::NameTable);
   }
   QStringList shown;
   for (int i = 0; i < m_list1->count(); ++i)
@@ -129,8 +134,8 @@ void FrmCompile::refresh() {
     m_list1->clear();
     m_list1->addItems(view.List1);
   }
-  setBackground(m_list1, view.List1Mark);
-  setBackground(m_frame3, view.Frame3Mark);
+  paintMark(m_list1, view.List1Mark, MarkSense::Blink);
+  paintMark(m_frame3, view.Frame3Mark, MarkSense::Blink);
 
   followInterval(m_timer, m_engine.driver().interval());
 }

@@ -38,6 +38,8 @@ public:
 protected:
   void load() override;
   void unload() override;
+  void restoreRemembered(const std::optional<QString>& interval,
+                         std::optional<bool> trace) override;
 
 private:
   void build();

@@ -65,7 +65,10 @@ TEST_F(Form2Test, WindowAndArrowsLookAsDesigned) {
   const QLabel* arrow = control<QLabel>(&form, u"lblArrow5"_s);
   EXPECT_TRUE(arrow->font().bold());
   EXPECT_DOUBLE_EQ(arrow->font().pointSizeF(), 20.25);
-  EXPECT_EQ(arrow->palette().color(QPalette::WindowText), QColor(Qt::red));
+  // Red, in the shade that reads on the window.
+  const QColor red = arrow->palette().color(QPalette::WindowText);
+  EXPECT_EQ(red, readableOn(QColor(Qt::red), form.palette().color(QPalette::Window)));
+  EXPECT_TRUE(red.green() == 0 && red.blue() == 0 && red.red() >= 160) << red.name().toStdString();
 }
 
 TEST_F(Form2Test, OneShotRunPaintsRedAndClosingUnloadsOnlyTheControls) {

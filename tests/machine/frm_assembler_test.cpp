@@ -114,8 +114,9 @@ TEST_F(FrmAssemblerTest, FileMenuHasItsItemsAndShortcuts) {
   for (const QAction* action : file->actions())
     items << action->objectName() + u' ' + action->text() + u' ' + action->shortcut().toString();
   EXPECT_EQ(items, (QStringList{u"mnuOpen 開く(&O) Ctrl+O"_s, u"mnuSave 保存(&S) Ctrl+S"_s,
-                                u"mnuFileDummy0  "_s, u"mnuExit 終了(&X) "_s}));
-  EXPECT_TRUE(file->actions()[2]->isSeparator());
+                                u"mnuRecent 最近使ったファイル "_s, u"mnuFileDummy0  "_s,
+                                u"mnuExit 終了(&X) "_s}));
+  EXPECT_TRUE(file->actions()[3]->isSeparator());
 }
 
 // "比較の例" through the screen: its lines into the source box, the worked listing, the marks of

@@ -1,0 +1,330 @@
+// What the program remembers between runs: a round trip through the settings file in a temporary
+// configuration folder, damaged, unreadable and unwritable files (defaults and one warning, never
+// a stop), and the shell and its screens putting back what the user left.
+#include "common/settings.h"
+#include "conversion/form1.h"
+#include "execution/form2.h"
+#include "machine/frm_assembler.h"
+#include "shell/frm_main.h"
+#include "support/recording_dialogs.h"
+#include "support/widget_lookup.h"
+#include "translation/frm_compile.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace rpn {
+namespace {
+
+using namespace Qt::StringLiterals;
+
+const QStringList kWindows = {u"frmMain"_s,    u"Form1"_s,        u"Form2"_s,
+                              u"frmCompile"_s, u"frmAssembler"_s, u"frmHelp2"_s};
+
+// Everything a Settings holds, line by line, for whole-state comparisons.
+QStringList describe(const Settings& settings) {
+  QStringList lines{u"zoom "_s + QString::number(settings.zoomPercent()),
+                    u"folder "_s + settings.lastFolder(),
+                    u"recent "_s + settings.recentFiles().join(u'|')};
+  for (const QString& window : kWindows) {
+    const auto interval = settings.intervalText(window);
+    const auto trace = settings.traceMode(window);
+    const auto position = settings.windowPosition(window);
+    lines << window + u' ' + (interval ? u'"' + *interval + u'"' : u"-"_s) + u' ' +
+                 (trace ? (*trace ? u"ticked"_s : u"unticked"_s) : u"-"_s) + u' ' +
+                 (position ? QString::number(position->x()) + u',' + QString::number(position->y())
+                           : u"-"_s);
+  }
+  return lines;
+}
+
+// The settings of a fresh user: nothing remembered.
+QStringList defaults() {
+  QStringList lines{u"zoom 100"_s, u"folder "_s, u"recent "_s};
+  for (const QString& window : kWindows)
+    lines << window + u" - - -"_s;
+  return lines;
+}
+
+// Every test runs in a configuration folder of its own and counts the warnings given.
+class SettingsTest : public ::testing::Test {
+protected:
+  SettingsTest() {
+    m_savedConfig = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", folder.path().toLocal8Bit());
+    warnings().clear();
+    m_previousHandler =
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+          if (type == QtWarningMsg && text.startsWith(u"rpn-workbench:"_s))
+            warnings() << text;
+        });
+  }
+  ~SettingsTest() override {
+    qInstallMessageHandler(m_previousHandler);
+    qputenv("XDG_CONFIG_HOME", m_savedConfig);
+  }
+  static QStringList& warnings() {
+    static QStringList list;
+    return list;
+  }
+  static void writeFile(const QString& path, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+  }
+
+  QTemporaryDir folder;
+
+private:
+  QByteArray m_savedConfig;
+  QtMessageHandler m_previousHandler = nullptr;
+};
+
+TEST_F(SettingsTest, EverythingComesBackInTheNextRun) {
+  const QStringList files = {u"/tmp/a.txt"_s,
+                             u"/tmp/日本語 のファイル.txt"_s,
+                             u"/tmp/comma, in it.txt"_s,
+                             u"/tmp/&amp; \"quoted\".txt"_s,
+                             u"/tmp/e.txt"_s,
+                             u"/tmp/f.txt"_s,
+                             u"/tmp/g.txt"_s};
+  QStringList expected;
+  {
+    Settings first;
+    EXPECT_TRUE(first.path().startsWith(folder.path() + u'/')) << first.path().toStdString();
+    EXPECT_TRUE(first.path().endsWith(u".conf"_s));
+    EXPECT_EQ(describe(first), defaults());
+    first.setZoomPercent(175);
+    first.setIntervalText(u"Form1"_s, u" 1 5"_s);
+    first.setTraceMode(u"Form1"_s, false);
+    first.setWindowPosition(u"Form1"_s, {130, 90});
+    first.setIntervalText(u"frmAssembler"_s, u"&H10"_s);
+    first.setTraceMode(u"frmAssembler"_s, true);
+    first.setIntervalText(u"Form2"_s, QString());
+    first.setWindowPosition(u"frmMain"_s, {-20, 0});
+    first.setWindowPosition(u"frmHelp2"_s, {1900, 1000});
+    first.setLastFolder(u"/tmp/日本語, folder"_s);
+    for (const QString& file : files)
+      first.addRecentFile(file);
+    first.addRecentFile(files[3]); // again: back to the top, still once
+    EXPECT_EQ(first.recentFiles(), (QStringList{files[3], files[6], files[5], files[4], files[2]}));
+    EXPECT_TRUE(first.sync());
+    expected = describe(first);
+  }
+  EXPECT_EQ(expected[0], u"zoom 175"_s);
+  Settings second;
+  EXPECT_EQ(describe(second), expected);
+  EXPECT_TRUE(warnings().isEmpty()) << warnings().join(u'\n').toStdString();
+}
+
+TEST_F(SettingsTest, SettingsThatMakeNoSenseAreRefused) {
+  Settings settings;
+  settings.setZoomPercent(137);
+  settings.setZoomPercent(325);
+  settings.addRecentFile(u"relative.txt"_s);
+  settings.addRecentFile(QString());
+  settings.setLastFolder(u"relative"_s);
+  EXPECT_EQ(describe(settings), defaults());
+  settings.addRecentFile(u"/tmp/x.txt"_s);
+  settings.removeRecentFile(u"/tmp/x.txt"_s);
+  settings.removeRecentFile(u"/tmp/never there.txt"_s);
+  EXPECT_EQ(describe(settings), defaults());
+}
+
+// Damaged, unreadable or unwritable: the program starts with the defaults (or with what could
+// be read), says so once on standard error, and goes on.
+TEST_F(SettingsTest, AnyDamagedFileStartsWithDefaultsAndOneWarning) {
+  const quint32 seed = QRandomGenerator::global()->generate();
+  QRandomGenerator random(seed);
+  QByteArray noise(4096, '\0');
+  for (char& byte : noise)
+    byte = static_cast<char>(random.bounded(256));
+
+  QStringList partly = defaults();
+  partly[2] = u"recent /abs/a.txt"_s;
+  partly[kWindows.indexOf(u"Form1"_s) + 3] = u"Form1 \"200\" - 1,2"_s;
+  const struct {
+    const char* what;
+    QByteArray bytes;
+    bool keptAside;
+    QStringList state;
+  } cases[] = {
+      {"random bytes", noise, true, defaults()},
+      {"a NUL in the text", QByteArray("[General]\nzoom=150\n\0\n", 21), true, defaults()},
+      {"far too long", QByteArray("[General]\nzoom=150\n") + QByteArray(70 * 1024, 'a'), true,
+       defaults()},
+      {"values that make no sense",
+       "[General]\nzoom=137\n[Form1]\ntrace=maybe\nposition=@Point(1 2)\ninterval=200\n"
+       "[Form2]\nposition=@Point(99999999 1)\n[files]\nrecent=relative.txt, /abs/a.txt\n"
+       "lastFolder=relative\n",
+       false, partly},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.what) + ", seed " + std::to_string(seed));
+    warnings().clear();
+    const QString path = Settings::userPath();
+    QFile::remove(path);
+    QFile::remove(path + u".damaged"_s);
+    writeFile(path, c.bytes);
+    {
+      Settings settings;
+      EXPECT_EQ(describe(settings), c.state);
+      EXPECT_EQ(warnings().size(), 1) << warnings().join(u'\n').toStdString();
+      EXPECT_EQ(settings.warning(), warnings().value(0));
+      EXPECT_TRUE(settings.warning().contains(path));
+      QFile aside(path + u".damaged"_s);
+      EXPECT_EQ(aside.exists(), c.keptAside);
+      if (c.keptAside && aside.open(QIODevice::ReadOnly)) {
+        EXPECT_EQ(aside.readAll(), c.bytes);
+      }
+      // The program goes on and remembers again.
+      settings.setZoomPercent(250);
+      EXPECT_TRUE(settings.sync());
+    }
+    EXPECT_EQ(Settings().zoomPercent(), 250);
+    EXPECT_EQ(warnings().size(), c.keptAside ? 1 : 2); // the bad values are read once more
+  }
+}
+
+TEST_F(SettingsTest, AnUnreadableFileIsLeftAlone) {
+  QDir().mkpath(Settings::userPath()); // a folder where the file should be
+  Settings settings;
+  EXPECT_EQ(describe(settings), defaults());
+  settings.setZoomPercent(200);
+  EXPECT_EQ(settings.zoomPercent(), 200); // this run still has it
+  EXPECT_FALSE(settings.sync());
+  EXPECT_EQ(warnings().size(), 1) << warnings().join(u'\n').toStdString();
+  EXPECT_TRUE(QFileInfo(Settings::userPath()).isDir());
+}
+
+TEST_F(SettingsTest, AnUnwritableFolderWarnsOnceAndTheRunGoesOn) {
+  const QString blocker = folder.filePath(u"not-a-folder"_s);
+  writeFile(blocker, "a file where the configuration folder should be");
+  qputenv("XDG_CONFIG_HOME", blocker.toLocal8Bit());
+  Settings settings;
+  EXPECT_EQ(describe(settings), defaults());
+  EXPECT_TRUE(warnings().isEmpty());
+  settings.setZoomPercent(200);
+  settings.setIntervalText(u"Form1"_s, u"50"_s);
+  settings.addRecentFile(u"/tmp/a.txt"_s);
+  EXPECT_FALSE(settings.sync());
+  EXPECT_EQ(warnings().size(), 1) << warnings().join(u'\n').toStdString();
+  EXPECT_EQ(settings.zoomPercent(), 200);
+  EXPECT_EQ(settings.intervalText(u"Form1"_s), u"50"_s);
+  EXPECT_EQ(settings.recentFiles(), QStringList{u"/tmp/a.txt"_s});
+}
+
+// The shell and its screens: what the user leaves in one run is there in the next.
+struct ScreenCase {
+  const char* name;
+  ScreenWindow& (*open)(FrmMain&);
+  const char* intervalBox;
+  const char* defaultInterval;
+};
+
+void PrintTo(const ScreenCase& screen, std::ostream* os) {
+  *os << screen.name;
+}
+
+const ScreenCase kScreens[] = {
+    {"Form1", [](FrmMain& m) -> ScreenWindow& { return m.form1(); }, "Text3", "200"},
+    {"Form2", [](FrmMain& m) -> ScreenWindow& { return m.form2(); }, "Text3", "200"},
+    {"frmCompile", [](FrmMain& m) -> ScreenWindow& { return m.frmCompile(); }, "Text3", "200"},
+    {"frmAssembler", [](FrmMain& m) -> ScreenWindow& { return m.frmAssembler(); }, "txtTimer",
+     "500"},
+};
+
+class RememberedScreen : public SettingsTest, public ::testing::WithParamInterface<ScreenCase> {
+protected:
+  QLineEdit* interval(ScreenWindow& screen) {
+    return test::control<QLineEdit>(&screen, QString::fromLatin1(GetParam().intervalBox));
+  }
+  QCheckBox* trace(ScreenWindow& screen) { return test::control<QCheckBox>(&screen, u"Check1"_s); }
+  test::RecordingDialogs boxes;
+};
+
+TEST_P(RememberedScreen, IntervalTracePositionAndZoomComeBack) {
+  const ScreenCase& c = GetParam();
+  QSize size100;
+  {
+    Settings settings;
+    FrmMain menu{&boxes, &settings};
+    ScreenWindow& screen = c.open(menu);
+    screen.showScreen();
+    size100 = screen.size();
+    EXPECT_EQ(interval(screen)->text(), QString::fromLatin1(c.defaultInterval));
+    EXPECT_TRUE(trace(screen)->isChecked());
+    interval(screen)->selectAll();
+    QTest::keyClicks(interval(screen), u"35"_s);
+    QTest::mouseClick(trace(screen), Qt::LeftButton, {}, QPoint(5, 5));
+    menu.zoomIn();
+    menu.zoomIn();
+    screen.move(140, 70);
+    screen.close();
+    // Closing unloads the screen, whose controls go back to their first state; loading it again
+    // puts back what the user left.
+    screen.showScreen();
+    EXPECT_EQ(interval(screen)->text(), u"35"_s);
+    EXPECT_FALSE(trace(screen)->isChecked());
+  }
+  Settings settings;
+  FrmMain menu{&boxes, &settings};
+  EXPECT_EQ(menu.zoomPercent(), 150);
+  ScreenWindow& screen = c.open(menu);
+  screen.showScreen();
+  EXPECT_EQ(interval(screen)->text(), u"35"_s);
+  EXPECT_FALSE(trace(screen)->isChecked());
+  EXPECT_EQ(screen.pos(), QPoint(140, 70));
+  EXPECT_EQ(screen.width(), qRound(size100.width() * 1.5));
+  EXPECT_TRUE(boxes.boxes().empty());
+  EXPECT_TRUE(warnings().isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Screens, RememberedScreen, ::testing::ValuesIn(kScreens),
+                         [](const ::testing::TestParamInfo<ScreenCase>& screen) {
+                           return std::string(screen.param.name);
+                         });
+
+// The screens act on what they are given back: trace mode off means no trace boxes.
+TEST_F(SettingsTest, ARememberedUntickedTraceModeRunsWithoutBoxes) {
+  {
+    Settings settings;
+    settings.setTraceMode(u"Form1"_s, false);
+  }
+  test::RecordingDialogs boxes;
+  Settings settings;
+  FrmMain menu{&boxes, &settings};
+  menu.form1().showScreen();
+  QTest::mouseClick(test::control<QPushButton>(&menu.form1(), u"Command1"_s), Qt::LeftButton);
+  EXPECT_TRUE(boxes.boxes().empty());
+  EXPECT_FALSE(menu.form1().engine().view().Check1);
+}
+
+TEST_F(SettingsTest, TheMenuPutsItselfBackWhereItWasAndOffScreenPlacesAreIgnored) {
+  {
+    Settings settings;
+    FrmMain menu{nullptr, &settings};
+    menu.show();
+    menu.move(60, 40);
+    QTimer::singleShot(0, &menu, [&menu] { menu.close(); });
+    QApplication::exec();
+  }
+  {
+    Settings settings;
+    FrmMain menu{nullptr, &settings};
+    EXPECT_EQ(menu.pos(), QPoint(60, 40));
+    settings.setWindowPosition(u"frmMain"_s, {-100000, -100000}); // a monitor no longer there
+  }
+  Settings settings;
+  FrmMain menu{nullptr, &settings};
+  EXPECT_NE(menu.pos(), QPoint(-100000, -100000));
+}
+
+} // namespace
+} // namespace rpn
