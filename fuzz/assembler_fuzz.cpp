@@ -81,18 +81,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   MachineState freshMachine;
   const Assembled first = assemble(fresh, freshMachine, source);
 
-  FuzzDialogs boxes({}, {});
-  MachineEngine engine(boxes);
-  tickDuringBoxes(boxes, engine);
-  engine.Form_Load();
+  Screen<MachineEngine> screen;
+  MachineEngine& engine = screen.engine;
   engine.setText1(earlier);
   engine.Command1_Click();
-  boxes.clear();
+  screen.boxes.clear();
   engine.setText1(source);
   engine.Command1_Click();
   const MachineState& machine = engine.machine();
   check(engine.view().Text2 == first.listing, "the listing does not depend on an earlier assembly");
-  check(boxes.boxes() == first.boxes, "the boxes do not depend on an earlier assembly");
+  check(screen.boxes.boxes() == first.boxes, "the boxes do not depend on an earlier assembly");
   check(std::equal(first.image.begin(), first.image.end(), machine.Memory.begin(),
                    machine.Memory.begin() + machine.ProgramSize),
         "the image does not depend on an earlier assembly");

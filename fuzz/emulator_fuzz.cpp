@@ -190,10 +190,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const bool painted = in.ConsumeBool();
   const QString source = program ? programSource(in) : toText(sourceBytes, utf16);
 
-  FuzzDialogs stepBoxes(answers, {});
-  MachineEngine stepped(stepBoxes);
-  tickDuringBoxes(stepBoxes, stepped);
-  stepped.Form_Load();
+  Screen<MachineEngine> presses(answers);
+  MachineEngine& stepped = presses.engine;
+  FuzzDialogs& stepBoxes = presses.boxes;
   stepped.setPainting(painted);
   stepped.setCheck1(false);
   stepped.setText1(source);
@@ -213,10 +212,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       break;
   }
 
-  FuzzDialogs autoBoxes(answers, {});
-  MachineEngine automatic(autoBoxes);
-  tickDuringBoxes(autoBoxes, automatic);
-  automatic.Form_Load();
+  Screen<MachineEngine> autoRun(answers);
+  MachineEngine& automatic = autoRun.engine;
   automatic.setPainting(false);
   automatic.setText1(source);
   automatic.Command4_Click();
@@ -237,7 +234,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   check(automatic.driver().running() != fault, "a machine fault stops auto-run");
   check(automatic.machine() == stepped.machine(), "auto-run leaves the machine the presses leave");
   check(outputOf(automatic) == outputOf(stepped), "auto-run writes the output the presses write");
-  check(autoBoxes.boxes() == stepBoxes.boxes(), "auto-run opens the boxes of untraced presses");
+  check(autoRun.boxes.boxes() == stepBoxes.boxes(), "auto-run opens the boxes of untraced presses");
   stepped.setPainting(true);
   automatic.setPainting(true);
   check(shownMachine(automatic) == shownMachine(stepped), "painting shows the machine run unseen");

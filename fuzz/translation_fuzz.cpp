@@ -67,16 +67,14 @@ struct Translated {
 };
 
 Translated byButtons(const QString& expression, bool trace) {
-  FuzzDialogs boxes({}, {});
-  TranslationEngine engine(boxes);
-  tickDuringBoxes(boxes, engine);
-  engine.Form_Load();
+  Screen<TranslationEngine> screen;
+  TranslationEngine& engine = screen.engine;
   engine.setCheck1(trace);
   engine.setText1(expression);
   engine.Command1_Click();
   checkInvariants(engine);
   check(listsProgram(engine), "the listing shows the object code");
-  Translated result{outcomeOf(engine), boxes.boxes(), {}, {}};
+  Translated result{outcomeOf(engine), screen.boxes.boxes(), {}, {}};
   engine.Command5_Click();
   checkInvariants(engine);
   result.optimised = outcomeOf(engine);
@@ -87,10 +85,9 @@ Translated byButtons(const QString& expression, bool trace) {
 }
 
 void runHandOff(const QString& handOff) {
-  FuzzDialogs boxes({}, {});
-  machine::MachineEngine engine(boxes);
-  tickDuringBoxes(boxes, engine);
-  engine.Form_Load();
+  Screen<machine::MachineEngine> screen;
+  machine::MachineEngine& engine = screen.engine;
+  const FuzzDialogs& boxes = screen.boxes;
   engine.setPainting(false);
   engine.setCheck1(false);
   engine.setText1(handOff);
@@ -217,10 +214,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
           "trace mode only adds boxes");
   }
 
-  FuzzDialogs autoBoxes({}, {});
-  TranslationEngine engine(autoBoxes);
-  tickDuringBoxes(autoBoxes, engine);
-  engine.Form_Load();
+  Screen<TranslationEngine> autoRun;
+  TranslationEngine& engine = autoRun.engine;
   engine.setText1(expression);
   engine.setText3(QStringLiteral("1"));
   if (compared) {
@@ -240,7 +235,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       if (!translated && after == kTranslationEnd) {
         translated = true;
         check(outcomeOf(engine) == plain.translated, "auto-run translates as the button does");
-        check(autoBoxes.boxes() == plain.boxes, "auto-run opens the boxes of an untraced run");
+        check(autoRun.boxes.boxes() == plain.boxes, "auto-run opens the boxes of an untraced run");
       }
       optimised = before == kOptimisationDone && after == kRestart;
     }
