@@ -87,7 +87,7 @@ std::vector<machine::LabelEntry> definedLabels(const machine::Assembler& assembl
 void assembleIn(Session& session, const QString& source) {
   std::vector<std::pair<int, QString>> boxes;
   session.dialogs.onBox = [&](const QString& text) {
-    boxes.emplace_back(session.engine.assembler().CurrentEntry(), text);
+    boxes.emplace_back(session.engine.complaintEntry(), text);
   };
   session.engine.Form_Load();
   session.engine.setCheck1(false);

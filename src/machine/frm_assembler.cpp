@@ -4,7 +4,10 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QCloseEvent>
+#include <QKeyEvent>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QVBoxLayout>
@@ -80,6 +83,12 @@ FrmAssembler::FrmAssembler(Dialogs* dialogs, SourceFileDialogs* files, QWidget* 
       m_files(files ? *files : m_platformFiles), m_engine(m_dialogs) {
   setObjectName(QStringLiteral("frmAssembler"));
   setWindowTitle(QStringLiteral("擬似アセンブラ"));
+  m_engine.setSaveSource([this](const QString& text) {
+    if (!SaveSourceFile(text, m_notingFiles, m_dialogs))
+      return false;
+    rememberFile(m_notingFiles.chosen());
+    return true;
+  });
   build();
   connect(&m_timer, &QTimer::timeout, this, &FrmAssembler::Timer1_Timer);
   refresh();
@@ -330,21 +339,17 @@ void FrmAssembler::buildEmulatorFrame(QWidget* client) {
       [this](const QString& text) { m_engine.setTxtTimer(text); });
   connect(m_check1, &QCheckBox::toggled, this, [this](bool on) { m_engine.setCheck1(on); });
   rememberControls(m_txtTimer, m_check1);
-  // A click on an item loads its sample again even when it is already selected; moving the
-  // selection with the keys loads the sample it lands on.
-  const auto listClick = [this](int row) {
-    if (m_painting || row < 0)
-      return;
-    m_engine.List1_Click(row);
-    refresh();
-  };
-  connect(m_list1, &QListWidget::currentRowChanged, this, listClick);
-  connect(m_list1, &QListWidget::itemClicked, this,
-          [this, listClick](QListWidgetItem* item) { listClick(m_list1->row(item)); });
-  // Enter (and a double click) loads the current sample again; an item selected through the
-  // accessibility interface becomes the current one, which loads it.
+  // A click on an item loads its sample, again when it is already selected; moving the selection
+  // with the keys loads the sample it lands on. The mouse press is taken before the list moves
+  // its selection (eventFilter), so that one click asks at most once about a changed source and a
+  // cancelled question leaves the selection on the sample that is loaded.
+  m_list1->viewport()->installEventFilter(this);
+  m_list1->installEventFilter(this);
+  connect(m_list1, &QListWidget::currentRowChanged, this, [this](int row) { List1_Click(row); });
+  // Enter loads the current sample again; an item selected through the accessibility interface
+  // becomes the current one, which loads it.
   connect(m_list1, &QListWidget::itemActivated, this,
-          [this, listClick](QListWidgetItem* item) { listClick(m_list1->row(item)); });
+          [this](QListWidgetItem* item) { List1_Click(m_list1->row(item)); });
   connect(m_list1, &QListWidget::itemSelectionChanged, this, [this] {
     const QList<QListWidgetItem*> selected = m_list1->selectedItems();
     if (!m_painting && !selected.isEmpty() && selected.first() != m_list1->currentItem())
@@ -356,22 +361,89 @@ void FrmAssembler::buildEmulatorFrame(QWidget* client) {
   connectButton(command5, &MachineEngine::Command5_Click, false);
 }
 
-void FrmAssembler::setSourceText(const QString& text) {
-  m_engine.setText1(text);
+void FrmAssembler::List1_Click(int row) {
+  if (m_painting || row < 0)
+    return;
+  m_engine.List1_Click(row);
+  refresh(); // also puts the list's selection back after a cancelled question
+}
+
+bool FrmAssembler::eventFilter(QObject* watched, QEvent* event) {
+  const QEvent::Type type = event->type();
+  if (watched == m_list1 && type == QEvent::KeyPress)
+    return listKeyPress(*static_cast<QKeyEvent*>(event));
+  if (watched != m_list1->viewport() ||
+      (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonDblClick &&
+       type != QEvent::MouseMove))
+    return ScreenWindow::eventFilter(watched, event);
+  // The list never moves its selection by the mouse itself, neither by a press nor by dragging;
+  // the second press of a double click belongs to the choice of the first.
+  const auto* mouse = static_cast<QMouseEvent*>(event);
+  if (type != QEvent::MouseButtonPress || mouse->button() != Qt::LeftButton)
+    return type != QEvent::MouseMove || mouse->buttons() != Qt::NoButton;
+  m_list1->setFocus(Qt::MouseFocusReason);
+  if (const QListWidgetItem* item = m_list1->itemAt(mouse->position().toPoint()))
+    List1_Click(m_list1->row(item));
+  return true;
+}
+
+bool FrmAssembler::listKeyPress(const QKeyEvent& key) {
+  // The keys that move through the list choose the sample here, as a click does: the list never
+  // moves its selection by itself, so a cancelled question leaves it on the loaded sample.
+  const int last = m_list1->count() - 1;
+  int row = m_list1->currentRow();
+  switch (key.key()) {
+  case Qt::Key_Up:
+    row = std::max(row - 1, 0);
+    break;
+  case Qt::Key_Down:
+    row = std::min(row + 1, last);
+    break;
+  case Qt::Key_Home:
+  case Qt::Key_PageUp:
+    row = 0;
+    break;
+  case Qt::Key_End:
+  case Qt::Key_PageDown:
+    row = last;
+    break;
+  default:
+    return false;
+  }
+  if (row != m_list1->currentRow())
+    List1_Click(row);
+  return true;
+}
+
+bool FrmAssembler::setSourceText(const QString& text) {
+  const bool replaced = m_engine.QueryDiscardSource();
+  if (replaced)
+    m_engine.ReplaceSource(text);
   refresh();
+  return replaced;
 }
 
 void FrmAssembler::mnuOpen_Click() {
-  if (const std::optional<QString> text = OpenSourceFile(m_notingFiles, m_dialogs)) {
-    m_engine.setText1(*text);
-    refresh();
-    rememberFile(m_notingFiles.chosen());
-  }
+  // Asked before the file dialog: what is not saved is settled before another file is chosen.
+  if (m_engine.QueryDiscardSource())
+    if (const std::optional<QString> text = OpenSourceFile(m_notingFiles, m_dialogs)) {
+      m_engine.ReplaceSource(*text);
+      rememberFile(m_notingFiles.chosen());
+    }
+  refresh();
+}
+
+void FrmAssembler::openSourceFile(const QString& path) {
+  if (m_engine.QueryDiscardSource())
+    if (const std::optional<QString> text = OpenSourcePath(path, m_dialogs)) {
+      m_engine.ReplaceSource(*text);
+      rememberFile(path);
+    }
+  refresh();
 }
 
 void FrmAssembler::mnuSave_Click() {
-  if (SaveSourceFile(m_engine.view().Text1, m_notingFiles, m_dialogs))
-    rememberFile(m_notingFiles.chosen());
+  m_engine.mnuSave_Click();
 }
 
 void FrmAssembler::openRecentFile(const QString& path) {
@@ -384,11 +456,7 @@ void FrmAssembler::openRecentFile(const QString& path) {
         path));
     return;
   }
-  if (const std::optional<QString> text = OpenSourcePath(path, m_dialogs)) {
-    m_engine.setText1(*text);
-    refresh();
-    rememberFile(path);
-  }
+  openSourceFile(path);
 }
 
 void FrmAssembler::rememberFile(const QString& path) {
@@ -456,6 +524,15 @@ void FrmAssembler::mnuExit_Click() {
   close();
 }
 
+void FrmAssembler::closeEvent(QCloseEvent* event) {
+  if (!m_engine.QueryDiscardSource()) {
+    event->ignore();
+    refresh();
+    return;
+  }
+  ScreenWindow::closeEvent(event);
+}
+
 void FrmAssembler::Command6_Click() {
   m_help.show(1);
 }
@@ -486,11 +563,6 @@ void FrmAssembler::restoreRemembered(const std::optional<QString>& interval,
 
 void FrmAssembler::unload() {
   m_engine.unload();
-  {
-    const QScopedValueRollback painting(m_painting, true);
-    m_list1->clearSelection();
-    m_list1->setCurrentRow(-1);
-  }
   refresh();
 }
 
@@ -553,6 +625,12 @@ void FrmAssembler::refresh() {
   setTextIfChanged(m_txtTimer, view.txtTimer);
   if (m_check1->isChecked() != view.Check1)
     m_check1->setChecked(view.Check1);
+  if (m_list1->currentRow() != view.List1Index ||
+      (view.List1Index < 0) != m_list1->selectedItems().isEmpty()) {
+    m_list1->setCurrentRow(view.List1Index);
+    if (view.List1Index < 0)
+      m_list1->clearSelection();
+  }
 
   followInterval(m_timer, m_engine.driver().interval());
 }

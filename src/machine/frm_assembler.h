@@ -12,6 +12,7 @@
 #include "machine/source_file.h"
 
 #include <QAction>
+#include <QKeyEvent>
 #include <QListWidget>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -30,9 +31,10 @@ public:
   ~FrmAssembler() override;
 
   // Puts a source program (lines ended by CR LF) into the source box Text1, as the translation
-  // screen hands over its object code. Listing, memory and machine state stay until the next
-  // assembly. Works whether the screen is shown or not.
-  void setSourceText(const QString& text);
+  // screen hands over its object code, after asking about a changed source there. Listing,
+  // memory and machine state stay until the next assembly. Works whether the screen is shown or
+  // not. False when the question was cancelled or the save it asked for failed: nothing changed.
+  bool setSourceText(const QString& text);
 
   const MachineEngine& engine() const { return m_engine; }
   const QTimer& timer() const { return m_timer; }
@@ -46,6 +48,9 @@ public:
   // last folder used.
   void setZoom(double zoom) override;
   void setSettings(Settings* settings) override;
+  // Opens the source file at path into Text1 as ファイル > 開く does when that path is chosen:
+  // the same code pages and the same boxes for a file that cannot be read.
+  void openSourceFile(const QString& path);
 
   // The menu, the help button and one tick of the screen's timer.
   void mnuOpen_Click();
@@ -61,6 +66,10 @@ protected:
   void unload() override;
   void restoreRemembered(const std::optional<QString>& interval,
                          std::optional<bool> trace) override;
+  // Closing the window (its close button, 終了(&X), the end of the program) discards the source:
+  // a changed one is asked about first, and a cancel keeps the window open.
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
   void build();
@@ -70,6 +79,8 @@ private:
   // Tab order and the buttons' shortcuts, once every control of client exists.
   void setKeyboardAccess(const QWidget* client);
   void paintListingSelection();
+  void List1_Click(int row);
+  bool listKeyPress(const QKeyEvent& key);
   // The listing takes the focus so that its selected line shows, as after every machine step.
   void focusListing();
   template <class Handler> void connectButton(QPushButton* button, Handler handler, bool focus);

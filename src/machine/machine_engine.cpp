@@ -36,7 +36,7 @@ Outcome compute(Action action, std::int32_t r, std::int32_t operand) {
     return {wrap32(a * b), {}};
   case Action::Divide:
     if (operand == 0)
-      return {0, QStringLiteral("0で除算しました")};
+      return {0, QStringLiteral("0で割ることはできません")};
     if (r == std::numeric_limits<std::int32_t>::min() && operand == -1)
       return {0, QStringLiteral("除算の結果が32ビットに収まりません")};
     return {r / operand, {}}; // truncates toward zero
@@ -82,6 +82,10 @@ std::size_t index(std::int64_t i) {
 
 } // namespace
 
+QString sourceChangedQuestion() {
+  return QStringLiteral("ソースプログラムが変更されています。保存しますか?");
+}
+
 void MachineEngine::restoreMachine(const MachineState& state) {
   m_machine = state;
   RefreshMachine();
@@ -98,15 +102,52 @@ void MachineEngine::Form_Load() {
 void MachineEngine::unload() {
   m_driver.stop();
   m_view = AssemblerView{};
+  m_keptText1.clear(); // the source box is emptied: nothing of it is kept
+}
+
+bool MachineEngine::QueryDiscardSource() {
+  if (!SourceChanged())
+    return true;
+  switch (
+      m_driver.dialogs().ask(sourceChangedQuestion(), applicationTitle(), true, Answer::Cancel)) {
+  case Answer::Yes:
+    return mnuSave_Click();
+  case Answer::No:
+    return true;
+  case Answer::Cancel:
+    break;
+  }
+  return false;
+}
+
+void MachineEngine::ReplaceSource(const QString& text) {
+  m_view.Text1 = text;
+  m_keptText1 = text;
+}
+
+bool MachineEngine::mnuSave_Click() {
+  const QString text = m_view.Text1;
+  if (!m_saveSource || !m_saveSource(text))
+    return false;
+  m_keptText1 = text;
+  return true;
 }
 
 void MachineEngine::Command1_Click() {
-  m_view.Text2 = m_assembler.Assemble(m_view.Text1, m_machine, m_driver.dialogs());
+  Assembly assembly = m_assembler.Assemble(m_view.Text1, m_machine);
+  m_view.Text2 = std::move(assembly.listing);
   m_view.Text2SelStart = 0;
   m_view.Text2SelLength = 0;
   m_view.lblCode = blankMemoryCells();
   m_view.lblCodeMarks.fill(Mark::White);
+  m_storedBeyondImage.reset();
   ShowMemory();
+  // The complaints come after the new listing and memory are shown, in the order of the lines.
+  for (qsizetype i = 0; i < assembly.complaints.size(); ++i) {
+    m_complaintEntry = assembly.complaintEntries.at(static_cast<std::size_t>(i));
+    m_driver.dialogs().inform(assembly.complaints.at(i));
+  }
+  m_complaintEntry = -1;
 }
 
 void MachineEngine::traceBox(const QString& text) {
@@ -115,16 +156,24 @@ void MachineEngine::traceBox(const QString& text) {
 }
 
 void MachineEngine::Command2_Click() {
-  RunInstruction();
+  // A press during auto-run stops it first. An instruction that auto-run has fetched is finished
+  // by the press rather than skipped, so that every instruction still runs exactly once.
+  const std::int16_t phase = m_driver.running() ? m_driver.phase() : std::int16_t{kIdle};
+  m_driver.stop();
+  RunInstruction(phase);
 }
 
-bool MachineEngine::RunInstruction() {
-  if (!FetchInstruction())
-    return false;
-  traceBox(kFetchBox);
-  if (!ComputeOperandAddress())
-    return false;
-  traceBox(kOperandAddressBox);
+bool MachineEngine::RunInstruction(std::int16_t from) {
+  if (from != kOperandAddress && from != kExecute) {
+    if (!FetchInstruction())
+      return false;
+    traceBox(kFetchBox);
+  }
+  if (from != kExecute) {
+    if (!ComputeOperandAddress())
+      return false;
+    traceBox(kOperandAddressBox);
+  }
   if (!ExecuteInstruction())
     return false;
   traceBox(kExecuteBox);
@@ -177,17 +226,20 @@ void MachineEngine::Timer1_Timer() {
 }
 
 void MachineEngine::List1_Click(int index) {
+  if ((index != 0 && index != 1) || !QueryDiscardSource())
+    return;
+  m_view.List1Index = index;
   if (index == 0)
     LoadSampleCompare();
-  else if (index == 1)
+  else
     LoadSampleRegisters();
 }
 
 void MachineEngine::LoadSampleCompare() {
-  m_view.Text1 = sampleCompare();
+  ReplaceSource(sampleCompare());
 }
 void MachineEngine::LoadSampleRegisters() {
-  m_view.Text1 = sampleRegisters();
+  ReplaceSource(sampleRegisters());
 }
 
 bool MachineEngine::FetchInstruction() {
@@ -336,6 +388,7 @@ bool MachineEngine::registerOperation(const Instruction& instruction) {
   }
   if (instruction.action == Action::Store) {
     m.Memory[index(m.EffectAddress)] = m.Register[index(r)];
+    showCell(m.EffectAddress);
   } else {
     const Outcome outcome = compute(instruction.action, m.Register[index(r)], operand);
     if (!outcome.fault.isEmpty()) {
@@ -369,6 +422,15 @@ void MachineEngine::markCell(std::int64_t address, Mark mark) {
     m_view.lblCodeMarks[index(address)] = mark;
 }
 
+void MachineEngine::showCell(std::int64_t address) {
+  // The panel shows what the memory holds, past the program image too.
+  if (address < 0 || address >= kMemoryCells)
+    return;
+  if (address >= m_machine.ProgramSize)
+    m_storedBeyondImage.set(index(address));
+  m_view.lblCode[index(address)] = hex4(m_machine.Memory[index(address)]);
+}
+
 void MachineEngine::appendOutput(const QString& text) {
   m_view.Text3 = m_view.Text3.right(kOutputKeep) + kCrLf + text;
 }
@@ -391,7 +453,9 @@ void MachineEngine::fault(const QString& what) {
 void MachineEngine::ShowMemory() {
   const MachineState& m = m_machine;
   const int shown = std::min<int>(m.ProgramSize, kMemoryCells);
-  for (int k = 0; k < shown; ++k) {
+  for (int k = 0; k < kMemoryCells; ++k) {
+    if (k >= shown && !m_storedBeyondImage.test(index(k)))
+      continue;
     m_view.lblCode[index(k)] = hex4(m.Memory[index(k)]);
     m_view.lblCodeMarks[index(k)] = Mark::White;
   }

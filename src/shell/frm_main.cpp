@@ -13,13 +13,14 @@
 
 namespace rpn {
 
-FrmMain::FrmMain(Dialogs* dialogs, Settings* settings, QWidget* parent)
-    : QWidget(parent, Qt::Window), m_dialogs(dialogs), m_settings(settings) {
+FrmMain::FrmMain(Dialogs* dialogs, Settings* settings, machine::SourceFileDialogs* files,
+                 QWidget* parent)
+    : QWidget(parent, Qt::Window), m_dialogs(dialogs), m_settings(settings), m_files(files) {
   installAccessibleInterfaces();
   setObjectName(QStringLiteral("frmMain"));
   setWindowTitle(applicationTitle());
   setFont(uiFont());
-  setBaseFixedSize(this, QSize(twips(3420), twips(1875)));
+  setBaseFixedSize(this, QSize(twips(3420), twips(2475)));
 
   QPushButton* command1 =
       makeButton(this, QStringLiteral("Command1"), QStringLiteral("逆ポーランド記法変換"),
@@ -30,9 +31,14 @@ FrmMain::FrmMain(Dialogs* dialogs, Settings* settings, QWidget* parent)
   QPushButton* command3 =
       makeButton(this, QStringLiteral("Command3"), QStringLiteral("逆ポーランド記法の翻訳"),
                  twipsRect(120, 1320, 2415, 495));
+  QPushButton* command4 =
+      makeButton(this, QStringLiteral("Command4"), QStringLiteral("擬似アセンブラ"),
+                 twipsRect(120, 1920, 2415, 495));
   connect(command1, &QPushButton::clicked, this, [this] { form1().showScreen(); });
   connect(command2, &QPushButton::clicked, this, [this] { form2().showScreen(); });
   connect(command3, &QPushButton::clicked, this, [this] { frmCompile().showScreen(); });
+  // The assembler screen with whatever source it holds (its own, or the last hand-off).
+  connect(command4, &QPushButton::clicked, this, [this] { frmAssembler().showScreen(); });
 
   addZoomAction(QStringLiteral("actZoomIn"),
                 // "+" is a shifted key on many keyboards: with and without the Shift it took.
@@ -50,6 +56,12 @@ FrmMain::FrmMain(Dialogs* dialogs, Settings* settings, QWidget* parent)
     moveToRemembered(this, m_settings->windowPosition(objectName()));
   }
   numberButtons();
+}
+
+void FrmMain::openSourceFile(const QString& path) {
+  machine::FrmAssembler& assembler = frmAssembler();
+  assembler.showScreen();
+  assembler.openSourceFile(path);
 }
 
 void FrmMain::numberButtons() {
@@ -136,7 +148,9 @@ translation::FrmCompile& FrmMain::frmCompile() {
     m_frmCompile = std::make_unique<translation::FrmCompile>(m_dialogs);
     prepare(m_frmCompile);
     // "擬似アセンブラ": the assembler screen is loaded if needed, shown modeless and given the
-    // generated source; the translation screen keeps its state.
+    // generated source; the translation screen keeps its state. The screen comes forward before
+    // it asks about a changed source, so the user sees what the question is about; a cancelled
+    // question leaves its source, and the code can be handed over again with the same button.
     m_frmCompile->setHandOff([this](const QString& source) {
       machine::FrmAssembler& assembler = frmAssembler();
       assembler.showScreen();
@@ -148,13 +162,19 @@ translation::FrmCompile& FrmMain::frmCompile() {
 
 machine::FrmAssembler& FrmMain::frmAssembler() {
   if (!m_frmAssembler) {
-    m_frmAssembler = std::make_unique<machine::FrmAssembler>(m_dialogs);
+    m_frmAssembler = std::make_unique<machine::FrmAssembler>(m_dialogs, m_files);
     prepare(m_frmAssembler);
   }
   return *m_frmAssembler;
 }
 
 void FrmMain::closeEvent(QCloseEvent* event) {
+  // The assembler screen's source is the one piece of the user's work that closing loses: its
+  // window closes first, asking about a changed source, and may keep the program going.
+  if (m_frmAssembler && !m_frmAssembler->close()) {
+    event->ignore();
+    return;
+  }
   // Closing the menu ends the program: every other window (screens, help pages) closes with it,
   // and the screens unload, which stops their timers.
   const QWidgetList windows = QApplication::topLevelWidgets();

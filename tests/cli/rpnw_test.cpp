@@ -424,7 +424,7 @@ TEST(RpnwStatus, EachCaseAndTheWorstWins) {
       {{u"convert"_s, u"A+*B"_s}, 1, u"\"A+*B\": 構文エラー *"_s},
       {{u"assemble"_s, undefined}, 1, undefined + u":3: 未定義ラベル=NOWHERE"_s},
       {{u"assemble"_s, unknown}, 1, unknown + u":2: 未定義命令=FOO"_s},
-      {{u"run"_s, fault}, 3, fault + u":2: 0で除算しました (命令アドレス 0002)"_s},
+      {{u"run"_s, fault}, 3, fault + u":2: 0で割ることはできません (命令アドレス 0002)"_s},
       {{u"run"_s, u"--max-steps"_s, u"1000"_s, endless},
        4,
        endless + u": 実行した命令が上限の1000個に達したので止めました (--max-steps)"_s},

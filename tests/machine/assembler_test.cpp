@@ -85,6 +85,16 @@ void PrintTo(const EncodingCase& c, std::ostream* os) {
   *os << c.source.toStdString();
 }
 
+// The box about a line that is not what it looks like: its number and text, then each problem.
+QString lineBox(int line, const QString& source, const QStringList& problems) {
+  return QStringLiteral("%1行目: ").arg(line) + source + u'\n' + problems.join(u'\n');
+}
+const QString kRegister = u"レジスタ番号が0～15の範囲外です(隣の欄にはみ出します): "_s;
+const QString kIndex = u"インデックスレジスタ番号が0～15の範囲外です(隣の欄にはみ出します): "_s;
+const QString kByte = u"オペランドが0～255の範囲外です(隣の欄にはみ出します): "_s;
+const QString kNoNumber = u"オペランドが数値でもラベルでもありません(0とみなします): "_s;
+const QString kTwice = u"ラベルが二重に定義されています(最初の定義を使います): "_s;
+
 class Encodings : public MachineFixture, public ::testing::WithParamInterface<EncodingCase> {};
 
 TEST_P(Encodings, AssembleToTheirWords) {
@@ -117,9 +127,24 @@ INSTANTIATE_TEST_SUITE_P(Operands, Encodings, ::testing::Values(
     EncodingCase{u" LI 2.5\r\n LI 3.5"_s, {0xB000, 2, 0xB000, 4}}, // halves to even
     EncodingCase{u" LI 1ST"_s, {0xB000, 1}},
     EncodingCase{u" LOAD 7,1,2"_s, {0xA012, 7}},
-    EncodingCase{u" LOAD 7,X,Y"_s, {0xA000, 7}},         // a label as a register reads 0
+    EncodingCase{u" LOAD 7,X,Y"_s, {0xA000, 7},          // a label as a register reads 0
+                 {lineBox(1, u" LOAD 7,X,Y"_s, {kNoNumber + u'X', kNoNumber + u'Y'})}},
     EncodingCase{u" ADD 5,1,2,3"_s, {0x8112, 5}},        // further commas go to the index
-    EncodingCase{u" LI 0,16"_s, {0xB100, 0}},            // fields spill unmasked
+    EncodingCase{u" LI 0,16"_s, {0xB100, 0},             // fields spill unmasked
+                 {lineBox(1, u" LI 0,16"_s, {kRegister + u"16"_s})}},
+    EncodingCase{u"\r\n LI 0,15,15\r\n\r\n LOAD 1,-1,&H10\r\n OUT 255\r\n OUT 256"_s,
+                 {0xB0FF, 0, 0xA000, 1, 0x60FF, 0x6100}, // -1 borrows what 16 carries
+                 {lineBox(4, u" LOAD 1,-1,&H10"_s, {kRegister + u"-1"_s, kIndex + u"&H10"_s}),
+                  lineBox(6, u" OUT 256"_s, {kByte + u"256"_s})}},
+    EncodingCase{u" MOVR 16,1\r\n MOVR 1,X\r\n LI -\r\n LI &HZ,+2\r\n LI &O7"_s,
+                 {0x5101, 0x5010, 0xB000, 0, 0xB020, 0, 0xB000, 7},
+                 {lineBox(1, u" MOVR 16,1"_s, {kRegister + u"16"_s}),
+                  lineBox(2, u" MOVR 1,X"_s, {kNoNumber + u'X'}),
+                  lineBox(3, u" LI -"_s, {kNoNumber + u'-'}),
+                  lineBox(4, u" LI &HZ,+2"_s, {kNoNumber + u"&HZ"_s})}},
+    // An undefined label keeps its box, before the line's own.
+    EncodingCase{u" JMP NO,X\r\n SVC 0"_s, {0xE000, 0, 0x100},
+                 {u"未定義ラベル=NO"_s, lineBox(1, u" JMP NO,X"_s, {kNoNumber + u'X'})}},
     EncodingCase{u" MINUS"_s, {0x2100}},
     EncodingCase{u" MOVR 0,1"_s, {0x5001}},
     EncodingCase{u" OUT 1"_s, {0x6001}},
@@ -128,12 +153,14 @@ INSTANTIATE_TEST_SUITE_P(Operands, Encodings, ::testing::Values(
     EncodingCase{u" LI 5 ; five, 6\r\n LI 6"_s, {0xB000, 5, 0xB000, 6}},
     EncodingCase{u"L\tLI\u3000\u30007\r\n\tJMP L,,"_s, {0xB000, 7, 0xE000, 0}},
     EncodingCase{u"X DC -1"_s, {-1}},
-    EncodingCase{u"X DC X"_s, {0}},
+    EncodingCase{u"X DC X"_s, {0}, {lineBox(1, u"X DC X"_s, {kNoNumber + u'X'})}},
     EncodingCase{u"X DA 5\r\n LI X"_s, {0, 0, 0, 0, 0, 0xB000, 0}},
     EncodingCase{u" SVC 0\r\nX Da 4"_s, {0x100, 0, 0, 0, 0}},
     EncodingCase{u"Loop LI 1\r\nLOOP LI 2\r\n JMP Loop\r\n JMP LOOP"_s,
                  {0xB000, 1, 0xB000, 2, 0xE000, 0, 0xE000, 2}},
-    EncodingCase{u"L LI 1\r\nL LI 2\r\n JMP L"_s, {0xB000, 1, 0xB000, 2, 0xE000, 0}},
+    EncodingCase{u"L LI 1\r\nL LI 2\r\n JMP L\r\nL DC 1"_s,
+                 {0xB000, 1, 0xB000, 2, 0xE000, 0, 1},
+                 {lineBox(2, u"L LI 2"_s, {kTwice + u'L'}), lineBox(4, u"L DC 1"_s, {kTwice + u'L'})}},
     EncodingCase{u" LI 5\r\nHERE\r\n JMP HERE"_s, {0xB000, 5, 0xE000, 2}},
     EncodingCase{u" JMP NOWHERE\r\n JM NOWHERE"_s, {0xE000, 0, 0xE300, 0},
                  {u"未定義ラベル=NOWHERE"_s, u"未定義ラベル=NOWHERE"_s}},
@@ -144,7 +171,8 @@ INSTANTIATE_TEST_SUITE_P(Operands, Encodings, ::testing::Values(
     EncodingCase{u" LI 2147483648\r\n DC -2147483648"_s, {0xB000, 0, -2147483647 - 1},
                  {u"数値が範囲外です: 2147483648"_s}},
     EncodingCase{u" LI 1,&H100000000"_s, {0xB000, 1}, {u"数値が範囲外です: &H100000000"_s}},
-    EncodingCase{u" OUT &H7FFFFFFF"_s, {static_cast<std::int32_t>(0x80005FFFu)}}));
+    EncodingCase{u" OUT &H7FFFFFFF"_s, {static_cast<std::int32_t>(0x80005FFFu)},
+                 {lineBox(1, u" OUT &H7FFFFFFF"_s, {kByte + u"&H7FFFFFFF"_s})}}));
 // clang-format on
 
 TEST_F(AssemblerTest, ListingSkipsBlankLinesAndShowsWordlessLinesAndAreas) {

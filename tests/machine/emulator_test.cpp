@@ -122,6 +122,50 @@ TEST_F(EmulatorTest, ImageBeyondThePanelRunsAndItsMarksAreNotDrawn) {
   EXPECT_EQ(engine.machine().Memory[69], 5);
 }
 
+// Wherever a press of "実行" falls in auto-run, it stops auto-run and finishes an instruction that
+// auto-run has fetched rather than skipping it or running it twice; pressing on then ends the
+// program with the undisturbed result.
+TEST_F(EmulatorTest, PressDuringAutoRunStopsItAndLosesNoInstruction) {
+  engine.List1_Click(0);
+  engine.Command1_Click();
+  for (int ticks = 0; ticks < 2 + 3 * 20; ++ticks) { // every phase of the first 20 instructions
+    engine.Command3_Click();
+    engine.setText3(QString());
+    engine.Command4_Click();
+    for (int tick = 0; tick < ticks; ++tick)
+      engine.Timer1_Timer();
+    step();
+    EXPECT_FALSE(engine.driver().running()) << ticks;
+    for (int tick = 0; tick < 3; ++tick)
+      engine.Timer1_Timer(); // ticks already on their way do nothing
+    if (!engine.view().Text3.contains(u"プログラムの終了です."_s))
+      stepsToEnd();
+    ASSERT_EQ(engine.view().Text3, u"\r\n* 45\r\nプログラムの終了です."_s) << ticks;
+    ASSERT_EQ(engine.machine().Memory[0x1A], 45) << ticks; // A
+    ASSERT_EQ(engine.machine().Memory[0x1B], 0) << ticks;  // I
+  }
+  EXPECT_TRUE(boxes.texts().isEmpty());
+}
+
+// The panel shows what the memory holds: a STOR past the program image repaints its cell, which
+// stays painted over later steps and a reload of the screen, until the next assembly blanks it.
+TEST_F(EmulatorTest, StoreBeyondTheImageRepaintsItsCell) {
+  assemble(u" LI 9\r\n STOR 40\r\n STOR 63\r\n STOR 64\r\n SVC 0"_s);
+  step(2);
+  EXPECT_EQ(engine.view().lblCode[40], u"0009"_s);
+  EXPECT_EQ(engine.view().lblCodeMarks[40], Mark::Yellow);
+  step(3);
+  EXPECT_EQ(engine.view().lblCode[40], u"0009"_s);
+  EXPECT_EQ(engine.view().lblCode[63], u"0009"_s);
+  EXPECT_EQ(engine.machine().Memory[64], 9);
+  engine.unload();
+  engine.Form_Load();
+  EXPECT_EQ(engine.view().lblCode[40], u"0009"_s);
+  engine.setText1(u" SVC 0"_s);
+  engine.Command1_Click();
+  EXPECT_EQ(engine.view().lblCode[40], u"0000"_s);
+}
+
 TEST_F(EmulatorTest, UnsupportedServiceCodeIsReportedAndExecutionGoesOn) {
   assemble(sourceLines({u"     SVC     5", u"     LI      1", u"     SVC     0"}));
   step();
@@ -171,8 +215,9 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{u" STOR -1"_s, 0, u"メモリ範囲外のアドレスです: FFFF (命令アドレス 0000)"_s},
         FaultCase{u" LI 195,2\r\n ADD 6,1,2"_s, 1,
                   u"メモリ範囲外のアドレスです: 00C9 (命令アドレス 0002)"_s},
-        FaultCase{u" LI 7\r\n DIV Z\r\nZ DC 0"_s, 1, u"0で除算しました (命令アドレス 0002)"_s},
-        FaultCase{u" DIVI 0"_s, 0, u"0で除算しました (命令アドレス 0000)"_s},
+        FaultCase{u" LI 7\r\n DIV Z\r\nZ DC 0"_s, 1,
+                  u"0で割ることはできません (命令アドレス 0002)"_s},
+        FaultCase{u" DIVI 0"_s, 0, u"0で割ることはできません (命令アドレス 0000)"_s},
         FaultCase{u" LOAD M\r\n DIVI -1\r\nM DC &H80000000"_s, 1,
                   u"除算の結果が32ビットに収まりません (命令アドレス 0002)"_s},
         FaultCase{u" OUT 16"_s, 0, u"レジスタ番号が範囲外です: 16 (命令アドレス 0000)"_s},

@@ -1,5 +1,6 @@
 #include "common/screen_kit.h"
 #include "machine/frm_assembler.h"
+#include "machine/samples.h"
 #include "machine_fixture.h"
 #include "scripted_file_dialogs.h"
 #include "support/widget_lookup.h"
@@ -200,6 +201,8 @@ TEST_F(FrmAssemblerTest, ExitDuringAutoRunStopsItAndShowingAgainRepaintsTheKeptM
   EXPECT_FALSE(form.timer().isActive());
   EXPECT_FALSE(form.engine().driver().running());
   EXPECT_TRUE(other.timer().isActive()); // the other screen runs on
+  QTest::mouseClick(control<QPushButton>(&other, u"Command2"_s), Qt::LeftButton);
+  EXPECT_FALSE(other.timer().isActive()); // "実行" stops its own screen's auto-run
 
   // Code handed over while the screen is closed is there when it shows again.
   form.setSourceText(u"     SVC     0\r\n"_s);
@@ -215,6 +218,26 @@ TEST_F(FrmAssemblerTest, ExitDuringAutoRunStopsItAndShowingAgainRepaintsTheKeptM
   EXPECT_EQ(cell(0)->text(), u"B010"_s); // and the kept program image
   EXPECT_EQ(cellsMarked(u"red"_s), (std::vector<int>{0, 1}));
   EXPECT_EQ(find<QListWidget>(u"List1"_s)->currentRow(), -1);
+}
+
+// Moving through the sample list with the keys loads the sample the selection lands on; with a
+// changed source it asks first, and a cancel puts the selection back on the sample that is loaded.
+TEST_F(FrmAssemblerTest, KeysInTheSampleListAskAboutAChangedSourceToo) {
+  auto* list = find<QListWidget>(u"List1"_s);
+  clickSample(0);
+  list->setFocus();
+  QTest::keyClick(list, Qt::Key_Down);
+  EXPECT_EQ(form.engine().view().Text1, sampleRegisters());
+  box(u"Text1"_s)->setPlainText(u"     SVC     0"_s);
+  list->setFocus();
+  QTest::keyClick(list, Qt::Key_Up); // unscripted: the question's default, Cancel
+  EXPECT_EQ(list->currentRow(), 1);
+  EXPECT_EQ(form.engine().view().Text1, u"     SVC     0"_s);
+  boxes.answerAsk(Answer::No);
+  QTest::keyClick(list, Qt::Key_Up);
+  EXPECT_EQ(list->currentRow(), 0);
+  EXPECT_EQ(form.engine().view().Text1, sampleCompare());
+  EXPECT_EQ(boxes.texts(), QStringList(2, sourceChangedQuestion()));
 }
 
 // Typed lines reach the engine with CR LF, are saved through the menu and opened again with the

@@ -1,16 +1,23 @@
+#include "../machine/scripted_file_dialogs.h"
 #include "conversion/form1.h"
 #include "execution/form2.h"
 #include "machine/frm_assembler.h"
+#include "machine/samples.h"
+#include "machine/scripted_file_dialogs.h"
 #include "shell/frm_main.h"
 #include "support/recording_dialogs.h"
 #include "support/widget_lookup.h"
 #include "translation/frm_compile.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QFile>
 #include <QPlainTextEdit>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
+#include <tuple>
 
 namespace rpn {
 namespace {
@@ -28,27 +35,64 @@ protected:
   }
 
   test::RecordingDialogs boxes;
-  FrmMain menu{&boxes};
+  machine::test::ScriptedFileDialogs files;
+  FrmMain menu{&boxes, nullptr, &files};
 };
 
-TEST_F(FrmMainTest, HasItsCaptionButtonsAndSize) {
-  EXPECT_EQ(menu.windowTitle(), QStringLiteral("逆ポーランド記法"));
-  EXPECT_EQ(menu.size(), QSize(twips(3420), twips(1875)));
-  EXPECT_EQ(control<QPushButton>(&menu, QStringLiteral("Command1"))->text(),
-            QStringLiteral("逆ポーランド記法変換"));
-  EXPECT_EQ(control<QPushButton>(&menu, QStringLiteral("Command3"))->geometry(),
-            twipsRect(120, 1320, 2415, 495));
-  EXPECT_EQ(menu.existingForm1(), nullptr); // created on first use only
-  EXPECT_EQ(menu.existingForm2(), nullptr);
+// The four buttons: caption, place, and the screen each one opens (created on first use only).
+struct MenuButton {
+  const char* name;
+  const char16_t* caption;
+  int top; // twips; every button is 2415 x 495 at left 120
+  const char* screen;
+  const char16_t* screenTitle;
+  friend void PrintTo(const MenuButton& b, std::ostream* os) { *os << b.name; }
+};
+const MenuButton kButtons[] = {
+    {"Command1", u"逆ポーランド記法変換", 120, "Form1", u"ポーランド記法変換"},
+    {"Command2", u"逆ポーランド記法実行", 720, "Form2", u"逆ポーランド記法の直接実行"},
+    {"Command3", u"逆ポーランド記法の翻訳", 1320, "frmCompile", u"逆ポーランド記法の翻訳"},
+    {"Command4", u"擬似アセンブラ", 1920, "frmAssembler", u"擬似アセンブラ"},
+};
+
+// Every screen the menu has created so far, by objectName.
+QStringList createdScreens(const FrmMain& menu) {
+  QStringList names;
+  for (const QWidget* screen : std::initializer_list<const QWidget*>{
+           menu.existingForm1(), menu.existingForm2(), menu.existingFrmCompile(),
+           menu.existingFrmAssembler()})
+    if (screen)
+      names << screen->objectName();
+  return names;
 }
 
-TEST_F(FrmMainTest, SecondButtonOpensTheExecutionScreen) {
-  press(QStringLiteral("Command2"));
-  ASSERT_NE(menu.existingForm2(), nullptr);
-  EXPECT_TRUE(menu.existingForm2()->isVisible());
-  EXPECT_EQ(menu.existingForm2()->windowTitle(), QStringLiteral("逆ポーランド記法の直接実行"));
-  EXPECT_EQ(menu.existingForm1(), nullptr);
+TEST_F(FrmMainTest, HasItsCaptionAndSizeAndNoScreenYet) {
+  EXPECT_EQ(menu.windowTitle(), QStringLiteral("逆ポーランド記法"));
+  EXPECT_EQ(menu.size(), QSize(twips(3420), twips(2475))); // one button step below the third
+  EXPECT_EQ(menu.findChildren<QPushButton*>().size(), std::size(kButtons));
+  EXPECT_EQ(createdScreens(menu), QStringList());
 }
+
+class MenuButtonTest : public FrmMainTest, public ::testing::WithParamInterface<MenuButton> {};
+
+TEST_P(MenuButtonTest, SitsAtItsPlaceAndOpensItsScreenAlone) {
+  const MenuButton& b = GetParam();
+  const auto* button = control<QPushButton>(&menu, QString::fromLatin1(b.name));
+  EXPECT_EQ(button->text(), QString::fromUtf16(b.caption));
+  EXPECT_EQ(button->geometry(), twipsRect(120, b.top, 2415, 495));
+  press(QString::fromLatin1(b.name));
+  ASSERT_EQ(createdScreens(menu), QStringList(QString::fromLatin1(b.screen)));
+  const QWidget* shown = nullptr;
+  for (const QWidget* window : QApplication::topLevelWidgets())
+    if (window->objectName() == QLatin1String(b.screen) && window->isVisible())
+      shown = window;
+  ASSERT_NE(shown, nullptr) << b.screen;
+  EXPECT_EQ(shown->windowTitle(), QString::fromUtf16(b.screenTitle));
+  EXPECT_TRUE(menu.isVisible()); // modeless: the menu stays usable
+}
+
+INSTANTIATE_TEST_SUITE_P(Buttons, MenuButtonTest, ::testing::ValuesIn(kButtons),
+                         [](const auto& param) { return std::string(param.param.name); });
 
 TEST_F(FrmMainTest, PressingAgainBringsTheSameScreenForwardUnchanged) {
   press(QStringLiteral("Command1"));
@@ -84,6 +128,95 @@ TEST_F(FrmMainTest, TranslationHandsItsCodeToTheAssemblerScreen) {
   EXPECT_TRUE(compile->isVisible()); // the translation screen keeps its state
   EXPECT_EQ(control<QListWidget>(compile, QStringLiteral("List1"))->item(0)->text(), listing);
 }
+
+TEST_F(FrmMainTest, FourthButtonShowsTheAssemblerWithTheSourceItHolds) {
+  menu.frmAssembler().setSourceText(QStringLiteral("     SVC     0\r\n"));
+  for (int round = 0; round < 2; ++round) { // shown, then brought forward as it is
+    press(QStringLiteral("Command4"));
+    machine::FrmAssembler* assembler = menu.existingFrmAssembler();
+    ASSERT_TRUE(assembler->isVisible());
+    EXPECT_EQ(assembler->engine().view().Text1, QStringLiteral("     SVC     0\r\n"));
+    EXPECT_EQ(control<QPlainTextEdit>(assembler, QStringLiteral("Text1"))->toPlainText(),
+              QStringLiteral("     SVC     0\n"));
+  }
+}
+
+// A file named on the command line is read exactly as ファイル > 開く reads it.
+struct FileArgument {
+  const char* name;
+  QByteArray bytes;
+  QString text;
+  friend void PrintTo(const FileArgument& a, std::ostream* os) { *os << a.name; }
+};
+
+class FileArgumentTest : public FrmMainTest, public ::testing::WithParamInterface<FileArgument> {
+protected:
+  QTemporaryDir dir;
+};
+
+TEST_P(FileArgumentTest, OpensTheAssemblerScreenWithTheFile) {
+  const QString path = dir.filePath(QStringLiteral("prog.txt"));
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write(GetParam().bytes);
+  file.close();
+  menu.openSourceFile(path);
+  machine::FrmAssembler* assembler = menu.existingFrmAssembler();
+  ASSERT_NE(assembler, nullptr);
+  EXPECT_TRUE(assembler->isVisible());
+  EXPECT_EQ(assembler->engine().view().Text1, GetParam().text);
+  EXPECT_EQ(boxes.texts(), QStringList());
+  EXPECT_EQ(createdScreens(menu), QStringList(QStringLiteral("frmAssembler")));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Encodings, FileArgumentTest,
+    ::testing::Values(
+        FileArgument{"ShiftJisCrLf",
+                     QByteArray("A    DC      1 \x83\x65\x83\x58\x83\x67\r\n     SVC     0\r\n"),
+                     QStringLiteral("A    DC      1 テスト\r\n     SVC     0")},
+        FileArgument{"Utf8Lf", QByteArray("A    DC      1 \xe3\x83\x86\n     SVC     0"),
+                     QStringLiteral("A    DC      1 テ\r\n     SVC     0")},
+        FileArgument{"Empty", QByteArray(), QString()}),
+    [](const auto& param) { return std::string(param.param.name); });
+
+// A file that cannot be read gets the box ファイル > 開く shows for the same path; the source box
+// keeps its text.
+class BadFileArgumentTest : public FrmMainTest, public ::testing::WithParamInterface<const char*> {
+protected:
+  QString prepare(const std::string& kind) {
+    if (kind == "Missing")
+      return dir.filePath(QStringLiteral("no-such-file.txt"));
+    if (kind == "Folder")
+      return dir.path();
+    const QString path = dir.filePath(QStringLiteral("huge.txt")); // over the size limit
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(machine::kSourceFileLimit + 1, 'A'));
+    return path;
+  }
+  QTemporaryDir dir;
+};
+
+TEST_P(BadFileArgumentTest, ShowsTheBoxOfTheFileMenu) {
+  const QString path = prepare(GetParam());
+  test::RecordingDialogs menuBoxes;
+  machine::test::ScriptedFileDialogs chosen;
+  chosen.choose(path);
+  machine::FrmAssembler byMenu(&menuBoxes, &chosen);
+  byMenu.mnuOpen_Click();
+  ASSERT_EQ(menuBoxes.texts().size(), 1);
+
+  menu.frmAssembler().setSourceText(QStringLiteral("     SVC     0"));
+  menu.openSourceFile(path);
+  EXPECT_EQ(boxes.texts(), menuBoxes.texts());
+  EXPECT_TRUE(boxes.texts().value(0).endsWith(QStringLiteral(" File Name=") + path));
+  EXPECT_TRUE(menu.existingFrmAssembler()->isVisible());
+  EXPECT_EQ(menu.existingFrmAssembler()->engine().view().Text1, QStringLiteral("     SVC     0"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, BadFileArgumentTest,
+                         ::testing::Values("Missing", "Folder", "TooLarge"));
 
 TEST_F(FrmMainTest, CloseAndReopenRunsTheLoadStepAgain) {
   press(QStringLiteral("Command1"));
@@ -123,6 +256,158 @@ TEST_F(FrmMainTest, ClosingTheMenuEndsTheProgram) {
   for (const QWidget* window : QApplication::topLevelWidgets())
     EXPECT_FALSE(window->isVisible()) << window->objectName().toStdString();
 }
+
+// Everything that replaces or discards the assembler screen's source, against every way of
+// answering the question about a changed source.
+enum class Trigger { Sample, HandOff, Open, Exit, CloseWindow, CloseMenu };
+enum class Reply { Saved, SaveFails, SaveCancelled, No, Cancel, Unchanged };
+
+void PrintTo(Trigger trigger, std::ostream* os) {
+  static const char* const names[] = {"Sample", "HandOff",     "Open",
+                                      "Exit",   "CloseWindow", "CloseMenu"};
+  *os << names[static_cast<int>(trigger)];
+}
+void PrintTo(Reply reply, std::ostream* os) {
+  static const char* const names[] = {"Saved", "SaveFails", "SaveCancelled",
+                                      "No",    "Cancel",    "Unchanged"};
+  *os << names[static_cast<int>(reply)];
+}
+std::string caseName(const ::testing::TestParamInfo<std::tuple<Trigger, Reply>>& param) {
+  return ::testing::PrintToString(std::get<0>(param.param)) + '_' +
+         ::testing::PrintToString(std::get<1>(param.param));
+}
+
+class UnsavedSource : public FrmMainTest,
+                      public ::testing::WithParamInterface<std::tuple<Trigger, Reply>> {};
+
+// The assembler screen gets the translation screen's code, then the sample "比較の例", and the
+// user edits it (except when the source is to stay unchanged); then the trigger.
+TEST_P(UnsavedSource, IsAskedAboutBeforeItIsReplacedOrDiscarded) {
+  const auto [trigger, reply] = GetParam();
+  QTemporaryDir dir;
+  const QString savePath = dir.filePath(QStringLiteral("saved.txt"));
+  const QString missingPath = dir.filePath(QStringLiteral("missing/saved.txt"));
+  const QString openPath = dir.filePath(QStringLiteral("other.txt"));
+  QFile other(openPath);
+  ASSERT_TRUE(other.open(QIODevice::WriteOnly));
+  other.write("     SVC     0\r\n");
+  other.close();
+
+  press(QStringLiteral("Command3"));
+  translation::FrmCompile* compile = menu.existingFrmCompile();
+  QTest::mouseClick(control<QCheckBox>(compile, QStringLiteral("Check1")), Qt::LeftButton, {},
+                    QPoint(5, 5));
+  QTest::mouseClick(control<QPushButton>(compile, QStringLiteral("Command1")), Qt::LeftButton);
+  const auto handOff = [&] {
+    QTest::mouseClick(control<QPushButton>(compile, QStringLiteral("Command6")), Qt::LeftButton);
+  };
+  handOff();
+  machine::FrmAssembler& assembler = menu.frmAssembler();
+  auto* source = control<QPlainTextEdit>(&assembler, QStringLiteral("Text1"));
+  auto* list = control<QListWidget>(&assembler, QStringLiteral("List1"));
+  const QString handed = source->toPlainText();
+  const auto clickSample = [&](int row) {
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->visualItemRect(list->item(row)).center());
+  };
+  clickSample(0);
+  const QString edited = QStringLiteral("     LI      7\n     OUT     0");
+  if (reply != Reply::Unchanged)
+    source->setPlainText(edited);
+  const QString before = source->toPlainText();
+  ASSERT_TRUE(boxes.texts().isEmpty()) << boxes.texts().join(u' ').toStdString();
+
+  const bool yes =
+      reply == Reply::Saved || reply == Reply::SaveFails || reply == Reply::SaveCancelled;
+  if (yes)
+    boxes.answerAsk(Answer::Yes);
+  if (reply == Reply::No)
+    boxes.answerAsk(Answer::No);
+  // Cancel is not scripted: the question's default answers.
+  if (reply == Reply::Saved)
+    files.choose(savePath);
+  if (reply == Reply::SaveFails)
+    files.choose(missingPath);
+  if (reply == Reply::SaveCancelled)
+    files.choose(QString());
+  files.choose(openPath);
+
+  switch (trigger) {
+  case Trigger::Sample:
+    clickSample(1);
+    break;
+  case Trigger::HandOff:
+    handOff();
+    break;
+  case Trigger::Open:
+    control<QAction>(&assembler, QStringLiteral("mnuOpen"))->trigger();
+    break;
+  case Trigger::Exit:
+    control<QAction>(&assembler, QStringLiteral("mnuExit"))->trigger();
+    break;
+  case Trigger::CloseWindow:
+    assembler.close();
+    break;
+  case Trigger::CloseMenu:
+    menu.close();
+    break;
+  }
+
+  const bool goesOn = reply == Reply::Saved || reply == Reply::No || reply == Reply::Unchanged;
+  const bool closes =
+      trigger == Trigger::Exit || trigger == Trigger::CloseWindow || trigger == Trigger::CloseMenu;
+  QStringList expectedBoxes;
+  if (reply != Reply::Unchanged)
+    expectedBoxes << QStringLiteral("ソースプログラムが変更されています。保存しますか?");
+  if (reply == Reply::SaveFails)
+    expectedBoxes << QStringLiteral("<the save error naming the path>");
+  QStringList shown = boxes.texts();
+  if (shown.size() == 2 && shown[1].contains(missingPath))
+    shown[1] = QStringLiteral("<the save error naming the path>");
+  EXPECT_EQ(shown, expectedBoxes);
+  if (!boxes.boxes().empty()) {
+    const test::RecordingDialogs::Box& question = boxes.boxes().front();
+    EXPECT_EQ(question.kind, test::RecordingDialogs::Box::Kind::Ask);
+    EXPECT_EQ(question.title, applicationTitle());
+    EXPECT_TRUE(question.withCancel);
+    EXPECT_EQ(question.byDefault, Answer::Cancel);
+  }
+
+  QString after = before;
+  int row = 0;
+  if (goesOn && trigger == Trigger::Sample) {
+    after = machine::sampleRegisters().replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    row = 1;
+  } else if (goesOn && trigger == Trigger::HandOff) {
+    after = handed;
+  } else if (goesOn && trigger == Trigger::Open) {
+    after = QStringLiteral("     SVC     0");
+  } else if (goesOn && closes) {
+    after.clear(); // the closed screen's source box is emptied
+    row = -1;
+  }
+  EXPECT_EQ(source->toPlainText(), after);
+  EXPECT_EQ(list->currentRow(), row);
+  EXPECT_EQ(list->selectedItems().size(), row < 0 ? 0 : 1);
+  EXPECT_EQ(assembler.engine().SourceChanged(), !goesOn);
+  EXPECT_EQ(assembler.isVisible(), !(goesOn && closes));
+  EXPECT_EQ(menu.isVisible(), !(goesOn && trigger == Trigger::CloseMenu));
+
+  QFile saved(savePath);
+  EXPECT_EQ(saved.exists(), reply == Reply::Saved);
+  if (saved.open(QIODevice::ReadOnly)) {
+    EXPECT_EQ(saved.readAll(), "     LI      7\r\n     OUT     0\r\n");
+  }
+  EXPECT_FALSE(QFile::exists(missingPath));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryTriggerAndAnswer, UnsavedSource,
+    ::testing::Combine(::testing::Values(Trigger::Sample, Trigger::HandOff, Trigger::Open,
+                                         Trigger::Exit, Trigger::CloseWindow, Trigger::CloseMenu),
+                       ::testing::Values(Reply::Saved, Reply::SaveFails, Reply::SaveCancelled,
+                                         Reply::No, Reply::Cancel, Reply::Unchanged)),
+    caseName);
 
 } // namespace
 } // namespace rpn

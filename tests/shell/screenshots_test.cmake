@@ -1,0 +1,18 @@
+# Runs the program with --screenshot DIR and checks that it ended well and left a PNG of every
+# window, each larger than a blank picture would be.
+file(REMOVE_RECURSE "${DIR}")
+execute_process(COMMAND "${PROGRAM}" --screenshot "${DIR}" RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "--screenshot ended with ${result}")
+endif()
+foreach(name main-menu conversion execution translation assembler help-1 help-2 help-3)
+  set(picture "${DIR}/${name}.png")
+  if(NOT EXISTS "${picture}")
+    message(FATAL_ERROR "no ${name}.png")
+  endif()
+  file(SIZE "${picture}" size)
+  file(READ "${picture}" signature LIMIT 8 HEX)
+  if(size LESS 2000 OR NOT signature STREQUAL "89504e470d0a1a0a")
+    message(FATAL_ERROR "${name}.png is not a picture of a window (${size} bytes)")
+  endif()
+endforeach()
