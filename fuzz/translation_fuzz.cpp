@@ -199,13 +199,13 @@ void playScript(TranslationEngine& engine, FuzzedDataProvider& in, bool utf16) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace rpn::fuzz;
   using namespace rpn::translation;
-  constexpr std::size_t kLongest = 256; // bytes of expression
-  constexpr qsizetype kShortest = 48;   // characters compared with trace mode and auto-run
+  constexpr std::size_t kLongest = 256;   // bytes of expression
+  constexpr qsizetype kComparedUpTo = 48; // characters compared with trace mode and auto-run
   FuzzedDataProvider in(data, size);
   const std::string expressionBytes = in.ConsumeRandomLengthString(kLongest);
   const bool utf16 = in.ConsumeBool();
   const QString expression = toText(expressionBytes, utf16);
-  const bool compared = expression.size() <= kShortest;
+  const bool compared = expression.size() <= kComparedUpTo;
 
   const Translated plain = byButtons(expression, false);
   if (compared) {
