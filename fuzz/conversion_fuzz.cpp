@@ -106,10 +106,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const Outcome traced = oneShot(expression, true, traceBoxes);
   check(traced == plain, "trace mode only adds boxes");
 
-  FuzzDialogs autoBoxes({}, {});
-  ConversionEngine engine(autoBoxes);
-  tickDuringBoxes(autoBoxes, engine);
-  engine.Form_Load();
+  Screen<ConversionEngine> autoRun;
+  ConversionEngine& engine = autoRun.engine;
   engine.setText1(expression);
   engine.setText3(QStringLiteral("1"));
   engine.Command3_Click();
@@ -129,7 +127,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   faultBoxes.removeIf([](const QString& text) {
     return text == unclosedBracketMessage() || text == unmatchedBracketMessage();
   });
-  check(autoBoxes.boxes() == faultBoxes, "auto-run opens the boxes of an untraced run");
+  check(autoRun.boxes.boxes() == faultBoxes, "auto-run opens the boxes of an untraced run");
 
   playScript(engine, in, utf16);
   return 0;

@@ -4,13 +4,16 @@
 // of the registers, of the memory and of 32 bits, so that runs reach every fault and boundary. The
 // program is assembled and run by the "実行" button, one instruction a press, up to its end, a
 // machine fault or the step bound, and by auto-run for as many instructions; both must leave the
-// same machine, output and boxes. The rest of the input then plays presses, edits, single phases
-// and ticks on the first engine.
+// same machine, output and boxes. Both runs paint nothing (one input in eight paints the presses
+// throughout); painting turned on afterwards must show the same machine in both. The rest of the
+// input then plays presses, edits, single phases, ticks and painting on and off on the first
+// engine.
 #include "fuzz_support.h"
 #include "machine/machine_engine.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace rpn::fuzz {
 namespace {
@@ -89,12 +92,25 @@ void checkInvariants(const MachineEngine& engine) {
   check(engine.view().Text3.size() <= kOutputKeep + 64, "the output keeps its bound");
 }
 
+// What the screen shows of the machine: the listing, registers, addresses, flags, instruction
+// register and memory cells. (Not the listing's selection: an address that is on no line leaves
+// the earlier selection, which a run painted throughout has and a run unseen has not.)
+std::vector<QString> shownMachine(const MachineEngine& engine) {
+  const AssemblerView& v = engine.view();
+  std::vector<QString> shown{v.Text2, v.txtExecAddress, v.txtEffectAddress};
+  shown.insert(shown.end(), v.txtOpe.begin(), v.txtOpe.end());
+  shown.insert(shown.end(), v.txtStatus.begin(), v.txtStatus.end());
+  shown.insert(shown.end(), v.txtRegister.begin(), v.txtRegister.end());
+  shown.insert(shown.end(), v.lblCode.begin(), v.lblCode.end());
+  return shown;
+}
+
 void playScript(MachineEngine& engine, FuzzedDataProvider& in, bool utf16) {
   const auto text = [&](std::size_t length) {
     return toText(in.ConsumeRandomLengthString(length), utf16);
   };
   for (int action = 0; action < 64 && in.remaining_bytes() > 0; ++action) {
-    switch (in.ConsumeIntegralInRange(0, 17)) {
+    switch (in.ConsumeIntegralInRange(0, 18)) {
     case 0:
       for (int presses = in.ConsumeIntegralInRange(1, 8); presses > 0; --presses)
         engine.Command2_Click();
@@ -148,6 +164,9 @@ void playScript(MachineEngine& engine, FuzzedDataProvider& in, bool utf16) {
     case 16:
       engine.ResetMachine();
       break;
+    case 17:
+      engine.setPainting(in.ConsumeBool());
+      break;
     default: // the screen is closed and opened again
       engine.unload();
       engine.Form_Load();
@@ -168,12 +187,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string sourceBytes = program ? std::string() : in.ConsumeRandomLengthString(8192);
   const bool utf16 = in.ConsumeBool();
   const QStringList answers = takeAnswers(in, utf16);
+  const bool painted = in.ConsumeIntegralInRange(0, 7) == 0; // now and then, as it costs
   const QString source = program ? programSource(in) : toText(sourceBytes, utf16);
 
-  FuzzDialogs stepBoxes(answers, {});
-  MachineEngine stepped(stepBoxes);
-  tickDuringBoxes(stepBoxes, stepped);
-  stepped.Form_Load();
+  Screen<MachineEngine> presses(answers);
+  MachineEngine& stepped = presses.engine;
+  FuzzDialogs& stepBoxes = presses.boxes;
+  stepped.setPainting(painted);
   stepped.setCheck1(false);
   stepped.setText1(source);
   stepped.Command1_Click();
@@ -192,10 +212,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       break;
   }
 
-  FuzzDialogs autoBoxes(answers, {});
-  MachineEngine automatic(autoBoxes);
-  tickDuringBoxes(autoBoxes, automatic);
-  automatic.Form_Load();
+  Screen<MachineEngine> autoRun(answers);
+  MachineEngine& automatic = autoRun.engine;
+  automatic.setPainting(false);
   automatic.setText1(source);
   automatic.Command4_Click();
   check(automatic.driver().running(), "the default interval starts auto-run");
@@ -215,7 +234,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   check(automatic.driver().running() != fault, "a machine fault stops auto-run");
   check(automatic.machine() == stepped.machine(), "auto-run leaves the machine the presses leave");
   check(outputOf(automatic) == outputOf(stepped), "auto-run writes the output the presses write");
-  check(autoBoxes.boxes() == stepBoxes.boxes(), "auto-run opens the boxes of untraced presses");
+  check(autoRun.boxes.boxes() == stepBoxes.boxes(), "auto-run opens the boxes of untraced presses");
+  stepped.setPainting(true);
+  automatic.setPainting(true);
+  check(shownMachine(automatic) == shownMachine(stepped), "painting shows the machine run unseen");
 
   playScript(stepped, in, utf16);
   return 0;

@@ -42,7 +42,6 @@ void checkInvariants(const ExecutionEngine& engine) {
 
 void load(ExecutionEngine& engine, const QString& expression,
           const std::array<std::optional<QString>, kVariableCount>& values) {
-  engine.Form_Load();
   engine.setText1(expression);
   for (int i = 0; i < kVariableCount; ++i)
     if (const auto& value = values.at(static_cast<std::size_t>(i)))
@@ -132,24 +131,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (valueBytes.at(i))
       values.at(i) = toText(*valueBytes.at(i), utf16);
 
-  FuzzDialogs plainBoxes({}, {});
-  ExecutionEngine plain(plainBoxes);
-  tickDuringBoxes(plainBoxes, plain);
+  Screen<ExecutionEngine> once;
+  ExecutionEngine& plain = once.engine;
   load(plain, expression, values);
   plain.setCheck1(false);
   plain.Command1_Click();
   checkInvariants(plain);
 
-  FuzzDialogs traceBoxes({}, {});
-  ExecutionEngine traced(traceBoxes);
-  tickDuringBoxes(traceBoxes, traced);
+  Screen<ExecutionEngine> tracing;
+  ExecutionEngine& traced = tracing.engine;
   load(traced, expression, values);
   traced.Command1_Click();
   check(outcomeOf(traced) == outcomeOf(plain), "trace mode only adds boxes");
 
-  FuzzDialogs autoBoxes({}, {});
-  ExecutionEngine engine(autoBoxes);
-  tickDuringBoxes(autoBoxes, engine);
+  Screen<ExecutionEngine> autoRun;
+  ExecutionEngine& engine = autoRun.engine;
   load(engine, expression, values);
   engine.setText3(QStringLiteral("1"));
   engine.Command3_Click();
@@ -163,7 +159,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   check(engine.driver().phase() == kEndState, "auto-run reaches the end within its tick bound");
   check(outcomeOf(engine) == outcomeOf(plain), "auto-run executes as the one-shot run does");
-  check(autoBoxes.boxes() == plainBoxes.boxes(), "auto-run opens the boxes of an untraced run");
+  check(autoRun.boxes.boxes() == once.boxes.boxes(), "auto-run opens the boxes of an untraced run");
 
   playScript(engine, in, utf16);
   return 0;

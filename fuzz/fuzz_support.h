@@ -116,4 +116,17 @@ template <class Engine> void tickDuringBoxes(FuzzDialogs& boxes, Engine& engine)
   };
 }
 
+// A screen's engine with its boxes, loaded, every box holding the tick as above.
+template <class Engine> struct Screen {
+  explicit Screen(QStringList answers = {}) : boxes(std::move(answers), {}), engine(boxes) {
+    tickDuringBoxes(boxes, engine);
+    engine.Form_Load();
+  }
+  Screen(const Screen&) = delete;
+  Screen& operator=(const Screen&) = delete;
+
+  FuzzDialogs boxes;
+  Engine engine;
+};
+
 } // namespace rpn::fuzz
