@@ -216,6 +216,21 @@ private:
   int m_open = 0;
 };
 
+// One tick of a screen's auto-run timer: nothing while one of the screen's boxes is open, else
+// the engine's tick, painted with the next frame while auto-run keeps its rhythm and at once when
+// it stopped or changed its interval.
+template <class Engine>
+void autoRunTick(Engine& engine, const ScreenDialogs& dialogs, const QTimer& timer,
+                 FramePaint& framePaint, const std::function<void()>& paintNow) {
+  if (dialogs.boxOpen())
+    return;
+  engine.Timer1_Timer();
+  if (keepsRhythm(timer, engine.driver().interval()))
+    framePaint.request();
+  else
+    paintNow();
+}
+
 // Text of a box that stands for itself and `more` repeats of it.
 QString collapsedBoxText(const QString& text, long long more);
 

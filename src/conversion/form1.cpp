@@ -137,13 +137,7 @@ void Form1::build() {
 }
 
 void Form1::autoRunTick() {
-  if (m_dialogs.boxOpen())
-    return;
-  m_engine.Timer1_Timer();
-  if (keepsRhythm(m_timer, m_engine.driver().interval()))
-    m_framePaint.request();
-  else
-    refresh();
+  rpn::autoRunTick(m_engine, m_dialogs, m_timer, m_framePaint, [this] { refresh(); });
 }
 
 void Form1::Post(const QString& text) {

@@ -77,13 +77,7 @@ void Form2::build() {
 }
 
 void Form2::autoRunTick() {
-  if (m_dialogs.boxOpen())
-    return;
-  m_engine.Timer1_Timer();
-  if (keepsRhythm(m_timer, m_engine.driver().interval()))
-    m_framePaint.request();
-  else
-    refresh();
+  rpn::autoRunTick(m_engine, m_dialogs, m_timer, m_framePaint, [this] { refresh(); });
 }
 
 void Form2::Timer1_Timer() {

@@ -88,13 +88,7 @@ void FrmCompile::build() {
 }
 
 void FrmCompile::autoRunTick() {
-  if (m_dialogs.boxOpen())
-    return;
-  m_engine.Timer1_Timer();
-  if (keepsRhythm(m_timer, m_engine.driver().interval()))
-    m_framePaint.request();
-  else
-    refresh();
+  rpn::autoRunTick(m_engine, m_dialogs, m_timer, m_framePaint, [this] { refresh(); });
 }
 
 void FrmCompile::Timer1_Timer() {
