@@ -132,6 +132,31 @@ ConversionResult convertOne(const QString& expression, bool tracing, Console& co
   return result;
 }
 
+// One expression's result in the chosen format: its line of text and then its trace, its trace
+// alone as CSV, or one JSON object of its own fields with the expression, status, messages and
+// (with --trace) the trace.
+void printResult(Console& console, Format format, bool withTrace, const QString& expression,
+                 const QString& line, QJsonObject fields, const std::vector<Message>& complaints,
+                 const Trace& trace, bool first) {
+  switch (format) {
+  case Format::Text:
+    console.print(line + u'\n');
+    printTraceText(console, trace);
+    return;
+  case Format::Csv:
+    printCsv(console, expression, trace, first);
+    return;
+  case Format::Json:
+    fields.insert(QStringLiteral("expression"), expression);
+    fields.insert(QStringLiteral("status"), static_cast<int>(statusOf(complaints)));
+    fields.insert(QStringLiteral("messages"), messagesJson(complaints));
+    if (withTrace)
+      fields.insert(QStringLiteral("trace"), traceJson(trace));
+    printJson(console, fields);
+    return;
+  }
+}
+
 } // namespace
 
 Status convert(const QStringList& inputs, const ConvertOptions& options, Console& console) {
@@ -143,25 +168,8 @@ Status convert(const QStringList& inputs, const ConvertOptions& options, Console
     const Trace trace = options.trace ? convertOne(expression, true, console).trace : Trace{};
     status = worst(status, statusOf(complaints));
     writeMessages(console, messagePrefix(expression), complaints);
-    switch (options.format) {
-    case Format::Text:
-      console.print(result.rpn + u'\n');
-      printTraceText(console, trace);
-      break;
-    case Format::Csv:
-      printCsv(console, expression, trace, first);
-      break;
-    case Format::Json: {
-      QJsonObject object{{QStringLiteral("expression"), expression},
-                         {QStringLiteral("rpn"), result.rpn},
-                         {QStringLiteral("status"), static_cast<int>(statusOf(complaints))},
-                         {QStringLiteral("messages"), messagesJson(complaints)}};
-      if (options.trace)
-        object.insert(QStringLiteral("trace"), traceJson(trace));
-      printJson(console, object);
-      break;
-    }
-    }
+    printResult(console, options.format, options.trace, expression, result.rpn,
+                {{QStringLiteral("rpn"), result.rpn}}, complaints, trace, first);
     first = false;
   }
   return status;
@@ -229,31 +237,14 @@ Status execute(const QStringList& inputs, const ExecuteOptions& options, Console
         options.trace ? executeOne(expression, options, true, console).trace : Trace{};
     status = worst(status, statusOf(complaints));
     writeMessages(console, messagePrefix(expression), complaints);
-    switch (options.format) {
-    case Format::Text: {
-      QString line = result.stack;
-      for (const auto& [name, value] : result.changed)
-        line += QStringLiteral("  ") + name + u'=' + value;
-      console.print(line + u'\n');
-      printTraceText(console, trace);
-      break;
-    }
-    case Format::Csv:
-      printCsv(console, expression, trace, first);
-      break;
-    case Format::Json: {
-      QJsonObject object{{QStringLiteral("expression"), expression},
-                         {QStringLiteral("stack"), result.stackCells},
-                         {QStringLiteral("variables"), variablesJson(result.variables)},
-                         {QStringLiteral("changed"), variablesJson(result.changed)},
-                         {QStringLiteral("status"), static_cast<int>(statusOf(complaints))},
-                         {QStringLiteral("messages"), messagesJson(complaints)}};
-      if (options.trace)
-        object.insert(QStringLiteral("trace"), traceJson(trace));
-      printJson(console, object);
-      break;
-    }
-    }
+    QString line = result.stack;
+    for (const auto& [name, value] : result.changed)
+      line += QStringLiteral("  ") + name + u'=' + value;
+    printResult(console, options.format, options.trace, expression, line,
+                {{QStringLiteral("stack"), result.stackCells},
+                 {QStringLiteral("variables"), variablesJson(result.variables)},
+                 {QStringLiteral("changed"), variablesJson(result.changed)}},
+                complaints, trace, first);
     first = false;
   }
   return status;
