@@ -14,7 +14,7 @@ bool StepDriver::setIntervalFromText(QStringView text) {
     m_guarded.inform(timerIntervalRangeMessage());
     return false;
   }
-  m_interval = *ms;
+  m_clock->interval = *ms;
   return true;
 }
 

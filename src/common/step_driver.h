@@ -2,6 +2,10 @@
 // action the next tick performs, the timer interval (0 = stopped), and the guard that holds ticks
 // while one of the screen's own modal boxes is open.
 //
+// The phase and the interval are a plain value (StepClock) that belongs to the screen's state, so
+// that a copy of the state is a snapshot of auto-run too; the driver works on the clock it is
+// given and adds the box guard, which is not part of any state.
+//
 // The engine owns a StepDriver and sends every box of its screen through dialogs(); the screen
 // owns the real timer, follows interval() and calls the engine's tick handler, which runs its
 // phase action through tick(). A box opened while a tick is being acted on (or by a button press)
@@ -16,26 +20,38 @@
 
 namespace rpn {
 
+// Where auto-run stands: the phase the next tick performs and the interval of the timer in
+// milliseconds (0: not ticking).
+struct StepClock {
+  std::int16_t phase = 0;
+  int interval = 0;
+  bool operator==(const StepClock&) const = default;
+};
+
 class StepDriver {
 public:
-  explicit StepDriver(Dialogs& boxes) : m_guarded(*this, boxes) {}
+  // A driver with a clock of its own, or one that works on a clock kept in the owner's state
+  // (which must outlive the driver).
+  explicit StepDriver(Dialogs& boxes) : m_guarded(*this, boxes), m_clock(&m_ownClock) {}
+  StepDriver(Dialogs& boxes, StepClock& clock) : m_guarded(*this, boxes), m_clock(&clock) {}
   StepDriver(const StepDriver&) = delete;
   StepDriver& operator=(const StepDriver&) = delete;
 
   // The screen's boxes; ticks are held while one is open.
   Dialogs& dialogs() { return m_guarded; }
 
-  std::int16_t phase() const { return m_phase; }
-  void setPhase(std::int16_t phase) { m_phase = phase; }
+  const StepClock& clock() const { return *m_clock; }
+  std::int16_t phase() const { return m_clock->phase; }
+  void setPhase(std::int16_t phase) { m_clock->phase = phase; }
 
   // Interval of the screen's timer in milliseconds; 0 means not ticking.
-  int interval() const { return m_interval; }
-  bool running() const { return m_interval > 0; }
+  int interval() const { return m_clock->interval; }
+  bool running() const { return m_clock->interval > 0; }
 
   // Sets the interval from the text of the screen's interval box. An interval the timer cannot
   // take is refused with a box and leaves the interval as it was; returns whether it was set.
   bool setIntervalFromText(QStringView text);
-  void stop() { m_interval = 0; }
+  void stop() { m_clock->interval = 0; }
 
   bool boxOpen() const { return m_openBoxes > 0; }
 
@@ -68,8 +84,8 @@ private:
   };
 
   GuardedDialogs m_guarded;
-  std::int16_t m_phase = 0;
-  int m_interval = 0;
+  StepClock m_ownClock;
+  StepClock* m_clock;
   int m_openBoxes = 0;
 };
 
