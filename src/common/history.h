@@ -69,10 +69,9 @@ public:
       writeDelta(last.log, m_current, state, m_scratch);
       last.ends.push_back(static_cast<std::uint32_t>(last.log.size()));
       // The state on show is rebuilt from the delta rather than copied: it then shares no text
-      // with the screen's own state (see compactTexts).
+      // with the screen's own state (see shareTexts).
       applyStep(last, static_cast<qsizetype>(last.ends.size()), m_current);
-      if constexpr (std::equality_comparable<State>)
-        Q_ASSERT(m_current == state);
+      Q_ASSERT(sameLeaves(m_current, state));
     }
     m_cursor = m_size;
     ++m_size;
@@ -141,10 +140,12 @@ public:
   }
 
   // The memory this history uses: itself, its keyframes and their heap blocks, the delta blocks
-  // and the state on show. Text blocks shared between states are counted once per state, so the
-  // figure is never below the truth.
+  // and the state on show. A block shared between keyframes is counted once, with the oldest
+  // keyframe holding it; one the state on show shares with its keyframe is not counted again.
   std::size_t bytes() const {
-    std::size_t sum = sizeof(*this) + heapBytes(m_current) + m_sealedBytes;
+    std::size_t sum = sizeof(*this) + m_sealedBytes;
+    if (m_size > 0)
+      sum += heapBytes(m_current, &spanOf(m_cursor).keyframe);
     if (!m_spans.empty())
       sum += spanBytes(m_spans.back());
     if (m_spans.capacity() != 0)
@@ -181,11 +182,16 @@ private:
   }
 
   // A new span with `state` as its keyframe, which is then the state on show.
+  // Its texts share blocks with the keyframe before where they are equal; its figure counts only
+  // the blocks of its own.
   void openSpan(const State& state) {
+    const State* before = m_spans.empty() ? nullptr : &m_spans.back().keyframe;
+    State keyframe = state;
+    shareTexts(keyframe, before);
+    const std::size_t heap = heapBytes(keyframe, before);
     Span& span = m_spans.emplace_back();
-    span.keyframe = state;
-    compactTexts(span.keyframe);
-    span.keyframeHeap = heapBytes(span.keyframe);
+    span.keyframe = std::move(keyframe);
+    span.keyframeHeap = heap;
     m_current = span.keyframe;
   }
 
@@ -222,6 +228,14 @@ private:
     while (m_spans.size() > 1 && (m_size - span > m_limits.moves || bytes() > m_limits.bytes)) {
       m_sealedBytes -= m_spans.front().bytes;
       m_spans.erase(m_spans.begin());
+      // The new oldest keyframe now holds alone the blocks it shared with the one dropped.
+      Span& oldest = m_spans.front();
+      oldest.keyframeHeap = heapBytes(oldest.keyframe);
+      if (m_spans.size() > 1) {
+        m_sealedBytes -= oldest.bytes;
+        oldest.bytes = spanBytes(oldest);
+        m_sealedBytes += oldest.bytes;
+      }
       m_size -= span;
       m_cursor -= span;
       m_fallenOff += span;

@@ -315,53 +315,93 @@ private:
   bool m_done = false;
 };
 
-template <class T> std::size_t heapBytes(const T& value) {
+template <class T> bool sameBlock(const T& a, const T& b) {
+  return a.capacity() > 0 && a.constData() == b.constData();
+}
+
+// The heap memory `value` holds beyond the blocks it shares with `base` (a state of the same
+// type, or null): a text or a QList that shares its block with the same field of `base` is not
+// counted again.
+template <class T> std::size_t heapBytes(const T& value, std::type_identity_t<const T*> base) {
   if constexpr (std::same_as<T, QString>) {
-    return textHeapBytes(value);
+    return base && sameBlock(value, *base) ? 0 : textHeapBytes(value);
   } else if constexpr (StateLeaf<T>) {
     return 0;
   } else if constexpr (FixedArray<T>) {
     std::size_t sum = 0;
     if constexpr (!plainlyComparable<T>())
-      for (const auto& element : value)
-        sum += heapBytes(element);
+      for (std::size_t i = 0; i < value.size(); ++i)
+        sum += heapBytes(value[i], base ? &(*base)[i] : nullptr);
     return sum;
   } else if constexpr (Sequence<T>) {
+    using Element = typename T::value_type;
+    constexpr bool shared = std::same_as<T, QList<Element>>;
+    if constexpr (shared)
+      if (base && sameBlock(value, *base))
+        return 0;
     const auto capacity = static_cast<std::size_t>(value.capacity());
-    std::size_t sum =
-        capacity == 0 ? 0 : capacity * sizeof(typename T::value_type) + kHeapBlockOverhead;
-    if constexpr (std::same_as<T, QList<typename T::value_type>>)
-      sum += capacity == 0 ? 0 : 16; // the block's header
-    for (const auto& element : value)
-      sum += heapBytes(element);
+    std::size_t sum = capacity == 0 ? 0
+                                    : capacity * sizeof(Element) + kHeapBlockOverhead +
+                                          (shared ? 16 : 0); // a QList block has a header
+    auto other = base ? base->begin() : decltype(value.begin()){};
+    for (const auto& element : value) {
+      const bool paired = base && other != base->end();
+      sum += heapBytes(element, paired ? &*other++ : nullptr);
+    }
     return sum;
   } else if constexpr (Optional<T>) {
-    return value ? heapBytes(*value) : 0;
+    return value ? heapBytes(*value, base && *base ? &**base : nullptr) : 0;
   } else if constexpr (Pair<T>) {
-    return heapBytes(value.first) + heapBytes(value.second);
+    return heapBytes(value.first, base ? &base->first : nullptr) +
+           heapBytes(value.second, base ? &base->second : nullptr);
   } else {
     std::size_t sum = 0;
-    forEachField(value, [&sum](const auto& field) { sum += heapBytes(field); });
+    if (base)
+      forEachFieldPair(value, *base,
+                       [&sum](const auto& a, const auto& b) { sum += heapBytes(a, &b); });
+    else
+      forEachField(value, [&sum](const auto& field) { sum += heapBytes(field, nullptr); });
     return sum;
   }
 }
 
-template <class T, class F> void forEachLeaf(T& value, F& f) {
-  using Plain = std::remove_const_t<T>;
-  if constexpr (StateLeaf<Plain>) {
-    f(value);
-  } else if constexpr (FixedArray<Plain> || Sequence<Plain>) {
-    if constexpr (!plainlyComparable<Plain>())
-      for (auto& element : value)
-        forEachLeaf(element, f);
-  } else if constexpr (Optional<Plain>) {
+// Makes every text of `value` equal to the same text of `base` share its block, and gives every
+// other text that holds much more room than it uses a block of its own, just large enough (a text
+// trimmed at its front keeps the dropped room in every copy made of it on a change).
+template <class T> void shareTexts(T& value, std::type_identity_t<const T*> base) {
+  if constexpr (std::same_as<T, QString>) {
+    if (base && !sameBlock(value, *base) && value == *base)
+      value = *base;
+    else if (value.capacity() > value.size() + value.size() / 8 + 32)
+      value = QString(value.constData(), value.size());
+  } else if constexpr (StateLeaf<T>) {
+  } else if constexpr (FixedArray<T>) {
+    if constexpr (!plainlyComparable<T>())
+      for (std::size_t i = 0; i < value.size(); ++i)
+        shareTexts(value[i], base ? &(*base)[i] : nullptr);
+  } else if constexpr (Sequence<T>) {
+    using Element = typename T::value_type;
+    if constexpr (std::same_as<T, QList<Element>>) {
+      if (base && (sameBlock(value, *base) || value == *base)) {
+        value = *base;
+        return;
+      }
+    }
+    auto other = base ? base->begin() : decltype(base->begin()){};
+    for (auto& element : value) {
+      const bool paired = base && other != base->end();
+      shareTexts(element, paired ? &*other++ : nullptr);
+    }
+  } else if constexpr (Optional<T>) {
     if (value)
-      forEachLeaf(*value, f);
-  } else if constexpr (Pair<Plain>) {
-    forEachLeaf(value.first, f);
-    forEachLeaf(value.second, f);
+      shareTexts(*value, base && *base ? &**base : nullptr);
+  } else if constexpr (Pair<T>) {
+    shareTexts(value.first, base ? &base->first : nullptr);
+    shareTexts(value.second, base ? &base->second : nullptr);
+  } else if (base) {
+    forEachFieldPair(value, *base, [](auto& a, const auto& b) { shareTexts(a, &b); });
   } else {
-    forEachField(value, [&f](auto& field) { forEachLeaf(field, f); });
+    forEachField(value, [](auto& field) { shareTexts(field, nullptr); });
   }
 }
 
@@ -374,6 +414,15 @@ void writeDelta(DeltaBytes& out, const S& old, const S& now, std::vector<qsizety
   writer.walk(old, now);
 }
 
+// Whether two states are equal leaf for leaf (floating-point numbers bit for bit): the delta
+// between them is empty.
+template <HasFields S> bool sameLeaves(const S& a, const S& b) {
+  DeltaBytes delta;
+  std::vector<qsizetype> scratch;
+  writeDelta(delta, a, b, scratch);
+  return delta.empty();
+}
+
 // Applies a delta written by writeDelta to the state it was taken from. False when the bytes are
 // cut short (the state is then partly changed).
 template <HasFields S>
@@ -384,22 +433,18 @@ bool applyDelta(S& state, const std::uint8_t* begin, const std::uint8_t* end) {
   return !in.failed();
 }
 
-// Gives every text of the state that holds much more room than it uses a block of its own, just
-// large enough. A text trimmed at its front and shared with a copy keeps the dropped room in every
-// block it is copied into; a kept copy must not hold on to it, nor share the block with its owner.
-template <HasFields S> void compactTexts(S& state) {
-  auto compact = [](auto& leaf) {
-    if constexpr (std::same_as<std::remove_cvref_t<decltype(leaf)>, QString>) {
-      if (leaf.capacity() > leaf.size() + leaf.size() / 8 + 32)
-        leaf = QString(leaf.constData(), leaf.size());
-    }
-  };
-  delta_detail::forEachLeaf(state, compact);
+// Prepares a state to be kept: its texts equal to those of `base` (the state kept before it, or
+// null) share their blocks, and no text holds much more room than it uses. A text trimmed at its
+// front and shared with a copy keeps the dropped room in every block it is copied into on a
+// change: a kept state must neither hold on to that room nor share the block with its owner.
+template <HasFields S> void shareTexts(S& state, const S* base) {
+  delta_detail::shareTexts(state, base);
 }
 
-// The heap memory a state holds (not counting sizeof the state itself).
-template <class S> std::size_t heapBytes(const S& state) {
-  return delta_detail::heapBytes(state);
+// The heap memory a state holds (not counting sizeof the state itself), without the blocks it
+// shares with `base` when one is given.
+template <HasFields S> std::size_t heapBytes(const S& state, const S* base = nullptr) {
+  return delta_detail::heapBytes(state, base);
 }
 
 } // namespace rpn

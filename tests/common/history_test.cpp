@@ -6,7 +6,9 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <cstdio>
+#include <cstring>
 #include <gtest/gtest.h>
+#include <limits>
 #include <random>
 
 namespace rpn {
@@ -252,6 +254,46 @@ TEST(TextChange, RebuildsTheTextInFewBytes) {
     QString damaged = c.old;
     readTextChange(cut, damaged);
     EXPECT_TRUE(cut.failed());
+  }
+}
+
+struct Extremes {
+  double real = 0;
+  float small = 0;
+  std::int64_t wide = 0;
+  std::uint64_t wideUnsigned = 0;
+  std::int8_t narrow = 0;
+  Phase phase = Phase::Fetch;
+  bool flag = false;
+  QChar unit;
+  std::bitset<70> bits;
+};
+template <class A, class S>
+requires std::same_as<std::remove_const_t<S>, Extremes>
+void visitFields(A& a, S& s) {
+  a(s.real, s.small, s.wide, s.wideUnsigned, s.narrow, s.phase, s.flag, s.unit, s.bits);
+}
+
+TEST(Delta, CarriesEveryLeafBitForBit) {
+  using L = std::numeric_limits<std::int64_t>;
+  const Extremes values[] = {
+      {},
+      {-0.0, -0.0f, L::min(), ~std::uint64_t{0}, -128, Phase::Execute, true, QChar(0xFFFF),
+       std::bitset<70>().set()},
+      {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<float>::infinity(), L::max(),
+       std::uint64_t{1} << 63, 127, Phase::Decode, false, QChar(0xD800), std::bitset<70>(0x5A5A)},
+      {1e-310, 1.5f, -1, 1, -1, Phase(-7), true, QChar(u'字'), std::bitset<70>().set(69)}};
+  std::vector<qsizetype> scratch;
+  for (const Extremes& from : values) {
+    for (const Extremes& to : values) {
+      DeltaBytes delta;
+      writeDelta(delta, from, to, scratch);
+      Extremes rebuilt = from;
+      EXPECT_TRUE(applyDelta(rebuilt, delta.data(), delta.data() + delta.size()));
+      EXPECT_TRUE(sameLeaves(rebuilt, to));
+      EXPECT_EQ(std::memcmp(&rebuilt.real, &to.real, sizeof to.real), 0);
+      EXPECT_EQ(delta.empty(), &from == &to);
+    }
   }
 }
 
