@@ -33,8 +33,14 @@ std::optional<qsizetype> readCount(DeltaReader& in) {
 }
 
 void readUnits(DeltaReader& in, qsizetype count, QString& text) {
-  for (qsizetype i = 0; i < count && !in.failed(); ++i)
-    text.append(QChar(static_cast<char16_t>(in.varint())));
+  for (qsizetype i = 0; i < count && !in.failed(); ++i) {
+    const std::uint64_t unit = in.varint();
+    if (unit > 0xFFFF) {
+      in.fail(); // only damaged bytes leave the range of a UTF-16 unit
+      return;
+    }
+    text.append(QChar(static_cast<char16_t>(unit)));
+  }
 }
 
 // The length of the longest end of `old` that `now` begins with (Knuth-Morris-Pratt).
@@ -142,8 +148,10 @@ void readTextChange(DeltaReader& in, QString& text) {
   if (form == kKeepEnds) {
     const std::uint64_t prefix = in.varint();
     const std::uint64_t suffix = in.varint();
-    if (in.failed() || prefix > size || suffix > size - prefix)
-      return in.fail();
+    if (in.failed() || prefix > size || suffix > size - prefix) {
+      in.fail();
+      return;
+    }
     const std::optional<qsizetype> count = readCount(in);
     if (!count)
       return;
@@ -153,8 +161,10 @@ void readTextChange(DeltaReader& in, QString& text) {
     result.append(old.last(static_cast<qsizetype>(suffix)));
   } else if (form == kDropAndAppend) {
     const std::uint64_t dropped = in.varint();
-    if (in.failed() || dropped > size)
-      return in.fail();
+    if (in.failed() || dropped > size) {
+      in.fail();
+      return;
+    }
     const std::optional<qsizetype> count = readCount(in);
     if (!count)
       return;
@@ -162,7 +172,8 @@ void readTextChange(DeltaReader& in, QString& text) {
     result.append(old.sliced(static_cast<qsizetype>(dropped)));
     readUnits(in, *count, result);
   } else {
-    return in.fail();
+    in.fail();
+    return;
   }
   if (!in.failed())
     text = std::move(result);

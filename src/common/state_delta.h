@@ -140,7 +140,7 @@ template <class T> bool sameLeaf(const T& a, const T& b) {
 }
 
 // More elements than a state can hold in memory: only damaged bytes say so.
-inline constexpr std::uint64_t kLongestSequence = std::uint64_t{1} << 26;
+inline constexpr std::uint64_t kLongestSequence = std::uint64_t{1} << 20;
 
 // Writes the leaves of `now` that differ from `old`.
 class Writer {
