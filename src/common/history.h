@@ -69,9 +69,9 @@ public:
       writeDelta(last.log, m_current, state, m_scratch);
       last.ends.push_back(static_cast<std::uint32_t>(last.log.size()));
       // The state on show is rebuilt from the delta rather than copied: it then shares no text
-      // with the screen's own state (see shareTexts).
+      // with the screen's own state (see shareTexts). Debug builds check one in 16 rebuilds.
       applyStep(last, static_cast<qsizetype>(last.ends.size()), m_current);
-      Q_ASSERT(sameLeaves(m_current, state));
+      Q_ASSERT(m_size % 16 != 1 || sameLeaves(m_current, state));
     }
     m_cursor = m_size;
     ++m_size;
