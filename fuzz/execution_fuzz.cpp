@@ -86,22 +86,22 @@ void playScript(ExecutionEngine& engine, FuzzedDataProvider& in, bool utf16) {
       engine.setText3(text(16));
       break;
     case 10:
-      engine.ReadSymbol();
+      engine.moves().ReadSymbol();
       break;
     case 11:
-      engine.ExecuteSymbol();
+      engine.moves().ExecuteSymbol();
       break;
     case 12:
-      engine.PushValue();
+      engine.moves().PushValue();
       break;
     case 13:
-      engine.PopOperands();
+      engine.moves().PopOperands();
       break;
     case 14:
-      engine.PopOperand();
+      engine.moves().PopOperand();
       break;
     case 15:
-      engine.ShowEndState();
+      engine.moves().ShowEndState();
       break;
     default: // the screen is closed and opened again
       engine.unload();

@@ -35,14 +35,14 @@ Outcome outcomeOf(const TranslationEngine& engine) {
 }
 
 void checkInvariants(const TranslationEngine& engine) {
-  const TranslationVariables& vars = engine.variables();
+  const TranslationState& vars = engine.state();
   check(vars.ObjectCount >= 0 && vars.ObjectCount <= kObjectSlots, "the buffer holds 0 to 301");
   check(vars.VariableCount >= 0 && vars.VariableCount <= kTableCapacity,
         "the table holds 0 to 13 names");
   for (int i = vars.VariableCount; i < kNameLabels; ++i)
     check(engine.view().lblName.at(static_cast<std::size_t>(i)).isEmpty(),
           "labels past the table are empty");
-  check(engine.view().StackCount >= 0 && engine.view().StackCount <= execution::kStackCells,
+  check(engine.view().StackCount >= 0 && engine.view().StackCount <= walk::kStackCells,
         "the stack holds 0 to 10 cells");
   check(vars.WorkCounter >= 0, "work numbers count up from 0");
 }
@@ -146,40 +146,40 @@ void playScript(TranslationEngine& engine, FuzzedDataProvider& in, bool utf16) {
       engine.setCheck1(in.ConsumeBool());
       break;
     case 10:
-      engine.ReadSymbol();
+      engine.moves().ReadSymbol();
       break;
     case 11:
-      engine.TranslateSymbol();
+      engine.moves().TranslateSymbol();
       break;
     case 12:
-      engine.PushValue();
+      engine.moves().PushValue();
       break;
     case 13:
-      engine.PopOperands();
+      engine.moves().PopOperands();
       break;
     case 14:
-      engine.PopOperand();
+      engine.moves().PopOperand();
       break;
     case 15:
-      engine.MarkUselessInstructions();
+      engine.moves().MarkUselessInstructions();
       break;
     case 16:
-      engine.DeleteUselessInstructions();
+      engine.moves().DeleteUselessInstructions();
       break;
     case 17:
-      engine.MarkUnreferencedWorkVariables();
+      engine.moves().MarkUnreferencedWorkVariables();
       break;
     case 18:
-      engine.DeleteUnreferencedVariables();
+      engine.moves().DeleteUnreferencedVariables();
       break;
     case 19:
-      engine.EmitArithmetic(QStringLiteral("ADD"));
+      engine.moves().EmitArithmetic(QStringLiteral("ADD"));
       break;
     case 20:
-      engine.EmitNegate(QStringLiteral("MINUS"));
+      engine.moves().EmitNegate();
       break;
     case 21:
-      engine.EmitAssign();
+      engine.moves().EmitAssign();
       break;
     case 22:
       (void)engine.Command6_Click();

@@ -17,7 +17,7 @@ void Form2::build() {
   // The way of a symbol, right to left along the top: the expression, the symbol just read; the
   // operator, the value register and the stack below, the operands and the variables on the left;
   // the run buttons under the expression.
-  const RpnArrowPlace arrows[kArrowCount] = {
+  const walk::RpnArrowPlace arrows[walk::kArrowCount] = {
       {{5160, 240, 495, 495}, u"入力から取出し結果への矢印"},
       {{4200, 1680, 495, 495}, u"値からスタックへの矢印"},
       {{4200, 960, 495, 375}, u"取出し結果から値への矢印"},
@@ -26,24 +26,24 @@ void Form2::build() {
       {{2880, 2280, 495, 375}, u"スタックから演算対象への矢印"},
       {{1320, 2280, 495, 495}, u"演算対象から変数値への矢印"},
       {{1320, 2280, 495, 495}, u"変数値から演算対象への矢印"}};
-  m_rpn = buildRpnControls(this, {.frame1 = {5640, 120, 3735, 615},
-                                  .frame2 = {3360, 120, 1815, 855},
-                                  .frame2Inset = 0,
-                                  .label4 = {120, 480, 3135, 255},
-                                  .label5 = {3720, 1440, 375, 255},
-                                  .text2 = {4080, 1440, 735, 270},
-                                  .lblOpe = {2280, 1440, 615, 255},
-                                  .frame4 = {1800, 2040, 1095, 855},
-                                  .frame5 = {3360, 2040, 1695, 2775},
-                                  .command1Caption = QStringLiteral("逐次実行"),
-                                  .command1 = {5640, 840, 1095, 375},
-                                  .check1 = {6840, 840, 1575, 255},
-                                  .command3 = {5640, 1680, 1455, 495},
-                                  .command4 = {7200, 1680, 1455, 495},
-                                  .label6 = {6480, 2280, 735, 375},
-                                  .label6WordWrap = true,
-                                  .text3 = {7320, 2280, 735, 375},
-                                  .arrows = arrows});
+  m_rpn = walk::buildRpnControls(this, {.frame1 = {5640, 120, 3735, 615},
+                                        .frame2 = {3360, 120, 1815, 855},
+                                        .frame2Inset = 0,
+                                        .label4 = {120, 480, 3135, 255},
+                                        .label5 = {3720, 1440, 375, 255},
+                                        .text2 = {4080, 1440, 735, 270},
+                                        .lblOpe = {2280, 1440, 615, 255},
+                                        .frame4 = {1800, 2040, 1095, 855},
+                                        .frame5 = {3360, 2040, 1695, 2775},
+                                        .command1Caption = QStringLiteral("逐次実行"),
+                                        .command1 = {5640, 840, 1095, 375},
+                                        .check1 = {6840, 840, 1575, 255},
+                                        .command3 = {5640, 1680, 1455, 495},
+                                        .command4 = {7200, 1680, 1455, 495},
+                                        .label6 = {6480, 2280, 735, 375},
+                                        .label6WordWrap = true,
+                                        .text3 = {7320, 2280, 735, 375},
+                                        .arrows = arrows});
 
   QGroupBox* frame3 = makeFrame(this, QStringLiteral("Frame3"), QStringLiteral("変数値"),
                                 twipsRect(120, 1680, 1215, 2055));
@@ -66,7 +66,7 @@ void Form2::build() {
         << m_rpn.Command4 << m_rpn.Command2;
   setTabOrderChain(order);
 
-  connectRpnControls(m_rpn, this, m_engine);
+  walk::connectRpnControls(m_rpn, this, m_engine);
   rememberControls(m_rpn.Text3, m_rpn.Check1);
   for (int i = 0; i < kVariableCount; ++i) {
     const auto k = static_cast<std::size_t>(i);
@@ -109,7 +109,7 @@ void Form2::unload() {
 void Form2::refresh() {
   m_framePaint.cancel();
   const ExecutionView& view = m_engine.view();
-  paintRpnControls(m_rpn, view);
+  walk::paintRpnControls(m_rpn, view);
   setTextIfChanged(m_rpn.Text3, view.Text3);
   for (std::size_t i = 0; i < m_txtName.size(); ++i) {
     setTextIfChanged(m_lblName[i], view.lblName[i]);

@@ -4,7 +4,7 @@
 
 #include "common/screen_kit.h"
 #include "execution/execution_engine.h"
-#include "execution/rpn_controls.h"
+#include "rpn/rpn_controls.h"
 
 #include <QTimer>
 #include <array>
@@ -42,7 +42,7 @@ private:
   QTimer m_timer;
   FramePaint m_framePaint{[this] { refresh(); }};
 
-  RpnControls m_rpn;
+  walk::RpnControls m_rpn;
   std::array<QLabel*, kVariableCount> m_lblName{};
   std::array<QLineEdit*, kVariableCount> m_txtName{};
 };

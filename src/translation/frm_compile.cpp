@@ -19,31 +19,31 @@ void FrmCompile::build() {
   // The way of a symbol, right to left along the top: the expression, the symbol just read,
   // the value register; the operator and the operands on the left, the stack below the register;
   // the run buttons on the right.
-  const execution::RpnArrowPlace arrows[kScreenArrows] = {
+  const walk::RpnArrowPlace arrows[kScreenArrows] = {
       {{5340, 240, 495, 495}, u"入力から取出し結果への矢印"},
       {{2040, 1080, 495, 495}, u"値からスタックへの矢印"},
       {{2880, 600, 495, 495}, u"取出し結果から値への矢印"},
       {{300, 1080, 495, 495}, u"演算対象から演算子への矢印"},
       {{1020, 600, 495, 495}, u"演算子から値への矢印"},
       {{1260, 1800, 495, 375}, u"スタックから演算対象への矢印"}};
-  m_rpn = execution::buildRpnControls(this, {.frame1 = {5880, 120, 3735, 615},
-                                             .frame2 = {3480, 120, 1815, 855},
-                                             .frame2Inset = 120,
-                                             .label4 = {120, 120, 3240, 255},
-                                             .label5 = {1800, 420, 375, 255},
-                                             .text2 = {1800, 690, 975, 285},
-                                             .lblOpe = {240, 705, 615, 255},
-                                             .frame4 = {120, 1680, 1095, 855},
-                                             .frame5 = {1800, 1680, 1575, 2775},
-                                             .command1Caption = QStringLiteral("変換開始"),
-                                             .command1 = {8160, 1080, 1335, 375},
-                                             .check1 = {9600, 1140, 1575, 255},
-                                             .command3 = {8160, 1560, 1455, 495},
-                                             .command4 = {9720, 1560, 1455, 495},
-                                             .label6 = {8160, 2175, 1215, 255},
-                                             .label6WordWrap = false,
-                                             .text3 = {9480, 2160, 735, 285},
-                                             .arrows = arrows});
+  m_rpn = walk::buildRpnControls(this, {.frame1 = {5880, 120, 3735, 615},
+                                        .frame2 = {3480, 120, 1815, 855},
+                                        .frame2Inset = 120,
+                                        .label4 = {120, 120, 3240, 255},
+                                        .label5 = {1800, 420, 375, 255},
+                                        .text2 = {1800, 690, 975, 285},
+                                        .lblOpe = {240, 705, 615, 255},
+                                        .frame4 = {120, 1680, 1095, 855},
+                                        .frame5 = {1800, 1680, 1575, 2775},
+                                        .command1Caption = QStringLiteral("変換開始"),
+                                        .command1 = {8160, 1080, 1335, 375},
+                                        .check1 = {9600, 1140, 1575, 255},
+                                        .command3 = {8160, 1560, 1455, 495},
+                                        .command4 = {9720, 1560, 1455, 495},
+                                        .label6 = {8160, 2175, 1215, 255},
+                                        .label6WordWrap = false,
+                                        .text3 = {9480, 2160, 735, 285},
+                                        .arrows = arrows});
 
   // The variable table and the object listing in the middle.
   m_frame3 = makeFrame(this, QStringLiteral("Frame3"), QStringLiteral("変数名テーブル"),
@@ -81,7 +81,7 @@ void FrmCompile::build() {
   giveShortcut(command5, QKeySequence(Qt::ALT | Qt::Key_O));
   giveShortcut(command6, QKeySequence(Qt::ALT | Qt::Key_G));
 
-  connectRpnControls(m_rpn, this, m_engine);
+  walk::connectRpnControls(m_rpn, this, m_engine);
   rememberControls(m_rpn.Text3, m_rpn.Check1);
   connectButton(command5, this, m_engine, &TranslationEngine::Command5_Click);
   connect(command6, &QPushButton::clicked, this, &FrmCompile::Command6_Click);
@@ -128,7 +128,7 @@ void FrmCompile::unload() {
 void FrmCompile::refresh() {
   m_framePaint.cancel();
   const TranslationView& view = m_engine.view();
-  paintRpnControls(m_rpn, view);
+  walk::paintRpnControls(m_rpn, view);
   setTextIfChanged(m_rpn.Text3, view.Text3);
   setTextIfChanged(m_lblPtr, view.lblPtr);
   for (std::size_t i = 0; i < m_lblName.size(); ++i) {

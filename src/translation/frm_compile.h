@@ -4,7 +4,7 @@
 #pragma once
 
 #include "common/screen_kit.h"
-#include "execution/rpn_controls.h"
+#include "rpn/rpn_controls.h"
 #include "translation/translation_engine.h"
 
 #include <QListWidget>
@@ -53,7 +53,7 @@ private:
   FramePaint m_framePaint{[this] { refresh(); }};
   HandOff m_handOff;
 
-  execution::RpnControls m_rpn;
+  walk::RpnControls m_rpn;
   QLabel* m_lblPtr = nullptr;
   QGroupBox* m_frame3 = nullptr;
   QListWidget* m_list1 = nullptr;

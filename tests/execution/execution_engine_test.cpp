@@ -22,9 +22,9 @@ QString cells(const ExecutionView& view) {
 }
 
 // The numbers of the arrows shown, e.g. "458".
-QString arrows(const RpnView& view) {
+QString arrows(const walk::RpnView& view) {
   QString shown;
-  for (int i = 0; i < kArrowCount; ++i)
+  for (int i = 0; i < walk::kArrowCount; ++i)
     if (!view.lblArrow.at(static_cast<std::size_t>(i)).isEmpty())
       shown += QString::number(i + 1);
   return shown;
@@ -150,9 +150,9 @@ protected:
   QString readAll() {
     QString kinds;
     do {
-      engine.ReadSymbol();
+      engine.moves().ReadSymbol();
       kinds += engine.view().lblKind.at(0);
-    } while (engine.view().lblKind != endClass());
+    } while (engine.view().lblKind != walk::endClass());
     return kinds;
   }
 
@@ -167,7 +167,7 @@ protected:
 };
 
 TEST_F(ExecutionEngineTest, ReaderTakesOneSymbolAtATimeAndClassifiesIt) {
-  engine.ReadSymbol();
+  engine.moves().ReadSymbol();
   EXPECT_EQ(QStringList({v.Text1, v.lblCH, v.lblKind, v.Label4, arrows(v)}).join(u'|'),
             u"ABC*DE-/+F-=|X|名前|逆ポーランド記法取出し|1");
   EXPECT_EQ(readAll(), u"名名名演名名演演演名演演終");
@@ -191,11 +191,11 @@ TEST_F(ExecutionEngineTest, TracedWorkedExampleShowsFortyBoxesAndNeverUsesMoreTh
 TEST_F(ExecutionEngineTest, AssignmentReadsTheRightOperandAndPaintsOnlyTheTargetRed) {
   runOnce(u"AB"_s);
   engine.setText1(u"="_s);
-  engine.ReadSymbol();
-  engine.ExecuteSymbol();
+  engine.moves().ReadSymbol();
+  engine.moves().ExecuteSymbol();
   EXPECT_EQ(v.lblOpe + v.lblOpe1 + u',' + v.lblOpe2, u"=Name:A,Name:B");
   EXPECT_EQ(shows(), u"45678 | 演算対象Popと演算の実行 | 2 | A | ");
-  engine.PushValue(); // the push keeps lblArrow7 and lblArrow8 as they are
+  engine.moves().PushValue(); // the push keeps lblArrow7 and lblArrow8 as they are
   EXPECT_EQ(shows(), u"278 | 値Push | 2 | A | 2");
 
   runOnce(u"CB*"_s);
@@ -218,7 +218,7 @@ TEST_F(ExecutionEngineTest, ResetRestoresTheSavedExpressionAndRunsContinueFromTh
   // A run continues from the current stack and the unread rest of the input.
   runOnce(u"AB"_s);
   runOnce(u"+C*"_s);
-  EXPECT_EQ(cells(v) + engine.variables().SavedExpression, u"9+C*");
+  EXPECT_EQ(cells(v) + engine.state().SavedExpression, u"9+C*");
 
   // Again on the consumed input: one read box, nothing else changes; reset leaves it empty.
   runOnce(v.Text1, true);
@@ -268,12 +268,12 @@ TEST_F(ExecutionEngineTest, StartSavesTheUnreadInputAndAnyOtherEndCountIsAbnorma
   // saves only the unread rest and restarts the cycle.
   engine.setText3(u"70000"_s);
   engine.Command3_Click();
-  EXPECT_EQ(engine.variables().SavedExpression + QString::number(engine.driver().interval()),
+  EXPECT_EQ(engine.state().SavedExpression + QString::number(engine.driver().interval()),
             u"ABC200");
   EXPECT_EQ(boxes.texts(), QStringList{timerIntervalRangeMessage()});
   engine.setText3(u"300"_s);
   engine.Command3_Click();
-  EXPECT_EQ(engine.variables().SavedExpression, u"BC");
+  EXPECT_EQ(engine.state().SavedExpression, u"BC");
   EXPECT_EQ(endCaption(), u"異常終了");
   EXPECT_EQ(cells(v), u"Name:B Name:C");
   engine.setText1(QString());
@@ -302,7 +302,7 @@ TEST_F(ExecutionEngineTest, APressDuringAutoRunStopsItAndFinishesTheRun) {
       EXPECT_FALSE(engine.driver().running());
       EXPECT_EQ(cells(v), u"-11");
       EXPECT_EQ(v.txtName.at(6), u"-11");
-      EXPECT_EQ(engine.variables().SavedExpression, u"XABC*DE-/+F-=");
+      EXPECT_EQ(engine.state().SavedExpression, u"XABC*DE-/+F-=");
       const QString firstBox = phase == kExecute ? u"実行途中"_s
                                : phase == kPush  ? u"値プッシュ"_s
                                                  : u"ポーランド記法取出し"_s;

@@ -9,7 +9,7 @@ using namespace Qt::StringLiterals;
 
 class Form2Test : public test::ScreenFixture<Form2> {
 protected:
-  QString arrows() { return ScreenFixture::arrows(kArrowCount); }
+  QString arrows() { return ScreenFixture::arrows(walk::kArrowCount); }
   // The painted backgrounds of the first count controls of an array: R(ed), Y(ellow), W(hite).
   QString colours(const QString& array, int count) {
     QString letters;

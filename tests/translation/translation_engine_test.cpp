@@ -108,7 +108,7 @@ TEST_F(TranslationEngineTest, WorkedExampleFillsTheTableTheListingAndTheStack) {
   EXPECT_EQ(marked(engine.view(), Mark::Blue), QStringList{u"F"_s}); // the last name read
   // A name met again is not entered twice; its entry turns blue.
   translate(u"A"_s);
-  EXPECT_EQ(engine.variables().VariableCount, 12);
+  EXPECT_EQ(engine.state().VariableCount, 12);
   EXPECT_EQ(marked(engine.view(), Mark::Blue), QStringList{u"A"_s});
 }
 
@@ -158,7 +158,7 @@ TEST_F(TranslationEngineTest, TheTableTakesThirteenEntriesAndRefusesANameOrAWork
   // A fourteenth name: the table and the register stay, so K is pushed again.
   translate(u"L"_s);
   EXPECT_EQ(boxes.texts(), QStringList{kTableFull});
-  EXPECT_EQ(engine.variables().VariableCount, 13);
+  EXPECT_EQ(engine.state().VariableCount, 13);
   EXPECT_EQ(cells(engine.view()).mid(8), qs(u"K; K"_s));
   // A fourteenth work variable: no STOR, an empty name is pushed, and the number T$02 is used.
   boxes.clear();
@@ -176,23 +176,23 @@ TEST_F(TranslationEngineTest, TheTableTakesThirteenEntriesAndRefusesANameOrAWork
 TEST_F(TranslationEngineTest, ATemplateMayStartAt297ButNotAt298) {
   // "A=" appends two instructions and leaves one name on the stack.
   translate(u"AB+"_s + u"A="_s.repeated(147));
-  ASSERT_EQ(engine.variables().ObjectCount, 297);
+  ASSERT_EQ(engine.state().ObjectCount, 297);
   translate(u"A+"_s);
   EXPECT_TRUE(boxes.texts().isEmpty());
-  EXPECT_EQ(engine.variables().ObjectCount, 300);
-  EXPECT_EQ(engine.variables().ObjectBuffer.at(300), ObjectInstruction{}); // never written
+  EXPECT_EQ(engine.state().ObjectCount, 300);
+  EXPECT_EQ(engine.state().ObjectBuffer.at(300), ObjectInstruction{}); // never written
 
   engine.Command2_Click();
   translate(u"A"_s + u"A="_s.repeated(149));
-  ASSERT_EQ(engine.variables().ObjectCount, 298);
+  ASSERT_EQ(engine.state().ObjectCount, 298);
   for (const QString& input : qs(u"A+; A=; －"_s)) {
     boxes.clear();
     translate(input);
     EXPECT_EQ(boxes.texts(), QStringList{u"オブジェクト生成バッファオーバーフロー"_s});
-    EXPECT_EQ(engine.variables().ObjectCount, 298);
+    EXPECT_EQ(engine.state().ObjectCount, 298);
     EXPECT_EQ(engine.view().Text2, u"");
   }
-  EXPECT_EQ(engine.variables().WorkCounter, 0); // no work variable was allocated
+  EXPECT_EQ(engine.state().WorkCounter, 0); // no work variable was allocated
 }
 
 TEST_F(TranslationEngineTest, OptimiserMarksAndRemovesPairsThenUnreferencedEntries) {
@@ -258,7 +258,7 @@ TEST_F(TranslationEngineTest, HandOffTextUnoptimisedAndOptimised) {
   const QString unoptimised =
       handOff(kExampleCode, variables, qs(u"T$00; T$01; T$02; T$03; T$04"_s));
   EXPECT_EQ(engine.BuildAssemblerSource(), unoptimised);
-  engine.MarkUselessInstructions(); // marks never reach the hand-off
+  engine.moves().MarkUselessInstructions(); // marks never reach the hand-off
   EXPECT_EQ(engine.BuildAssemblerSource(), unoptimised);
   engine.Command5_Click();
   EXPECT_EQ(engine.BuildAssemblerSource(),
@@ -310,10 +310,10 @@ TEST_F(TranslationEngineTest, HandOffRefusesWhatTheAssemblerWouldMisread) {
       // A name typed into the value register is in no table entry.
       {[&] {
          engine.setText1(u"A"_s);
-         engine.ReadSymbol();
-         engine.TranslateSymbol();
+         engine.moves().ReadSymbol();
+         engine.moves().TranslateSymbol();
          engine.setText2(u"Q"_s);
-         engine.PushValue();
+         engine.moves().PushValue();
          translate(u"A+"_s);
        },
        u"変数名テーブルにない変数は擬似アセンブラに渡せません: [1行目 LOAD Q]"_s},
@@ -378,7 +378,7 @@ TEST_F(TranslationEngineTest, APressDuringAutoRunStopsItFirst) {
     EXPECT_FALSE(engine.driver().running());
     EXPECT_EQ(code(engine), kExampleCode);
     EXPECT_EQ(cells(engine.view()), QStringList{u"X"_s});
-    EXPECT_EQ(engine.variables().SavedExpression, kExample);
+    EXPECT_EQ(engine.state().SavedExpression, kExample);
     EXPECT_TRUE(boxes.texts().isEmpty());
     if (ended)
       break;
@@ -389,7 +389,7 @@ TEST_F(TranslationEngineTest, APressDuringAutoRunStopsItFirst) {
   engine.Command5_Click();
   EXPECT_FALSE(engine.driver().running());
   EXPECT_EQ(code(engine), kOptimisedCode);
-  EXPECT_EQ(engine.variables().VariableCount, 10);
+  EXPECT_EQ(engine.state().VariableCount, 10);
   // The hand-off hands the state as it is.
   startAndTick(1 + 3 * 3);
   EXPECT_EQ(engine.Command6_Click(), engine.BuildAssemblerSource());

@@ -2,25 +2,17 @@
 
 #include <QPalette>
 
-namespace rpn::execution {
+namespace rpn::walk {
 namespace {
 
 QRect pixels(const TwipsRect& rect) {
   return twipsRect(rect.left, rect.top, rect.width, rect.height);
 }
 
-} // namespace
-
-void RpnControls::raiseArrows() const {
-  for (QLabel* arrow : arrows)
-    arrow->raise();
-}
-
-RpnControls buildRpnControls(QWidget* screen, const RpnLayout& layout) {
+// Frame1 to Frame5 and what stands in them, with Label4, Label5, Text2 and lblOpe between them.
+void buildFrames(QWidget* screen, const RpnLayout& layout, RpnControls& c) {
   const Qt::Alignment centred = Qt::AlignCenter;
   const Qt::Alignment left = Qt::AlignLeft | Qt::AlignVCenter;
-  RpnControls c;
-
   QGroupBox* frame1 = makeFrame(screen, QStringLiteral("Frame1"),
                                 QStringLiteral("逆ポーランド記法"), pixels(layout.frame1));
   c.Text1 = makeLineEdit(frame1, QStringLiteral("Text1"), twipsRect(120, 240, 2655, 270),
@@ -68,7 +60,10 @@ RpnControls buildRpnControls(QWidget* screen, const RpnLayout& layout) {
         frame5, indexedName(QStringLiteral("lblValue"), i), twipsRect(600, top, 855, 255),
         QStringLiteral("スタック %1").arg(i), centred);
   }
+}
 
+// Command1, Check1, Command3, Command4, Label6 and Text3, with their keys.
+void buildRunControls(QWidget* screen, const RpnLayout& layout, RpnControls& c) {
   c.Command1 = makeButton(screen, QStringLiteral("Command1"), layout.command1Caption,
                           pixels(layout.command1));
   c.Check1 = makeCheckBox(screen, QStringLiteral("Check1"), QStringLiteral("トレースモード"),
@@ -87,8 +82,10 @@ RpnControls buildRpnControls(QWidget* screen, const RpnLayout& layout) {
   giveShortcut(c.Command3, QKeySequence(Qt::ALT | Qt::Key_A));
   giveShortcut(c.Command4, QKeySequence(Qt::ALT | Qt::Key_P));
   giveShortcut(c.Command2, QKeySequence(Qt::ALT | Qt::Key_C));
+}
 
-  // Red arrows, in the shade of red that reads on the window's background.
+// Red arrows, in the shade of red that reads on the window's background.
+void buildArrows(QWidget* screen, const RpnLayout& layout, RpnControls& c) {
   QPalette red = screen->palette();
   red.setColor(QPalette::WindowText,
                readableOn(markColor(Mark::Red), screen->palette().color(QPalette::Window)));
@@ -103,6 +100,20 @@ RpnControls buildRpnControls(QWidget* screen, const RpnLayout& layout) {
     arrow->setAttribute(Qt::WA_TransparentForMouseEvents);
     c.arrows.push_back(arrow);
   }
+}
+
+} // namespace
+
+void RpnControls::raiseArrows() const {
+  for (QLabel* arrow : arrows)
+    arrow->raise();
+}
+
+RpnControls buildRpnControls(QWidget* screen, const RpnLayout& layout) {
+  RpnControls c;
+  buildFrames(screen, layout, c);
+  buildRunControls(screen, layout, c);
+  buildArrows(screen, layout, c);
   return c;
 }
 
@@ -125,4 +136,4 @@ void paintRpnControls(const RpnControls& controls, const RpnView& view) {
     controls.Check1->setChecked(view.Check1);
 }
 
-} // namespace rpn::execution
+} // namespace rpn::walk

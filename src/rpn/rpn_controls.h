@@ -9,13 +9,13 @@
 #pragma once
 
 #include "common/screen_kit.h"
-#include "execution/rpn_stack.h"
+#include "rpn/rpn_stack.h"
 
 #include <array>
 #include <span>
 #include <vector>
 
-namespace rpn::execution {
+namespace rpn::walk {
 
 // A rectangle in twips, the unit the screens are laid out in.
 struct TwipsRect {
@@ -107,4 +107,4 @@ void connectRpnControls(const RpnControls& controls, Screen* screen, Engine& eng
 // Text3 shows the screen's own interval text: the screen paints it.
 void paintRpnControls(const RpnControls& controls, const RpnView& view);
 
-} // namespace rpn::execution
+} // namespace rpn::walk
