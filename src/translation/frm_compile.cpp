@@ -1,5 +1,7 @@
 #include "frm_compile.h"
 
+#include <algorithm>
+
 namespace rpn::translation {
 FrmCompile::FrmCompile(Dialogs* dialogs, QWidget* parent)
     : ScreenWindow(parent), m_dialogs(this, dialogs, [this] { refresh(); }), m_engine(m_dialogs) {
@@ -125,6 +127,22 @@ void FrmCompile::unload() {
   refresh();
 }
 
+void FrmCompile::showListing(const QStringList& lines) {
+  // The listing is compared with what it was last given (the user cannot edit it): reading 300
+  // items back from the list at every repaint cost more than the rest of the repaint. A listing
+  // that only grew at its end gets its new lines alone, so a traced translation does not build
+  // the whole list again at every box.
+  if (m_shownList == lines)
+    return;
+  const qsizetype shown = m_shownList.size();
+  const bool grew =
+      shown < lines.size() && std::equal(m_shownList.begin(), m_shownList.end(), lines.begin());
+  if (!grew)
+    m_list1->clear();
+  m_list1->addItems(grew ? lines.mid(shown) : lines);
+  m_shownList = lines;
+}
+
 void FrmCompile::refresh() {
   m_framePaint.cancel();
   const TranslationView& view = m_engine.view();
@@ -135,13 +153,7 @@ void FrmCompile::refresh() {
     setTextIfChanged(m_lblName[i], view.lblName[i]);
     paintMark(m_lblName[i], view.lblNameMark[i], MarkSense::NameTable);
   }
-  // The listing is compared with what it was last given (the user cannot edit it): reading 300
-  // items back from the list at every repaint cost more than the rest of the repaint.
-  if (m_shownList != view.List1) {
-    m_list1->clear();
-    m_list1->addItems(view.List1);
-    m_shownList = view.List1;
-  }
+  showListing(view.List1);
   paintMark(m_list1, view.List1Mark, MarkSense::Blink);
   paintMark(m_frame3, view.Frame3Mark, MarkSense::Blink);
 

@@ -46,6 +46,7 @@ private:
   void build();
   // A tick of the real timer: the paint waits for the next frame while auto-run keeps going.
   void autoRunTick();
+  void showListing(const QStringList& lines);
 
   ScreenDialogs m_dialogs;
   TranslationEngine m_engine;

@@ -387,7 +387,9 @@ QString TranslationEngine::emitAssign() {
 void TranslationEngine::refreshTranslationView() {
   stack().PaintStack();
   m_state.view.lblPtr = QString::number(m_state.VariableCount);
-  drawListing(false);
+  // The listing changes only when the buffer grew or the optimiser's marks are to go.
+  if (m_state.ListingMarked || m_state.view.List1.size() != m_state.ObjectCount)
+    drawListing(false);
 }
 
 void TranslationEngine::resetTranslation() {
