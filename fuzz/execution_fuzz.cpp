@@ -33,8 +33,8 @@ ExecutionState outcomeOf(const ExecutionEngine& engine) {
 
 void checkInvariants(const ExecutionEngine& engine) {
   const std::int16_t count = engine.view().StackCount;
-  check(count >= 0 && count <= kStackCells, "the value stack holds 0 to 10 cells");
-  for (int i = count; i < kStackCells; ++i)
+  check(count >= 0 && count <= walk::kStackCells, "the value stack holds 0 to 10 cells");
+  for (int i = count; i < walk::kStackCells; ++i)
     check(engine.view().lblValue.at(static_cast<std::size_t>(i)).isEmpty(),
           "a free cell shows nothing");
 }
