@@ -22,7 +22,7 @@ struct Outcome {
 
 Outcome outcomeOf(const ConversionEngine& engine) {
   Outcome outcome{engine.view().Text2, {}};
-  for (int i = 0; i < engine.variables().StackCount; ++i) {
+  for (int i = 0; i < engine.state().variables.StackCount; ++i) {
     const StackSlot& slot = engine.view().stack.at(static_cast<std::size_t>(i));
     outcome.stack << slot.operation + u' ' + slot.kind;
   }
@@ -30,7 +30,7 @@ Outcome outcomeOf(const ConversionEngine& engine) {
 }
 
 void checkInvariants(const ConversionEngine& engine) {
-  const std::int16_t count = engine.variables().StackCount;
+  const std::int16_t count = engine.state().variables.StackCount;
   check(count >= 0 && count <= kStackSlots, "the operator stack holds 0 to 10 entries");
   for (int i = 0; i < kStackSlots; ++i) {
     const auto k = static_cast<std::size_t>(i);
@@ -114,12 +114,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // Three ticks a character, one per pop (each character pushes at most once), the end.
   const qsizetype bound = 5 * expression.size() + 16;
   qsizetype ticks = 0;
-  while (engine.driver().running() && engine.driver().phase() != kBlink && ticks < bound) {
+  while (engine.state().clock.interval > 0 && engine.state().clock.phase != kBlink &&
+         ticks < bound) {
     engine.Timer1_Timer();
     checkInvariants(engine);
     ++ticks;
   }
-  check(!engine.driver().running() || engine.driver().phase() == kBlink,
+  check(engine.state().clock.interval == 0 || engine.state().clock.phase == kBlink,
         "auto-run reaches the end of the expression within its tick bound");
   check(outcomeOf(engine) == plain, "auto-run converts as the one-shot run does");
   // A bracket fault is a box in the one-shot run and only a step message in auto-run.

@@ -1,5 +1,6 @@
 #include "conversion/conversion_engine.h"
 #include "support/recording_dialogs.h"
+#include "support/state_harness.h"
 
 #include <gtest/gtest.h>
 #include <random>
@@ -32,7 +33,8 @@ protected:
     engine.setText3(u"200"_s);
     engine.Command3_Click();
     int ticks = 0;
-    while (engine.driver().running() && engine.driver().phase() != kBlink && ticks < 10000) {
+    while (engine.state().clock.interval > 0 && engine.state().clock.phase != kBlink &&
+           ticks < 10000) {
       const QString before = engine.view().Label5;
       const qsizetype boxCount = boxes.texts().size();
       engine.Timer1_Timer();
@@ -51,7 +53,7 @@ protected:
   // What a run leaves: output | unread input | boxes in order | operators left on the stack.
   QString outcome(const QStringList& seen) const {
     QStringList operators;
-    for (int i = 0; i < engine.variables().StackCount; ++i)
+    for (int i = 0; i < engine.state().variables.StackCount; ++i)
       operators << engine.view().stack.at(static_cast<std::size_t>(i)).operation;
     return QStringList{engine.view().Text2, engine.view().Text1, seen.join(u'/'),
                        operators.join(u' ')}
@@ -124,8 +126,8 @@ TEST_F(ConversionEngineTest, OneShotTraceAndAutoRunAgree) {
   startOver();
   engine.setCheck1(false);
   engine.setText1(u"A("_s);
-  engine.ConvertStep();
-  engine.ConvertStep();
+  engine.moves().ConvertStep();
+  engine.moves().ConvertStep();
   EXPECT_EQ(engine.view().stack[0], (StackSlot{u"("_s, QString(), u"二項演算子"_s}));
 }
 
@@ -204,10 +206,10 @@ TEST_F(ConversionEngineTest, AssignmentPriorityCaptionDependsOnTheForm) {
     const qsizetype rest = input.size() - input.indexOf(u'=') - 1;
     if (!autoRun) { // one step per character, up to the "="
       for (qsizetype i = 0; i <= input.indexOf(u'='); ++i)
-        engine.ConvertStep();
+        engine.moves().ConvertStep();
     } else {
       engine.Command3_Click();
-      while (engine.view().Text1.size() > rest || engine.driver().phase() != kNext)
+      while (engine.view().Text1.size() > rest || engine.state().clock.phase != kNext)
         engine.Timer1_Timer();
     }
     for (const StackSlot& slot : engine.view().stack)
@@ -228,7 +230,7 @@ TEST_F(ConversionEngineTest, AutoRunCycleOfAPlusB) {
   engine.Command3_Click();
   QStringList ticks;
   for (int i = 0; i < 36; ++i) {
-    const int phase = engine.driver().phase();
+    const int phase = engine.state().clock.phase;
     engine.Timer1_Timer();
     ticks << u"%1 %2 %3"_s.arg(phase)
                  .arg(engine.view().Label5)
@@ -274,7 +276,7 @@ TEST_F(ConversionEngineTest, TickCostsFollowPopsAndBrackets) {
   // Start after a one-shot run converts the empty text left by it.
   runOnce(u"A+B"_s);
   engine.Command3_Click();
-  EXPECT_EQ(engine.variables().SavedExpression, u"");
+  EXPECT_EQ(engine.state().variables.SavedExpression, u"");
   EXPECT_EQ(autoRunToFinale(QString()), 5);
 }
 
@@ -285,15 +287,15 @@ TEST_F(ConversionEngineTest, SyntaxErrorInAutoRunHoldsTicksThenStops) {
   boxes.onBox = [&] {
     engine.Timer1_Timer(); // the timer fires while the box is up
     engine.Timer1_Timer();
-    phaseUnderTheBox = engine.driver().phase();
+    phaseUnderTheBox = engine.state().clock.phase;
   };
   while (boxes.texts().isEmpty())
     engine.Timer1_Timer();
   EXPECT_EQ(phaseUnderTheBox, kNext);
-  EXPECT_EQ(engine.driver().phase(), kStopped);
-  EXPECT_TRUE(engine.driver().running());
+  EXPECT_EQ(engine.state().clock.phase, kStopped);
+  EXPECT_TRUE(engine.state().clock.interval > 0);
   engine.Timer1_Timer();
-  EXPECT_FALSE(engine.driver().running());
+  EXPECT_FALSE(engine.state().clock.interval > 0);
   EXPECT_EQ(engine.view().Text2, u"A"); // the state at the error stays
 }
 
@@ -311,20 +313,20 @@ TEST_F(ConversionEngineTest, APressDuringAutoRunStopsItAndConvertsTheWholeExpres
       engine.Command3_Click();
       for (int i = 0; i < ticks; ++i)
         engine.Timer1_Timer();
-      if (typed && engine.driver().phase() != kBlink)
+      if (typed && engine.state().clock.phase != kBlink)
         continue;
       if (typed)
         engine.setText1(u"-(A)"_s);
       engine.setCheck1(false);
       engine.Command1_Click();
-      EXPECT_FALSE(engine.driver().running());
+      EXPECT_FALSE(engine.state().clock.interval > 0);
       EXPECT_EQ(outcome(boxes.texts()), typed ? u"A－ |  |  | "_s : u"ABC+*D- |  |  | "_s);
     }
   }
 }
 
 TEST_F(ConversionEngineTest, LoadResetAndIntervalRules) {
-  EXPECT_EQ(engine.variables().SavedExpression, u"A+B*C/(D-F)+G");
+  EXPECT_EQ(engine.state().variables.SavedExpression, u"A+B*C/(D-F)+G");
   EXPECT_EQ(engine.view().Text1, u"A+B*C/(D-E)-F");
   EXPECT_EQ(engine.view().Text4,
             u"変数名は1文字とします。\r\n演算子は+,-,*,/の4つとします\r\n"
@@ -342,15 +344,15 @@ TEST_F(ConversionEngineTest, LoadResetAndIntervalRules) {
   engine.setText1(u"A+B"_s);
   engine.Command3_Click();
   engine.Timer1_Timer();
-  const std::int16_t phase = engine.driver().phase();
+  const std::int16_t phase = engine.state().clock.phase;
   boxes.clear();
   engine.setText1(u"Q"_s);
   engine.setText3(u"70000"_s);
   engine.Command3_Click();
   EXPECT_EQ(boxes.texts(), QStringList{timerIntervalRangeMessage()});
-  EXPECT_EQ(engine.driver().interval(), 200);
-  EXPECT_EQ(engine.driver().phase(), phase);
-  EXPECT_EQ(engine.variables().SavedExpression, u"A+B");
+  EXPECT_EQ(engine.state().clock.interval, 200);
+  EXPECT_EQ(engine.state().clock.phase, phase);
+  EXPECT_EQ(engine.state().variables.SavedExpression, u"A+B");
 
   // A stop while the output is yellow keeps the colour through a reset.
   startOver();
@@ -360,9 +362,28 @@ TEST_F(ConversionEngineTest, LoadResetAndIntervalRules) {
   startOver();
   EXPECT_EQ(engine.view().Text2Background, Mark::Yellow);
 
-  EXPECT_EQ(engine.PopOperator(), QString()); // a pop on the empty stack is guarded
+  EXPECT_EQ(engine.moves().PopOperator(), QString()); // a pop on the empty stack is guarded
   EXPECT_EQ(boxes.texts(), QStringList{u"スタックが空です"_s});
-  EXPECT_EQ(engine.variables().StackCount, 0);
+  EXPECT_EQ(engine.state().variables.StackCount, 0);
+}
+
+// A snapshot taken anywhere, restored, replays the same states: at every tick of whole auto-run
+// cycles (a syntax error and a pop that waits a tick included) and at every box of traced presses.
+TEST_F(ConversionEngineTest, SnapshotsReplayTheSameStates) {
+  for (const QString& input : {u"A+B*C/(D-E)-F"_s, u"-(A=B*C"_s, u"A)B"_s, u"AB"_s}) {
+    engine.setText1(input);
+    engine.setText3(u"200"_s);
+    engine.Command3_Click();
+    test::expectSnapshotReplay(
+        engine, [&] { engine.Timer1_Timer(); }, 6 * static_cast<int>(input.size()) + 30, 4);
+    startOver();
+    engine.setCheck1(true);
+    engine.setText1(input);
+    EXPECT_GT(
+        test::expectPressReplay(engine, boxes, [](ConversionEngine& e) { e.Command1_Click(); }),
+        0U);
+    startOver();
+  }
 }
 
 } // namespace
