@@ -43,7 +43,6 @@ struct ExecutionView : walk::RpnView {
                                                  QStringLiteral("6"),
                                                  QString()};
   std::array<Mark, kVariableCount> txtNameMark{};
-  QString Text3 = QStringLiteral("200"); // auto-run interval
   bool operator==(const ExecutionView&) const = default;
 };
 

@@ -77,7 +77,8 @@ struct RpnView {
   std::array<Mark, kStackCells> lblValueMark{};
   // Occupied cells; also the index of the next free one. Reset together with the cells.
   std::int16_t StackCount = 0;
-  bool Check1 = true; // trace mode
+  bool Check1 = true;                    // trace mode
+  QString Text3 = QStringLiteral("200"); // auto-run interval
   bool operator==(const RpnView&) const = default;
 };
 

@@ -92,7 +92,6 @@ struct TranslationView : walk::RpnView {
   QStringList List1;                         // the object listing, one line per instruction
   Mark List1Mark = Mark::White;
   Mark Frame3Mark = Mark::ButtonFace;
-  QString Text3 = QStringLiteral("200"); // auto-run interval
   bool operator==(const TranslationView&) const = default;
 };
 
