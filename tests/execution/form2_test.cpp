@@ -99,22 +99,5 @@ TEST_F(Form2Test, EditsFlowIntoTheEngineAsTheyHappen) {
   EXPECT_FALSE(form.timer().isActive());
 }
 
-TEST_F(Form2Test, AutoRunBlinksTheTopCellUnderTheEndCaption) {
-  click(u"Command3"_s);
-  for (int i = 0; i < 41; ++i) // the restart, 13 symbols, the end read
-    form.Timer1_Timer();
-  QStringList captions;
-  QString blink;
-  for (int i = 0; i < 10; ++i) {
-    form.Timer1_Timer();
-    captions << text(u"Label4"_s);
-    blink += colours(u"lblValue"_s, 1);
-  }
-  const QString ok = u"正常終了"_s;
-  EXPECT_EQ(captions, (QStringList{ok, ok, ok, ok, ok, ok, ok, ok, ok, QString()}));
-  EXPECT_EQ(blink, u"WYWYWYWYWW");
-  EXPECT_EQ(text(u"lblValue(0)"_s), u"-11");
-}
-
 } // namespace
 } // namespace rpn::execution

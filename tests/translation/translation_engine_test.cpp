@@ -1,4 +1,5 @@
 #include "support/recording_dialogs.h"
+#include "support/state_harness.h"
 #include "translation/translation_engine.h"
 
 #include <algorithm>
@@ -88,9 +89,9 @@ protected:
   }
   // Ticks until the phase is reached; false if it is not reached within a thousand ticks.
   bool tickUntil(std::int16_t phase) {
-    for (int i = 0; i < 1000 && engine.driver().phase() != phase; ++i)
-      engine.Timer1_Timer();
-    return engine.driver().phase() == phase;
+    test::tickUntil(
+        engine, [phase](const TranslationState& s) { return s.clock.phase == phase; }, 1000);
+    return engine.state().clock.phase == phase;
   }
 
   RecordingDialogs boxes;
@@ -357,8 +358,9 @@ TEST_F(TranslationEngineTest, AutoRunReportsAnAbnormalEndForALeftoverStack) {
 }
 
 // The one-press buttons stop a running auto-run first. "変換開始" finishes the auto-run's
-// translation (the symbol in hand is translated and pushed once) at every tick before the end;
-// the optimiser and the hand-off act on what is there.
+// translation (the symbol in hand is translated and pushed once) at every tick before the end:
+// the state is that of one press from the start; the optimiser and the hand-off act on what is
+// there.
 TEST_F(TranslationEngineTest, APressDuringAutoRunStopsItFirst) {
   const auto startAndTick = [&](int ticks) {
     engine.Command4_Click();
@@ -369,23 +371,28 @@ TEST_F(TranslationEngineTest, APressDuringAutoRunStopsItFirst) {
       engine.Timer1_Timer();
     boxes.clear();
   };
+  translate(kExample);
+  TranslationState finished = engine.state();
   for (int ticks = 0;; ++ticks) {
     SCOPED_TRACE(ticks);
     startAndTick(ticks);
-    const bool ended = engine.driver().phase() == kTranslationEnd;
+    const bool ended = engine.state().clock.phase == kTranslationEnd;
     engine.setCheck1(false);
     engine.Command1_Click();
+    // Apart from the way: stopped at the phase of the last read, the end display begun.
+    finished.clock = engine.state().clock;
+    finished.BlinkCount = engine.state().BlinkCount;
+    finished.view.Label4 = engine.view().Label4;
+    finished.view.lblValueMark = engine.view().lblValueMark;
     EXPECT_FALSE(engine.driver().running());
-    EXPECT_EQ(code(engine), kExampleCode);
-    EXPECT_EQ(cells(engine.view()), QStringList{u"X"_s});
-    EXPECT_EQ(engine.state().SavedExpression, kExample);
+    EXPECT_TRUE(engine.state() == finished);
     EXPECT_TRUE(boxes.texts().isEmpty());
     if (ended)
       break;
   }
   // In the middle of the auto-run's optimisation the button optimises at once.
   startAndTick(1 + 13 * 3 + 1 + 10 + 1 + 3); // marked, blinking the listing
-  ASSERT_EQ(engine.driver().phase(), kBlinkList);
+  ASSERT_EQ(engine.state().clock.phase, kBlinkList);
   engine.Command5_Click();
   EXPECT_FALSE(engine.driver().running());
   EXPECT_EQ(code(engine), kOptimisedCode);
@@ -394,6 +401,21 @@ TEST_F(TranslationEngineTest, APressDuringAutoRunStopsItFirst) {
   startAndTick(1 + 3 * 3);
   EXPECT_EQ(engine.Command6_Click(), engine.BuildAssemblerSource());
   EXPECT_FALSE(engine.driver().running());
+}
+
+// Every state of a traced translation and optimisation, and of a whole auto-run cycle, comes
+// again from a snapshot.
+TEST_F(TranslationEngineTest, TracedPressesAndAWholeAutoRunCycleReplayFromSnapshots) {
+  const auto press = [](TranslationEngine& e) {
+    e.setCheck1(true);
+    e.Command1_Click();
+    e.Command5_Click();
+  };
+  EXPECT_EQ(test::expectPressReplay(engine, boxes, press), 40u + 3u);
+  engine.Command2_Click();
+  engine.Command3_Click();
+  test::expectSnapshotReplay(
+      engine, [&] { engine.Timer1_Timer(); }, 82, 4);
 }
 
 } // namespace
