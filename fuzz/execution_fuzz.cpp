@@ -7,7 +7,7 @@
 // input then plays presses, edits, single moves and ticks on the auto-run engine; every few
 // actions one is played twice from a snapshot of the state and must end in the same state.
 #include "execution/execution_engine.h"
-#include "fuzz_support.h"
+#include "fuzz_replay.h"
 
 #include <array>
 #include <cstddef>
@@ -99,24 +99,6 @@ std::function<void(ExecutionEngine&)> nextAction(FuzzedDataProvider& in, bool ut
   }
 }
 
-void playScript(ExecutionEngine& engine, FuzzedDataProvider& in, bool utf16) {
-  for (int action = 0; action < 200 && in.remaining_bytes() > 0; ++action) {
-    const auto act = nextAction(in, utf16);
-    if (action % 4 == 0) {
-      const ExecutionState snapshot = engine.state();
-      act(engine);
-      const ExecutionState after = engine.state();
-      engine.restore(snapshot);
-      check(engine.state() == snapshot, "a snapshot is put back exactly");
-      act(engine);
-      check(engine.state() == after, "an action replayed from a snapshot ends the same way");
-    } else {
-      act(engine);
-    }
-    checkInvariants(engine);
-  }
-}
-
 } // namespace
 } // namespace rpn::fuzz
 
@@ -166,6 +148,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   check(outcomeOf(engine) == outcomeOf(plain), "auto-run executes as the one-shot run does");
   check(autoRun.boxes.boxes() == once.boxes.boxes(), "auto-run opens the boxes of an untraced run");
 
-  playScript(engine, in, utf16);
+  playScript(engine, in, utf16, 200, nextAction, checkInvariants);
   return 0;
 }

@@ -9,7 +9,7 @@
 // to its end unless it divides by zero. The rest of the input then plays presses, edits, single
 // moves and ticks on the auto-run engine; every few actions one is played twice from a snapshot
 // of the state and must end in the same state.
-#include "fuzz_support.h"
+#include "fuzz_replay.h"
 #include "machine/machine_engine.h"
 #include "translation/translation_engine.h"
 
@@ -174,24 +174,6 @@ std::function<void(TranslationEngine&)> nextAction(FuzzedDataProvider& in, bool 
   }
 }
 
-void playScript(TranslationEngine& engine, FuzzedDataProvider& in, bool utf16) {
-  for (int action = 0; action < 100 && in.remaining_bytes() > 0; ++action) {
-    const auto act = nextAction(in, utf16);
-    if (action % 4 == 0) {
-      const TranslationState snapshot = engine.state();
-      act(engine);
-      const TranslationState after = engine.state();
-      engine.restore(snapshot);
-      check(engine.state() == snapshot, "a snapshot is put back exactly");
-      act(engine);
-      check(engine.state() == after, "an action replayed from a snapshot ends the same way");
-    } else {
-      act(engine);
-    }
-    checkInvariants(engine);
-  }
-}
-
 } // namespace
 } // namespace rpn::fuzz
 
@@ -245,6 +227,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   if (plain.handOff)
     runHandOff(*plain.handOff);
-  playScript(engine, in, utf16);
+  playScript(engine, in, utf16, 100, nextAction, checkInvariants);
   return 0;
 }
