@@ -288,16 +288,5 @@ TEST_F(ExecutionEngineTest, APressDuringAutoRunStopsItAndFinishesTheRun) {
   }
 }
 
-TEST_F(ExecutionEngineTest, TicksAreHeldWhileABoxIsOpen) {
-  engine.setText1(u"ab+"_s);
-  engine.Command3_Click();
-  boxes.onBox = [&] { engine.Timer1_Timer(); }; // a tick arriving while the box is up
-  for (int i = 0; i < 9; ++i)                   // restart, two names, then read and execute "+"
-    engine.Timer1_Timer();
-  EXPECT_EQ(boxes.texts().size(), 2);
-  EXPECT_EQ(engine.driver().phase(), kPush);
-  EXPECT_EQ(v.Text2 + cells(v), u"0");
-}
-
 } // namespace
 } // namespace rpn::execution

@@ -87,13 +87,6 @@ protected:
     engine.setText1(input);
     engine.Command1_Click();
   }
-  // Ticks until the phase is reached; false if it is not reached within a thousand ticks.
-  bool tickUntil(std::int16_t phase) {
-    test::tickUntil(
-        engine, [phase](const TranslationState& s) { return s.clock.phase == phase; }, 1000);
-    return engine.state().clock.phase == phase;
-  }
-
   RecordingDialogs boxes;
   TranslationEngine engine{boxes};
 };
@@ -344,17 +337,6 @@ TEST_F(TranslationEngineTest, HandOffRefusesWhatTheAssemblerWouldMisread) {
     EXPECT_EQ(handOff,
               c.box.isEmpty() ? std::optional(engine.BuildAssemblerSource()) : std::nullopt);
   }
-}
-
-TEST_F(TranslationEngineTest, AutoRunReportsAnAbnormalEndForALeftoverStack) {
-  engine.setText1(u"XAB"_s);
-  engine.Command3_Click();
-  ASSERT_TRUE(tickUntil(kTranslationEnd));
-  engine.Timer1_Timer();
-  engine.Timer1_Timer(); // count 8: the top cell is yellow
-  EXPECT_EQ(cells(engine.view()), qs(u"X; A; B"_s));
-  EXPECT_EQ(engine.view().Label4, u"異常終了");
-  EXPECT_EQ(engine.view().lblValueMark.at(2), Mark::Yellow);
 }
 
 // The one-press buttons stop a running auto-run first. "変換開始" finishes the auto-run's
