@@ -9,7 +9,7 @@ using namespace Qt::StringLiterals;
 
 class Form2Test : public test::ScreenFixture<Form2> {
 protected:
-  QString arrows() { return ScreenFixture::arrows(kArrowCount); }
+  QString arrows() { return ScreenFixture::arrows(walk::kArrowCount); }
   // The painted backgrounds of the first count controls of an array: R(ed), Y(ellow), W(hite).
   QString colours(const QString& array, int count) {
     QString letters;
@@ -97,23 +97,6 @@ TEST_F(Form2Test, EditsFlowIntoTheEngineAsTheyHappen) {
   ASSERT_TRUE(form.timer().isActive());
   click(u"Command1"_s);
   EXPECT_FALSE(form.timer().isActive());
-}
-
-TEST_F(Form2Test, AutoRunBlinksTheTopCellUnderTheEndCaption) {
-  click(u"Command3"_s);
-  for (int i = 0; i < 41; ++i) // the restart, 13 symbols, the end read
-    form.Timer1_Timer();
-  QStringList captions;
-  QString blink;
-  for (int i = 0; i < 10; ++i) {
-    form.Timer1_Timer();
-    captions << text(u"Label4"_s);
-    blink += colours(u"lblValue"_s, 1);
-  }
-  const QString ok = u"正常終了"_s;
-  EXPECT_EQ(captions, (QStringList{ok, ok, ok, ok, ok, ok, ok, ok, ok, QString()}));
-  EXPECT_EQ(blink, u"WYWYWYWYWW");
-  EXPECT_EQ(text(u"lblValue(0)"_s), u"-11");
 }
 
 } // namespace

@@ -192,8 +192,8 @@ TEST(HandOffToMachine, TranslatedProgramsComputeWhatTheExecutionScreenComputes) 
     ASSERT_EQ(execution.view().StackCount, 1);
     // A lone name stays a reference on the stack; its value is the variable's.
     const QString cell = execution.view().lblValue.at(0);
-    const double expected = execution::isReference(cell)
-                                ? values.value(execution::referencedName(cell))
+    const double expected = walk::isReference(cell)
+                                ? values.value(walk::referencedName(cell))
                                 : cell.toDouble();
     QMap<QString, std::int32_t> executed;
     for (int i = 0; i < names.size(); ++i)
