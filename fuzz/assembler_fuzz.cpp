@@ -88,7 +88,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   screen.boxes.clear();
   engine.setText1(source);
   engine.Command1_Click();
-  const MachineState& machine = engine.machine();
+  const MachineState& machine = engine.state().machine;
   check(engine.view().Text2 == first.listing, "the listing does not depend on an earlier assembly");
   check(screen.boxes.boxes() == first.boxes, "the boxes do not depend on an earlier assembly");
   check(std::equal(first.image.begin(), first.image.end(), machine.Memory.begin(),

@@ -81,7 +81,7 @@ QString programSource(FuzzedDataProvider& in) {
 }
 
 void checkInvariants(const MachineEngine& engine) {
-  const MachineState& m = engine.machine();
+  const MachineState& m = engine.state().machine;
   check(m.ProgramSize >= 0 && m.ProgramSize <= kMemoryWords, "the image lies in the memory");
   int flags = 0;
   for (const std::int16_t flag : m.Status) {
@@ -150,19 +150,19 @@ void playScript(MachineEngine& engine, FuzzedDataProvider& in, bool utf16) {
       engine.setCheck1(in.ConsumeBool());
       break;
     case 12:
-      engine.FetchInstruction();
+      engine.moves().FetchInstruction();
       break;
     case 13:
-      engine.ComputeOperandAddress();
+      engine.moves().ComputeOperandAddress();
       break;
     case 14:
-      engine.ExecuteInstruction();
+      engine.moves().ExecuteInstruction();
       break;
     case 15:
-      engine.restoreMachine(engine.machine());
+      engine.moves().restoreMachine(engine.state().machine);
       break;
     case 16:
-      engine.ResetMachine();
+      engine.moves().ResetMachine();
       break;
     case 17:
       engine.setPainting(in.ConsumeBool());
@@ -208,7 +208,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (fault)
       break;
     ++executed;
-    if (stepped.machine().EndOfProgram && stepped.machine().SvcCode == 0)
+    if (stepped.state().machine.EndOfProgram && stepped.state().machine.SvcCode == 0)
       break;
   }
 
@@ -217,22 +217,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   automatic.setPainting(false);
   automatic.setText1(source);
   automatic.Command4_Click();
-  check(automatic.driver().running(), "the default interval starts auto-run");
+  check(automatic.state().clock.interval > 0, "the default interval starts auto-run");
   // The idle tick, the assembly, three ticks an instruction, and the ticks up to a fault.
   const int bound = 2 + 3 * executed + 3;
   int autoExecuted = 0;
-  for (int ticks = 0; automatic.driver().running() && ticks < bound; ++ticks) {
+  for (int ticks = 0; automatic.state().clock.interval > 0 && ticks < bound; ++ticks) {
     if (autoExecuted == executed && !fault)
       break;
-    const std::int16_t phase = automatic.driver().phase();
+    const std::int16_t phase = automatic.state().clock.phase;
     automatic.Timer1_Timer();
     checkInvariants(automatic);
-    if (phase == kExecute && automatic.driver().phase() != kExecute)
+    if (phase == kExecute && automatic.state().clock.phase != kExecute)
       ++autoExecuted;
   }
   check(autoExecuted == executed, "auto-run executes as many instructions as the presses");
-  check(automatic.driver().running() != fault, "a machine fault stops auto-run");
-  check(automatic.machine() == stepped.machine(), "auto-run leaves the machine the presses leave");
+  check(automatic.state().clock.interval > 0 != fault, "a machine fault stops auto-run");
+  check(automatic.state().machine == stepped.state().machine, "auto-run leaves the machine the presses leave");
   check(outputOf(automatic) == outputOf(stepped), "auto-run writes the output the presses write");
   check(autoRun.boxes.boxes() == stepBoxes.boxes(), "auto-run opens the boxes of untraced presses");
   stepped.setPainting(true);

@@ -543,10 +543,10 @@ void FrmAssembler::Command6_Click() {
 void FrmAssembler::autoRunTick() {
   if (m_dialogs.boxOpen())
     return;
-  const std::int16_t phase = m_engine.driver().phase();
+  const std::int16_t phase = m_engine.state().clock.phase;
   m_engine.Timer1_Timer();
   m_focusPending = m_focusPending || (phase >= kFetch && phase <= kExecute);
-  if (keepsRhythm(m_timer, m_engine.driver().interval()))
+  if (keepsRhythm(m_timer, m_engine.state().clock.interval))
     m_framePaint.request();
   else
     paintFrame();
@@ -563,7 +563,7 @@ void FrmAssembler::Timer1_Timer() {
   // A box held for the end of a press is open outside the engine's guard: the tick waits too.
   if (m_dialogs.boxOpen())
     return;
-  const std::int16_t phase = m_engine.driver().phase();
+  const std::int16_t phase = m_engine.state().clock.phase;
   m_engine.Timer1_Timer();
   refresh();
   // The fetch, operand-address and execute ticks repaint the machine, as a press of "実行" does.
@@ -658,7 +658,7 @@ void FrmAssembler::refresh() {
       m_list1->clearSelection();
   }
 
-  followInterval(m_timer, m_engine.driver().interval());
+  followInterval(m_timer, m_engine.state().clock.interval);
 }
 
 } // namespace rpn::machine

@@ -7,10 +7,9 @@ namespace {
 
 using AssemblerTest = MachineFixture;
 // The label table as "name=address" in hexadecimal.
-QString labels(const Assembler& assembler) {
+QString labels(const AssemblyTables& tables) {
   QStringList list;
-  for (int i = 0; i < assembler.LabelCount(); ++i) {
-    const LabelEntry& entry = assembler.LabelTable()[static_cast<std::size_t>(i)];
+  for (const LabelEntry& entry : tables.Labels) {
     list << entry.Name + u'=' + QString::number(entry.Value, 16).toUpper();
   }
   return list.join(u' ');
@@ -38,7 +37,7 @@ TEST_P(Samples, AssembleToTheirListingAndRunToTheirEnd) {
   used.Status = {0, 0, 1};
   used.ExecAddress = 6;
   used.Memory[150] = 1234; // beyond the image
-  engine.restoreMachine(used);
+  engine.moves().restoreMachine(used);
   engine.List1_Click(c.item);
   MachineState expected = used;
   expected.ProgramSize = static_cast<std::int16_t>(c.programSize);
@@ -53,8 +52,8 @@ TEST_P(Samples, AssembleToTheirListingAndRunToTheirEnd) {
   for (int pass = 0; pass < 2; ++pass) {
     engine.Command1_Click();
     EXPECT_EQ(engine.view().Text2, listing);
-    EXPECT_EQ(engine.machine(), expected);
-    EXPECT_EQ(labels(engine.assembler()), c.labels);
+    EXPECT_EQ(engine.state().machine, expected);
+    EXPECT_EQ(labels(engine.state().tables), c.labels);
   }
 
   engine.Command3_Click();
@@ -101,15 +100,15 @@ TEST_P(Encodings, AssembleToTheirWords) {
   const EncodingCase& c = GetParam();
   MachineState used;
   used.Memory.fill(99);
-  engine.restoreMachine(used);
+  engine.moves().restoreMachine(used);
   assemble(c.source);
   const auto size = static_cast<std::ptrdiff_t>(c.words.size());
   std::vector<std::int32_t> image = c.words;
   image.push_back(99);
-  EXPECT_EQ(std::vector<std::int32_t>(engine.machine().Memory.begin(),
-                                      engine.machine().Memory.begin() + size + 1),
+  EXPECT_EQ(std::vector<std::int32_t>(engine.state().machine.Memory.begin(),
+                                      engine.state().machine.Memory.begin() + size + 1),
             image);
-  EXPECT_EQ(engine.machine().ProgramSize, size);
+  EXPECT_EQ(engine.state().machine.ProgramSize, size);
   EXPECT_EQ(boxes.texts(), c.boxes);
 }
 
@@ -189,24 +188,24 @@ TEST_F(AssemblerTest, LimitsAreRefusedOnceAndNothingIsWrittenBeyondThem) {
   for (int i = 0; i < 103; ++i)
     lines += QStringLiteral("     DC      %1\r\n\r\n").arg(i);
   assemble(lines);
-  EXPECT_EQ(engine.assembler().LineCount(), 101);
-  EXPECT_EQ(engine.machine().ProgramSize, 101);
-  EXPECT_EQ(engine.machine().Memory[100], 100);
+  EXPECT_EQ(engine.state().tables.Lines.size(), 101);
+  EXPECT_EQ(engine.state().machine.ProgramSize, 101);
+  EXPECT_EQ(engine.state().machine.Memory[100], 100);
 
   QString labelLines; // 22 labels, one more than the table holds
   for (int i = 0; i < 22; ++i)
     labelLines += QStringLiteral("L%1   DC      %1\r\n").arg(i);
   assemble(labelLines + u"     LI      L20\r\n     LI      L21\r\n"_s);
-  EXPECT_EQ(engine.assembler().LabelCount(), 21);
-  EXPECT_EQ(engine.machine().Memory[23], 20); // LI L20: the address of L20
-  EXPECT_EQ(engine.machine().Memory[25], 0);
+  EXPECT_EQ(engine.state().tables.Labels.size(), 21);
+  EXPECT_EQ(engine.state().machine.Memory[23], 20); // LI L20: the address of L20
+  EXPECT_EQ(engine.state().machine.Memory[25], 0);
 
   assemble(u"X    DA      199\r\n     LI      7\r\n     DC      5\r\n"_s);
-  EXPECT_EQ(engine.machine().ProgramSize, kMemoryWords);
-  EXPECT_EQ(engine.machine().Memory[200], 7);
+  EXPECT_EQ(engine.state().machine.ProgramSize, kMemoryWords);
+  EXPECT_EQ(engine.state().machine.Memory[200], 7);
   EXPECT_TRUE(engine.view().Text2.endsWith(u"00C9 : 0005       :     DC      5\r\n"_s));
   assemble(u"X    DA      2147483647\r\n     DA      2147483647\r\n     SVC     0\r\n"_s);
-  EXPECT_EQ(engine.machine().ProgramSize, kMemoryWords);
+  EXPECT_EQ(engine.state().machine.ProgramSize, kMemoryWords);
 
   const QString memoryFull = u"プログラムがメモリに収まりません(最大201語)"_s;
   EXPECT_EQ(boxes.texts(),

@@ -17,7 +17,7 @@ TEST_F(EmulatorTest, AutoRunTakesThreeTicksPerInstructionAndReassemblesAfterTheI
     int ticks = 0;
     do {
       engine.Timer1_Timer();
-    } while (++ticks < 1000 && engine.driver().phase() != kIdle);
+    } while (++ticks < 1000 && engine.state().clock.phase != kIdle);
     return ticks;
   };
   engine.List1_Click(0);
@@ -29,15 +29,15 @@ TEST_F(EmulatorTest, AutoRunTakesThreeTicksPerInstructionAndReassemblesAfterTheI
   // The next cycle assembles the source as it is then, after one idle tick.
   engine.List1_Click(1);
   engine.Timer1_Timer();
-  EXPECT_EQ(engine.machine().ProgramSize, 28);
+  EXPECT_EQ(engine.state().machine.ProgramSize, 28);
   EXPECT_EQ(ticksToIdle(), 1 + 3 * 68);
-  EXPECT_EQ(engine.machine().ProgramSize, 22);
+  EXPECT_EQ(engine.state().machine.ProgramSize, 22);
   EXPECT_TRUE(engine.view().Text3.endsWith(u"* 45\r\n プログラムの終了です."_s));
   EXPECT_TRUE(boxes.texts().isEmpty());
 
   engine.Command5_Click();
   engine.Timer1_Timer(); // a tick already on its way does nothing
-  EXPECT_EQ(engine.driver().phase(), kIdle);
+  EXPECT_EQ(engine.state().clock.phase, kIdle);
 }
 
 // IN asks through the input box and reads the leading number, rounded half to even; the cases
@@ -53,7 +53,7 @@ TEST_F(EmulatorTest, InReadsTheLeadingNumberOfWhatIsTyped) {
     engine.Command3_Click();
     boxes.answerText(c.typed);
     step();
-    EXPECT_EQ(engine.machine().Register[2], c.read) << c.typed.toStdString();
+    EXPECT_EQ(engine.state().machine.Register[2], c.read) << c.typed.toStdString();
   }
   EXPECT_EQ(boxes.boxes().front().kind, test::RecordingDialogs::Box::Kind::AskText);
   QStringList expected(7, u"データ入力"_s);
@@ -65,11 +65,11 @@ TEST_F(EmulatorTest, InitialiseMidRunRestartsAtZeroKeepingRegistersAndMemory) {
   engine.List1_Click(0);
   engine.Command1_Click();
   step(12);
-  MachineState expected = engine.machine();
+  MachineState expected = engine.state().machine;
   ASSERT_NE(expected.ExecAddress, 0);
   expected.ExecAddress = 0;
   engine.Command3_Click();
-  EXPECT_EQ(engine.machine(), expected);
+  EXPECT_EQ(engine.state().machine, expected);
   EXPECT_EQ(selectedLine(engine.view()), u"0000 : B000 000A  :     LI      10"_s);
   EXPECT_EQ(stepsToEnd(), 80);
   EXPECT_EQ(engine.view().Text3, u"\r\n* 45\r\nプログラムの終了です."_s);
@@ -90,9 +90,9 @@ TEST_F(EmulatorTest, CodesOutsideTheTableSkipTheirWordsAndChangeNothing) {
   state.Memory[2] = 0x7700; // one word
   state.Memory[3] = -1;     // code 0, operand byte -1; from 4 on, words 0000
   state.Register[0] = 5;
-  engine.restoreMachine(state);
+  engine.moves().restoreMachine(state);
   step(4);
-  const MachineState& m = engine.machine();
+  const MachineState& m = engine.state().machine;
   EXPECT_EQ(m.ExecAddress, 5);
   EXPECT_EQ(std::tie(m.Register, m.Memory, m.Status),
             std::tie(state.Register, state.Memory, state.Status));
@@ -105,21 +105,21 @@ TEST_F(EmulatorTest, SelectionSkipsALabelOnItsOwnLineAndStaysInsideAnInstruction
   step();
   EXPECT_EQ(selectedLine(engine.view()), u"0002 : B000 0001  :     LI      1"_s);
   engine.Command3_Click();
-  MachineState state = engine.machine();
+  MachineState state = engine.state().machine;
   state.ExecAddress = 3; // the second word of LI 1: no line starts there
-  engine.restoreMachine(state);
+  engine.moves().restoreMachine(state);
   EXPECT_EQ(selectedLine(engine.view()), u"0000 : E000 0002  :     JMP     HERE"_s);
 }
 
 // The jump lands on the first word beyond the 64 cells of the panel.
 TEST_F(EmulatorTest, ImageBeyondThePanelRunsAndItsMarksAreNotDrawn) {
   assemble(u" JMP FAR\r\n DA 62\r\nFAR LI 5\r\n STOR X\r\n SVC 0\r\nX DC 0"_s);
-  EXPECT_EQ(engine.machine().ProgramSize, 70);
+  EXPECT_EQ(engine.state().machine.ProgramSize, 70);
   step();
   EXPECT_EQ(engine.view().txtExecAddress, u"0040"_s);
   EXPECT_EQ(engine.view().lblCodeMarks, (std::array<Mark, kMemoryCells>{}));
   EXPECT_EQ(stepsToEnd(), 3);
-  EXPECT_EQ(engine.machine().Memory[69], 5);
+  EXPECT_EQ(engine.state().machine.Memory[69], 5);
 }
 
 // Wherever a press of "実行" falls in auto-run, it stops auto-run and finishes an instruction that
@@ -135,14 +135,14 @@ TEST_F(EmulatorTest, PressDuringAutoRunStopsItAndLosesNoInstruction) {
     for (int tick = 0; tick < ticks; ++tick)
       engine.Timer1_Timer();
     step();
-    EXPECT_FALSE(engine.driver().running()) << ticks;
+    EXPECT_FALSE(engine.state().clock.interval > 0) << ticks;
     for (int tick = 0; tick < 3; ++tick)
       engine.Timer1_Timer(); // ticks already on their way do nothing
     if (!engine.view().Text3.contains(u"プログラムの終了です."_s))
       stepsToEnd();
     ASSERT_EQ(engine.view().Text3, u"\r\n* 45\r\nプログラムの終了です."_s) << ticks;
-    ASSERT_EQ(engine.machine().Memory[0x1A], 45) << ticks; // A
-    ASSERT_EQ(engine.machine().Memory[0x1B], 0) << ticks;  // I
+    ASSERT_EQ(engine.state().machine.Memory[0x1A], 45) << ticks; // A
+    ASSERT_EQ(engine.state().machine.Memory[0x1B], 0) << ticks;  // I
   }
   EXPECT_TRUE(boxes.texts().isEmpty());
 }
@@ -157,7 +157,7 @@ TEST_F(EmulatorTest, StoreBeyondTheImageRepaintsItsCell) {
   step(3);
   EXPECT_EQ(engine.view().lblCode[40], u"0009"_s);
   EXPECT_EQ(engine.view().lblCode[63], u"0009"_s);
-  EXPECT_EQ(engine.machine().Memory[64], 9);
+  EXPECT_EQ(engine.state().machine.Memory[64], 9);
   engine.unload();
   engine.Form_Load();
   EXPECT_EQ(engine.view().lblCode[40], u"0009"_s);
@@ -193,16 +193,16 @@ TEST_P(Faults, ChangeNothingAndStopAutoRun) {
   const FaultCase& c = GetParam();
   assemble(c.source);
   step(c.stepsBefore);
-  const MachineState& m = engine.machine();
+  const MachineState& m = engine.state().machine;
   const auto before = std::tuple(m.Memory, m.Register, m.Status, m.ExecAddress);
   step(2); // the same fault both times
   EXPECT_EQ(std::tie(m.Memory, m.Register, m.Status, m.ExecAddress), before);
 
   engine.Command3_Click();
   engine.Command4_Click();
-  for (int tick = 0; tick < 100 && engine.driver().running(); ++tick)
+  for (int tick = 0; tick < 100 && engine.state().clock.interval > 0; ++tick)
     engine.Timer1_Timer();
-  EXPECT_FALSE(engine.driver().running());
+  EXPECT_FALSE(engine.state().clock.interval > 0);
   EXPECT_EQ(m.ExecAddress, std::get<3>(before));
   EXPECT_EQ(boxes.texts(), QStringList(3, c.box));
 }
