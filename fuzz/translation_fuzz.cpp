@@ -227,11 +227,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     bool translated = false;
     bool optimised = false;
     while (!optimised && ticks < bound) {
-      const std::int16_t before = engine.state().clock.phase;
+      const std::int16_t before = engine.driver().phase();
       engine.Timer1_Timer();
       checkInvariants(engine);
       ++ticks;
-      const std::int16_t after = engine.state().clock.phase;
+      const std::int16_t after = engine.driver().phase();
       if (!translated && after == kTranslationEnd) {
         translated = true;
         check(outcomeOf(engine) == plain.translated, "auto-run translates as the button does");

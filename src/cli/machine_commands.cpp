@@ -213,10 +213,8 @@ QStringList traceRow(const Session& session, const MachineState& before) {
   const int entry = session.map->entryAt(address);
   QString instruction;
   if (entry >= 0) {
-    instruction = session.engine.state()
-                      .tables.Lines
-                      .at(static_cast<std::size_t>(entry))
-                      .Source.simplified();
+    instruction =
+        session.engine.state().tables.Lines.at(static_cast<std::size_t>(entry)).Source.simplified();
   } else if (const machine::Instruction* known = machine::findCode(after.Ope[0])) {
     instruction = machine::mnemonicText(*known).toString();
   } else {

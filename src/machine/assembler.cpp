@@ -316,7 +316,8 @@ void Pass::encodeLines(const std::vector<bool>& redefined) {
     m_entry = static_cast<int>(i);
     LineEntry& line = lines[i];
     resolveAndEncode(line);
-    const QStringList problems = lineProblems(line, redefined[i], Assembler::SplitLine(line.Source));
+    const QStringList problems =
+        lineProblems(line, redefined[i], Assembler::SplitLine(line.Source));
     if (!problems.isEmpty())
       complain(QStringLiteral("%1行目: ").arg(line.SourceLine) + line.Source + u'\n' +
                problems.join(u'\n'));

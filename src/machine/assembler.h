@@ -70,8 +70,8 @@ inline constexpr QStringView kEndLine = u"*End*";
 
 // The label and line tables of an assembly.
 struct AssemblyTables {
-  std::vector<LabelEntry> Labels; // in the order of definition, at most kLabelSlots
-  std::vector<LineEntry> Lines;   // the non-blank lines, at most kLineSlots
+  std::vector<LabelEntry> Labels;   // in the order of definition, at most kLabelSlots
+  std::vector<LineEntry> Lines;     // the non-blank lines, at most kLineSlots
   std::int32_t LocationCounter = 0; // the address after the program
   bool operator==(const AssemblyTables&) const = default;
 };

@@ -101,8 +101,8 @@ Happening fetch(MachineState& m) {
 Happening operandAddress(MachineState& m) {
   if (m.Ope[0] >= kTwoWordCode && m.Ope[2] != 0) {
     if (!isRegister(m.Ope[2]))
-      return fault(m,
-                   QStringLiteral("インデックスレジスタ番号が範囲外です: ") + QString::number(m.Ope[2]));
+      return fault(m, QStringLiteral("インデックスレジスタ番号が範囲外です: ") +
+                          QString::number(m.Ope[2]));
     m.EffectAddress = wrap16(std::int64_t{m.Register[index(m.Ope[2])]} + m.Ope[3]);
   } else {
     m.EffectAddress = wrap16(m.Ope[3]);

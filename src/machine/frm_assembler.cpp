@@ -2,9 +2,9 @@
 
 #include "samples.h"
 
+#include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
-#include <QCloseEvent>
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <QMouseEvent>

@@ -24,10 +24,10 @@
 #pragma once
 
 #include "assembler.h"
-#include "emulator.h"
 #include "common/dialogs.h"
 #include "common/marks.h"
 #include "common/step_driver.h"
+#include "emulator.h"
 #include "instruction_set.h"
 #include "machine_state.h"
 
@@ -70,6 +70,7 @@ struct AssemblerView {
   QString txtTimer = QStringLiteral("500");
   bool Check1 = true;  // trace mode
   int List1Index = -1; // the sample selected in List1, -1 for none
+  bool operator==(const AssemblerView&) const = default;
 };
 
 // The question before a changed source is replaced or discarded.
@@ -161,8 +162,9 @@ public:
   // register, address, memory and listing texts alone, which is most of their work. The output
   // box still receives OUT and the end message. Turning it on again repaints the whole view.
   void setPainting(bool painting);
-  // Whether a box of the screen is open (ticks are held meanwhile).
-  bool boxOpen() const { return m_driver.boxOpen(); }
+  // Auto-run's driver: its clock is state().clock; boxOpen() tells whether a box of the screen is
+  // open (ticks are held meanwhile).
+  const StepDriver& driver() const { return m_driver; }
 
   // The named moves of the screen, one at a time, for tests, fuzzers and the command line.
   class Moves {

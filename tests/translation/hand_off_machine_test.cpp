@@ -72,7 +72,8 @@ std::optional<MachineRun> translateAndRun(const QStringList& presses, bool optim
     return std::nullopt;
   MachineRun run;
   for (const machine::LabelEntry& label : machine.state().tables.Labels) {
-    const std::int32_t word = machine.state().machine.Memory.at(static_cast<std::size_t>(label.Value));
+    const std::int32_t word =
+        machine.state().machine.Memory.at(static_cast<std::size_t>(label.Value));
     if (!label.Name.startsWith(u"T$"))
       run.variables.insert(label.Name, word);
     if (label.Name == translation.view().lblValue.at(0))
