@@ -206,7 +206,7 @@ TEST_F(FrmMainTest, CloseAndReopenRunsTheLoadStepAgain) {
   press(QStringLiteral("Command1"));
   EXPECT_EQ(menu.existingForm1(), form); // the same object
   EXPECT_EQ(form1Input()->text(), QStringLiteral("A+B*C/(D-E)-F"));
-  EXPECT_EQ(form->engine().variables().SavedExpression, QStringLiteral("A+B*C/(D-F)+G"));
+  EXPECT_EQ(form->engine().state().variables.SavedExpression, QStringLiteral("A+B*C/(D-F)+G"));
   EXPECT_EQ(control<QLineEdit>(form, QStringLiteral("Text2"))->text(), QString());
 }
 
