@@ -1,4 +1,5 @@
 #include "machine_fixture.h"
+#include "support/state_harness.h"
 
 #include <tuple>
 
@@ -38,6 +39,29 @@ TEST_F(EmulatorTest, AutoRunTakesThreeTicksPerInstructionAndReassemblesAfterTheI
   engine.Command5_Click();
   engine.Timer1_Timer(); // a tick already on its way does nothing
   EXPECT_EQ(engine.state().clock.phase, kIdle);
+}
+
+// A snapshot taken at any tick of a whole auto-run cycle, or at any box of a traced "実行", and put
+// back replays the same states; a press that ends the program or meets a fault included.
+TEST_F(EmulatorTest, SnapshotsReplayAtEveryTickAndEveryTracedBox) {
+  engine.List1_Click(0);
+  engine.Command4_Click();
+  test::expectSnapshotReplay(
+      engine, [&] { engine.Timer1_Timer(); }, 2 + 3 * 80 + 1, 3);
+  engine.Command5_Click();
+  const auto press = [&](int times) {
+    std::size_t traced = 0;
+    for (int i = 0; i < times; ++i) {
+      boxes.answerText(u"5"_s);
+      boxes.answerText(u"5"_s); // the replay's answer
+      traced +=
+          test::expectPressReplay(engine, boxes, [](MachineEngine& e) { e.Command2_Click(); });
+    }
+    return traced;
+  };
+  EXPECT_EQ(press(80), 3u * 80);
+  assemble(u" IN 2\r\n LI 1\r\n DIVI 0"_s);
+  EXPECT_EQ(press(4), 4u + 3 + 3 + 3); // the input box; the fault box instead of the last phase's
 }
 
 // IN asks through the input box and reads the leading number, rounded half to even; the cases
