@@ -72,8 +72,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(SampleCase{0, u"compare.lst"_s, 28, u"LOOP=8 ENDP=16 A=1A I=1B"_s, 80},
                       SampleCase{1, u"registers.lst"_s, 22, u"LOOP=6 ENDP=11 A=15"_s, 68}));
 
-// One source, the words it puts into memory from address 0, and the boxes it shows. The memory
-// is filled with 99 first: the word after the image must keep it.
+// One source, the words of its program image from address 0, and its complaints.
 struct EncodingCase {
   QString source;
   std::vector<std::int32_t> words;
@@ -94,22 +93,16 @@ const QString kByte = u"オペランドが0～255の範囲外です(隣の欄に
 const QString kNoNumber = u"オペランドが数値でもラベルでもありません(0とみなします): "_s;
 const QString kTwice = u"ラベルが二重に定義されています(最初の定義を使います): "_s;
 
-class Encodings : public MachineFixture, public ::testing::WithParamInterface<EncodingCase> {};
+class Encodings : public ::testing::TestWithParam<EncodingCase> {};
 
+// The assembler alone, without the screen or any box.
 TEST_P(Encodings, AssembleToTheirWords) {
   const EncodingCase& c = GetParam();
-  MachineState used;
-  used.Memory.fill(99);
-  engine.moves().restoreMachine(used);
-  assemble(c.source);
-  const auto size = static_cast<std::ptrdiff_t>(c.words.size());
-  std::vector<std::int32_t> image = c.words;
-  image.push_back(99);
-  EXPECT_EQ(std::vector<std::int32_t>(engine.state().machine.Memory.begin(),
-                                      engine.state().machine.Memory.begin() + size + 1),
-            image);
-  EXPECT_EQ(engine.state().machine.ProgramSize, size);
-  EXPECT_EQ(boxes.texts(), c.boxes);
+  const Assembly assembly = assemble(c.source);
+  EXPECT_EQ(assembly.words, c.words);
+  EXPECT_EQ(assembly.complaints, c.boxes);
+  EXPECT_EQ(assembly.complaintEntries.size(), std::size_t(c.boxes.size()));
+  EXPECT_EQ(assembly, assemble(c.source)); // the same source, the same result
 }
 
 // clang-format off
@@ -183,32 +176,34 @@ TEST_F(AssemblerTest, ListingSkipsBlankLinesAndShowsWordlessLinesAndAreas) {
                    u"0006 :            :HERE", u"0006 : E000 0006  :     JMP     HERE"}));
 }
 
-TEST_F(AssemblerTest, LimitsAreRefusedOnceAndNothingIsWrittenBeyondThem) {
+TEST(AssemblerLimits, AreRefusedOnceAndNothingIsWrittenBeyondThem) {
   QString lines; // 103 lines with blank lines between them
   for (int i = 0; i < 103; ++i)
     lines += QStringLiteral("     DC      %1\r\n\r\n").arg(i);
-  assemble(lines);
-  EXPECT_EQ(engine.state().tables.Lines.size(), 101);
-  EXPECT_EQ(engine.state().machine.ProgramSize, 101);
-  EXPECT_EQ(engine.state().machine.Memory[100], 100);
+  const Assembly tooLong = assemble(lines);
+  EXPECT_EQ(tooLong.tables.Lines.size(), 101u);
+  EXPECT_EQ(tooLong.words.size(), 101u);
+  EXPECT_EQ(tooLong.words[100], 100);
+  EXPECT_EQ(tooLong.complaintEntries, std::vector<int>{kLineSlots});
 
   QString labelLines; // 22 labels, one more than the table holds
   for (int i = 0; i < 22; ++i)
     labelLines += QStringLiteral("L%1   DC      %1\r\n").arg(i);
-  assemble(labelLines + u"     LI      L20\r\n     LI      L21\r\n"_s);
-  EXPECT_EQ(engine.state().tables.Labels.size(), 21);
-  EXPECT_EQ(engine.state().machine.Memory[23], 20); // LI L20: the address of L20
-  EXPECT_EQ(engine.state().machine.Memory[25], 0);
+  const Assembly manyLabels = assemble(labelLines + u"     LI      L20\r\n     LI      L21\r\n"_s);
+  EXPECT_EQ(manyLabels.tables.Labels.size(), 21u);
+  EXPECT_EQ(manyLabels.words[23], 20); // LI L20: the address of L20
+  EXPECT_EQ(manyLabels.words[25], 0);
 
-  assemble(u"X    DA      199\r\n     LI      7\r\n     DC      5\r\n"_s);
-  EXPECT_EQ(engine.state().machine.ProgramSize, kMemoryWords);
-  EXPECT_EQ(engine.state().machine.Memory[200], 7);
-  EXPECT_TRUE(engine.view().Text2.endsWith(u"00C9 : 0005       :     DC      5\r\n"_s));
-  assemble(u"X    DA      2147483647\r\n     DA      2147483647\r\n     SVC     0\r\n"_s);
-  EXPECT_EQ(engine.state().machine.ProgramSize, kMemoryWords);
+  const Assembly full = assemble(u"X    DA      199\r\n     LI      7\r\n     DC      5\r\n"_s);
+  EXPECT_EQ(full.words.size(), std::size_t(kMemoryWords));
+  EXPECT_EQ(full.words[200], 7);
+  EXPECT_TRUE(full.listing.endsWith(u"00C9 : 0005       :     DC      5\r\n"_s));
+  const Assembly huge =
+      assemble(u"X    DA      2147483647\r\n     DA      2147483647\r\n     SVC     0\r\n"_s);
+  EXPECT_EQ(huge.words.size(), std::size_t(kMemoryWords));
 
   const QString memoryFull = u"プログラムがメモリに収まりません(最大201語)"_s;
-  EXPECT_EQ(boxes.texts(),
+  EXPECT_EQ(tooLong.complaints + manyLabels.complaints + full.complaints + huge.complaints,
             (QStringList{u"ソースプログラムの行数が多すぎます(空白行を除き最大101行)"_s,
                          u"ラベルが多すぎます(最大21個): L21"_s, u"未定義ラベル=L21"_s, memoryFull,
                          memoryFull}));

@@ -1,3 +1,4 @@
+#include "machine/emulator.h"
 #include "machine_fixture.h"
 #include "support/state_harness.h"
 
@@ -108,20 +109,52 @@ TEST_F(EmulatorTest, OutputKeepsItsLast5000CharactersBeforeTheNewLine) {
   EXPECT_EQ(engine.view().Text3, QString(5000 - 5, u'b') + u"\r\n* 7\r\nプログラムの終了です."_s);
 }
 
-TEST_F(EmulatorTest, CodesOutsideTheTableSkipTheirWordsAndChangeNothing) {
-  MachineState state;
-  state.Memory[0] = 0x8500; // two words: 0x85 is no instruction
-  state.Memory[2] = 0x7700; // one word
-  state.Memory[3] = -1;     // code 0, operand byte -1; from 4 on, words 0000
-  state.Register[0] = 5;
-  engine.moves().restoreMachine(state);
-  step(4);
-  const MachineState& m = engine.state().machine;
-  EXPECT_EQ(m.ExecAddress, 5);
-  EXPECT_EQ(std::tie(m.Register, m.Memory, m.Status),
-            std::tie(state.Register, state.Memory, state.Status));
-  EXPECT_EQ(engine.view().txtRegisterMarks, (std::array<Mark, kRegisters>{}));
-  EXPECT_TRUE(boxes.texts().isEmpty());
+// The emulator alone, without the screen or any box: what the last of `steps` instructions gives
+// and where it leaves the execution address. An instruction stepped whole leaves the machine its
+// three phases leave; a fault changes nothing but the execution address, put back on it.
+TEST(Emulator, StepsSayWhatHappened) {
+  using H = Happening;
+  const struct {
+    QString source;
+    int steps;
+    Happening happened;
+    std::int16_t execAfter;
+  } cases[] = {
+      {u" LI 7\r\n OUT 0"_s, 2, {H::Output, u"* 7"_s, 0, 0}, 3},
+      {u" IN 3"_s, 1, {H::Input, {}, 0, 3}, 1},
+      {u" SVC 5\r\n SVC 0"_s, 1, {H::Notice, u"サポートされていないSVCです: 5"_s, 0, 0}, 1},
+      {u" SVC 5\r\n SVC 0"_s, 2, {H::End, {}, 0, 0}, 2},
+      {u" DC 34048\r\n DC 30464\r\n DC -1"_s, 3, {}, 4}, // codes outside the table
+      {u" LI 1\r\n DIVI 0"_s, 2, {H::Fault, u"0で割ることはできません"_s, 2, 0}, 2},
+      {u" JMP 300"_s,
+       2,
+       {H::Fault, u"メモリ範囲外から命令を読み出そうとしました: 012C"_s, 300, 0},
+       300},
+      {u" LI 1\r\n LOAD 201"_s, 2, {H::Fault, u"メモリ範囲外のアドレスです: 00C9"_s, 2, 0}, 2},
+  };
+  for (const auto& c : cases) {
+    MachineState m;
+    loadImage(assemble(c.source), m);
+    Happening last;
+    MachineState before;
+    for (int i = 0; i < c.steps; ++i) {
+      before = m;
+      MachineState phased = m;
+      last = stepInstruction(m);
+      Happening phase;
+      for (const Phase p : {Phase::Fetch, Phase::OperandAddress, Phase::Execute})
+        if (phase.kind == H::Nothing)
+          phase = step(phased, p);
+      EXPECT_EQ(phased, m) << c.source.toStdString();
+      EXPECT_EQ(phase, last) << c.source.toStdString();
+    }
+    EXPECT_EQ(last, c.happened) << c.source.toStdString();
+    EXPECT_EQ(m.ExecAddress, c.execAfter) << c.source.toStdString();
+    if (last.kind == H::Fault || last.kind == H::Nothing) {
+      EXPECT_EQ(std::tie(m.Register, m.Memory, m.Status),
+                std::tie(before.Register, before.Memory, before.Status));
+    }
+  }
 }
 
 TEST_F(EmulatorTest, SelectionSkipsALabelOnItsOwnLineAndStaysInsideAnInstruction) {
@@ -190,13 +223,10 @@ TEST_F(EmulatorTest, StoreBeyondTheImageRepaintsItsCell) {
   EXPECT_EQ(engine.view().lblCode[40], u"0000"_s);
 }
 
-TEST_F(EmulatorTest, UnsupportedServiceCodeIsReportedAndExecutionGoesOn) {
-  assemble(sourceLines({u"     SVC     5", u"     LI      1", u"     SVC     0"}));
-  step();
-  EXPECT_EQ(boxes.texts(), QStringList{u"サポートされていないSVCです: 5"_s});
-  EXPECT_EQ(engine.view().txtExecAddress, u"0001"_s);
-  EXPECT_EQ(engine.view().Text3, QString());
+TEST_F(EmulatorTest, UnsupportedServiceCodeIsABoxAndExecutionGoesOn) {
+  assemble(u" SVC 5\r\n SVC 0"_s);
   EXPECT_EQ(stepsToEnd(), 2);
+  EXPECT_EQ(boxes.texts(), QStringList{u"サポートされていないSVCです: 5"_s});
 }
 
 // Machine faults: a box naming the fault and the instruction, nothing changed, the execution
