@@ -1,4 +1,5 @@
 #include "machine_fixture.h"
+#include "support/state_harness.h"
 
 #include <vector>
 
@@ -62,9 +63,32 @@ TEST_P(Samples, AssembleToTheirListingAndRunToTheirEnd) {
   EXPECT_EQ(engine.view().txtExecAddress, u"0000"_s);
   EXPECT_EQ(engine.view().txtRegister[0], u"002D"_s);
   // The program initialises its own data, so pressing on runs it the same again.
+  const MachineScreenState start = engine.state();
   EXPECT_EQ(stepsToEnd(), c.steps);
   EXPECT_EQ(engine.view().Text3, kEndOutput + kEndOutput);
-  EXPECT_TRUE(boxes.texts().isEmpty());
+  const MachineScreenState pressed = engine.state();
+
+  // Trace mode and auto-run (an idle tick, the assembly, three ticks an instruction) end in the
+  // same state, but for the wording of auto-run's end, the trace switch and auto-run's clock.
+  engine.restore(start);
+  engine.setCheck1(true);
+  for (int i = 0; i < c.steps; ++i)
+    engine.Command2_Click();
+  const MachineScreenState traced = engine.state();
+  EXPECT_EQ(boxes.texts().size(), 3 * c.steps);
+  engine.restore(start);
+  engine.Command4_Click();
+  const auto ended = [&](const MachineScreenState& s) {
+    return s.clock.phase == kIdle && s.view.Text3 != start.view.Text3;
+  };
+  EXPECT_EQ(test::tickUntil(engine, ended, 1000), 2 + 3 * c.steps);
+  const auto outcome = [](MachineScreenState s) {
+    s.view.Text3.replace(u" プ"_s, u"プ"_s);
+    s.view.Check1 = false;
+    s.clock = {};
+    return s;
+  };
+  test::expectSameOutcome(outcome, pressed, traced, engine.state());
 }
 
 INSTANTIATE_TEST_SUITE_P(
