@@ -297,11 +297,11 @@ TEST(RpnwRun, APaintlessRunEndsInTheStateOfThePresses) {
     quiet.setPainting(false);
     for (int i = 0; i < 100; ++i) {
       pressed.Command2_Click();
-      if (!quiet.RunInstruction() || quiet.machine().EndOfProgram)
+      if (!quiet.moves().RunInstruction() || quiet.state().machine.EndOfProgram)
         break;
     }
     quiet.setPainting(true);
-    EXPECT_EQ(quiet.machine(), pressed.machine());
+    EXPECT_EQ(quiet.state().machine, pressed.state().machine);
     EXPECT_EQ(quiet.view().Text3, pressed.view().Text3);
     EXPECT_EQ(quiet.view().txtRegister, pressed.view().txtRegister);
     EXPECT_EQ(quiet.view().lblCode, pressed.view().lblCode);

@@ -71,10 +71,9 @@ std::optional<MachineRun> translateAndRun(const QStringList& presses, bool optim
   if (!ended)
     return std::nullopt;
   MachineRun run;
-  const auto& labels = machine.assembler().LabelTable();
-  for (int i = 0; i < machine.assembler().LabelCount(); ++i) {
-    const auto& label = labels.at(static_cast<std::size_t>(i));
-    const std::int32_t word = machine.machine().Memory.at(static_cast<std::size_t>(label.Value));
+  for (const machine::LabelEntry& label : machine.state().tables.Labels) {
+    const std::int32_t word =
+        machine.state().machine.Memory.at(static_cast<std::size_t>(label.Value));
     if (!label.Name.startsWith(u"T$"))
       run.variables.insert(label.Name, word);
     if (label.Name == translation.view().lblValue.at(0))
