@@ -11,6 +11,7 @@
 #include <QPalette>
 #include <QScopeGuard>
 #include <QScreen>
+#include <QShortcut>
 #include <cmath>
 
 namespace rpn {
@@ -310,6 +311,32 @@ QPushButton* makeButton(QWidget* parent, const QString& name, const QString& cap
   button->setAccessibleName(caption);
   button->setAutoDefault(true);
   return button;
+}
+
+MoveButtons makeMoveButtons(QWidget* window, QWidget* parent, TwipsRect back, TwipsRect forward,
+                            std::function<void()> onBack, std::function<void()> onForward) {
+  // Each button answers to Alt and an arrow as its own keys, and to the keys of undo and redo.
+  const auto make = [window, parent](const QString& name, const QString& caption, TwipsRect at,
+                                     Qt::Key arrow, Qt::Key letter,
+                                     const std::function<void()>& action) {
+    QPushButton* button =
+        makeButton(parent, name, caption, twipsRect(at.left, at.top, at.width, at.height));
+    const QKeySequence own(Qt::ALT | arrow);
+    const QKeySequence other(Qt::CTRL | letter);
+    button->setShortcut(own);
+    button->setToolTip(QStringLiteral("ショートカットキー: ") +
+                       own.toString(QKeySequence::NativeText) + QStringLiteral(" / ") +
+                       other.toString(QKeySequence::NativeText));
+    QObject::connect(button, &QPushButton::clicked, window, action);
+    auto* shortcut = new QShortcut(other, window);
+    shortcut->setContext(Qt::WindowShortcut);
+    QObject::connect(shortcut, &QShortcut::activated, window, action);
+    return button;
+  };
+  return {make(QStringLiteral("cmdBack"), QStringLiteral("1つ戻る"), back, Qt::Key_Left, Qt::Key_Z,
+               onBack),
+          make(QStringLiteral("cmdForward"), QStringLiteral("1つ進む"), forward, Qt::Key_Right,
+               Qt::Key_Y, onForward)};
 }
 
 QLineEdit* makeLineEdit(QWidget* parent, const QString& name, QRect rect,
