@@ -3,6 +3,7 @@
 #pragma once
 
 #include "accessibility.h"
+#include "csv.h"
 #include "dialogs.h"
 #include "history.h"
 #include "marks.h"
@@ -356,12 +357,26 @@ Controls buildControls(QWidget* window, std::span<const ControlSpec> table);
 // at their rectangles inside parent, with their keys in window: Ctrl+Z and Alt+Left go back,
 // Ctrl+Y and Alt+Right forward (in a box the user types into, Ctrl+Z and Ctrl+Y stay the box's
 // own undo and redo of the typing).
+// The third, "トレース保存" (Ctrl+Shift+S), saves the moves as a table.
 struct MoveButtons {
   QPushButton* back = nullptr;
   QPushButton* forward = nullptr;
+  QPushButton* save = nullptr;
 };
-MoveButtons makeMoveButtons(QWidget* window, QWidget* parent, TwipsRect back, TwipsRect forward,
-                            std::function<void()> onBack, std::function<void()> onForward);
+struct MoveButtonPlaces {
+  TwipsRect back, forward, save;
+};
+struct MoveActions {
+  std::function<void()> back, forward, save;
+};
+MoveButtons makeMoveButtons(QWidget* window, QWidget* parent, const MoveButtonPlaces& places,
+                            const MoveActions& actions);
+
+// Writes the table of a screen's moves as CSV to path. A file that cannot be written gets a box;
+// true when written.
+bool saveTraceTable(Dialogs& boxes, const CsvTable& table, const QString& path);
+// The save dialog for a trace, in folder ("" lets the platform choose); "" when cancelled.
+QString chooseTracePath(QWidget* window, const QString& folder);
 
 // ---- The screen skeleton.
 //
@@ -434,6 +449,32 @@ public:
     refresh();
   }
 
+  // The moves of the history as a table: a row per state kept, with the number of the move that
+  // led to it (0 for the state the history started from), the auto-run phase it left, and the
+  // screen's own columns (traceHeader / traceRow of its state).
+  CsvTable traceTable() {
+    followEdits();
+    CsvTable table{{QStringLiteral("手順"), QStringLiteral("フェーズ")}, {}};
+    table.header << traceHeader(m_engine.state());
+    m_history.forEach([&](qsizetype i, const State& state) {
+      table.rows.push_back(QStringList{QString::number(m_history.fallenOff() + i),
+                                       QString::number(state.clock.phase)}
+                           << traceRow(state));
+    });
+    return table;
+  }
+  // "トレース保存": asks where, then writes the table; a failure is explained in a box.
+  bool saveTrace() {
+    if (m_dialogs.boxOpen())
+      return false;
+    const QString path = m_choosePath ? m_choosePath()
+                                      : chooseTracePath(this, settings() ? settings()->lastFolder()
+                                                                         : QString());
+    return !path.isEmpty() && saveTraceTable(m_dialogs, traceTable(), path);
+  }
+  // Where saveTrace writes, instead of the save dialog (tests).
+  void setTracePathChooser(std::function<QString()> choose) { m_choosePath = std::move(choose); }
+
 protected:
   // Boxes go to real message boxes unless a test hands its own Dialogs.
   explicit EngineScreen(Dialogs* dialogs, QWidget* parent = nullptr)
@@ -451,11 +492,13 @@ protected:
 
   // The move "1つ進む" makes at the newest state: one auto-run tick.
   virtual void nextMove(Engine& engine) { engine.Timer1_Timer(); }
-  // Puts the buttons "1つ戻る" and "1つ進む" at their rectangles in parent (the window or a
-  // panel of it), where the screen's layout leaves room, and gives the window their keys.
-  void addMoveButtons(QWidget* parent, TwipsRect back, TwipsRect forward) {
+  // Puts the buttons "1つ戻る", "1つ進む" and "トレース保存" at their rectangles in parent (the
+  // window or a panel of it), where the screen's layout leaves room, and gives the window their
+  // keys.
+  void addMoveButtons(QWidget* parent, const MoveButtonPlaces& places) {
     m_moveButtons = makeMoveButtons(
-        this, parent, back, forward, [this] { stepBack(); }, [this] { stepForward(); });
+        this, parent, places,
+        {[this] { stepBack(); }, [this] { stepForward(); }, [this] { saveTrace(); }});
     paintMoveButtons();
   }
 
@@ -580,6 +623,7 @@ private:
   History<State> m_history;
   int m_moveDepth = 0; // moves under way: a press, a tick, or both (a box's event loop)
   MoveButtons m_moveButtons;
+  std::function<QString()> m_choosePath;
 };
 
 } // namespace rpn

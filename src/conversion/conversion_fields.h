@@ -4,6 +4,7 @@
 #include "common/state_fields.h"
 #include "conversion/conversion_engine.h"
 
+#include <QStringList>
 #include <tuple>
 
 namespace rpn::conversion {
@@ -40,6 +41,23 @@ template <class S>
 requires std::same_as<std::remove_const_t<S>, ConversionState>
 auto runControls(S& s) {
   return std::tie(s.view.Check1, s.view.Text3);
+}
+
+// The columns of a saved trace after the step number and the phase: the step message, the input
+// left, the output and the operator stack from its bottom.
+template <class S>
+requires std::same_as<S, ConversionState>
+QStringList traceHeader(const S&) {
+  return {QStringLiteral("説明"), QStringLiteral("入力の残り"), QStringLiteral("出力"),
+          QStringLiteral("スタック")};
+}
+template <class S>
+requires std::same_as<S, ConversionState>
+QStringList traceRow(const S& s) {
+  QStringList stack;
+  for (std::int16_t slot = 0; slot < s.variables.StackCount && slot < kStackSlots; ++slot)
+    stack << s.view.stack[static_cast<std::size_t>(slot)].operation;
+  return {s.view.Label5, s.view.Text1, s.view.Text2, stack.join(u' ')};
 }
 
 } // namespace rpn::conversion

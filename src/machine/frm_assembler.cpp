@@ -140,7 +140,8 @@ void FrmAssembler::build() {
                         QStringLiteral("出力"));
   buildEmulatorFrame(client);
   // Going back and forth: under the help button, right of the output box.
-  addMoveButtons(client, {8640, 6600, 1395, 375}, {10140, 6600, 1395, 375});
+  addMoveButtons(client,
+                 {{8640, 6600, 1395, 375}, {10140, 6600, 1395, 375}, {8640, 7080, 2895, 375}});
   setKeyboardAccess(client);
 
   connect(m_text1, &QPlainTextEdit::textChanged, this, [this] {

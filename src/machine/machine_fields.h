@@ -6,6 +6,7 @@
 #include "machine/machine_engine.h"
 #include "machine/machine_state.h"
 
+#include <QStringList>
 #include <tuple>
 
 namespace rpn::machine {
@@ -62,6 +63,34 @@ template <class S>
 requires std::same_as<std::remove_const_t<S>, MachineScreenState>
 auto runControls(S& s) {
   return std::tie(s.view.Check1, s.view.txtTimer);
+}
+
+// The columns of a saved trace after the step number and the phase: the execution address, the
+// instruction (its listing line), the registers X0..XF, the flags and the last line of output.
+template <class S>
+requires std::same_as<S, MachineScreenState>
+QStringList traceHeader(const S&) {
+  return {QStringLiteral("実行アドレス"), QStringLiteral("命令"), QStringLiteral("レジスタ"),
+          QStringLiteral("フラグ"), QStringLiteral("出力")};
+}
+template <class S>
+requires std::same_as<S, MachineScreenState>
+QStringList traceRow(const S& s) {
+  const AssemblerView& view = s.view;
+  QStringList registers;
+  for (const std::int32_t value : s.machine.Register)
+    registers << hex4(value);
+  const auto flag = [&s](const char16_t* name, int k) {
+    return QString::fromUtf16(name) + u'=' +
+           QString::number(s.machine.Status[static_cast<std::size_t>(k)]);
+  };
+  const QString instruction = view.Text2SelStart >= 0 && view.Text2SelStart <= view.Text2.size()
+                                  ? view.Text2.mid(view.Text2SelStart, view.Text2SelLength)
+                                  : QString();
+  const qsizetype lastBreak = view.Text3.lastIndexOf(u'\n');
+  return {hex4(s.machine.ExecAddress), instruction.trimmed(), registers.join(u' '),
+          flag(u"P", kPlus) + u' ' + flag(u"Z", kZero) + u' ' + flag(u"M", kMinus),
+          view.Text3.mid(lastBreak + 1).trimmed()};
 }
 
 } // namespace rpn::machine

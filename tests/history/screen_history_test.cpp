@@ -7,8 +7,11 @@
 #include "support/screen_fixture.h"
 #include "translation/frm_compile.h"
 
+#include "common/csv.h"
+
 #include <QPlainTextEdit>
 #include <QShortcut>
+#include <QTemporaryDir>
 #include <iostream>
 #include <random>
 #include <vector>
@@ -284,7 +287,7 @@ TYPED_TEST(ScreenHistoryTest, KeysAndButtonsGoBackAndForthWithoutCoveringAContro
   keys(QKeySequence(Qt::CTRL | Qt::Key_Y));
   EXPECT_TRUE(this->now() == this->stopped(newest));
 
-  for (const auto* name : {u"cmdBack", u"cmdForward"}) {
+  for (const auto* name : {u"cmdBack", u"cmdForward", u"cmdSaveTrace"}) {
     const auto* button = this->template get<QPushButton>(QString::fromUtf16(name));
     for (const QObject* child : button->parentWidget()->children()) {
       const auto* other = qobject_cast<const QWidget*>(child);
@@ -308,6 +311,78 @@ TYPED_TEST(ScreenHistoryTest, MemoryPerMove) {
   std::cout << this->form.objectName().toStdString() << ": " << history.size() << " states, "
             << history.bytes() << " bytes, " << perMove << " bytes per move\n";
   EXPECT_LT(perMove, 64.0 * (1 << 20) / 100'000);
+}
+
+// Every screen saves its moves as a table: a header of its own columns, a row per state kept.
+TYPED_TEST(ScreenHistoryTest, TheSavedTraceHasARowPerStateKept) {
+  std::mt19937 random(9);
+  this->randomRun(random, 25);
+  QTemporaryDir folder;
+  const QString path = folder.filePath(u"trace.csv"_s);
+  this->form.setTracePathChooser([&] { return path; });
+  QTest::keyClick(this->template get<QPushButton>(u"cmdSaveTrace"_s), Qt::Key_Return);
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  const std::optional<std::vector<QStringList>> rows = parseCsv(file.readAll());
+  ASSERT_TRUE(rows);
+  ASSERT_EQ(rows->size(), this->states.size() + 1);
+  const QStringList header = rows->front();
+  EXPECT_EQ(header.mid(0, 2), (QStringList{u"手順"_s, u"フェーズ"_s}));
+  EXPECT_EQ(header.mid(2), traceHeader(this->now()));
+  for (std::size_t i = 0; i < this->states.size(); ++i)
+    EXPECT_EQ((*rows)[i + 1], QStringList({QString::number(i),
+                                          QString::number(this->states[i].clock.phase)})
+                                  << traceRow(this->states[i]))
+        << "row " << i;
+  EXPECT_TRUE(this->boxes.texts().filter(u"トレース"_s).isEmpty());
+
+  // A cancelled dialog writes nothing; a place that cannot be written is explained in a box.
+  this->form.setTracePathChooser([] { return QString(); });
+  EXPECT_FALSE(this->form.saveTrace());
+  this->form.setTracePathChooser([&] { return folder.path(); });
+  EXPECT_FALSE(this->form.saveTrace());
+  EXPECT_TRUE(this->boxes.texts().last().startsWith(u"トレースを保存できませんでした: "_s));
+}
+
+class ConversionTraceTest : public ScreenFixture<conversion::Form1> {};
+
+// The conversion example traced, saved and read back: each row one move, the input read from the
+// front, the output growing to ABC*DE-/+F-, the operator stack as it stood.
+TEST_F(ConversionTraceTest, TheTracedExampleSavesItsMovesAsRows) {
+  click(u"Command1"_s);
+  QTemporaryDir folder;
+  const QString path = folder.filePath(u"変換.csv"_s);
+  form.setTracePathChooser([&] { return path; });
+  ASSERT_TRUE(form.saveTrace());
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  const QByteArray bytes = file.readAll();
+  EXPECT_TRUE(bytes.startsWith("\xEF\xBB\xBF\xE6\x89\x8B\xE9\xA0\x86,")); // BOM, "手順"
+  const std::optional<std::vector<QStringList>> rows = parseCsv(bytes);
+  ASSERT_TRUE(rows);
+  ASSERT_EQ(rows->front(), QStringList({u"手順"_s, u"フェーズ"_s, u"説明"_s, u"入力の残り"_s,
+                                        u"出力"_s, u"スタック"_s}));
+  ASSERT_EQ(rows->size(), static_cast<std::size_t>(form.history().size()) + 1);
+  ASSERT_GT(rows->size(), 20u);
+  const QString expression = u"A+B*C/(D-E)-F"_s, output = u"ABC*DE-/+F-"_s;
+  QStringList stacks;
+  qsizetype read = 0, written = 0;
+  for (std::size_t i = 1; i < rows->size(); ++i) {
+    const QStringList& row = (*rows)[i];
+    ASSERT_EQ(row.size(), 6) << "row " << i;
+    EXPECT_EQ(row[0], QString::number(i - 1));
+    EXPECT_TRUE(expression.endsWith(row[3]) && expression.size() - row[3].size() >= read)
+        << "row " << i << ": " << row[3].toStdString();
+    EXPECT_TRUE(output.startsWith(row[4]) && row[4].size() >= written)
+        << "row " << i << ": " << row[4].toStdString();
+    read = expression.size() - row[3].size();
+    written = row[4].size();
+    if (stacks.isEmpty() || stacks.last() != row[5])
+      stacks << row[5];
+  }
+  EXPECT_EQ(read, expression.size());
+  EXPECT_EQ(written, output.size());
+  EXPECT_EQ(stacks.join(u'|'), u"|+|+ *|+|+ /|+ / (|+ / ( -|+ / (|+ /|+||-|"_s);
 }
 
 } // namespace
