@@ -80,10 +80,18 @@ TEST(RpnwAgainstTheScreens, ExpressionScreensShowWhatRpnwPrintsAndOpenTheBoxesOf
             executed.text(u"lblValue(0)"_s) + u"  X="_s + executed.text(u"txtName(6)"_s) + u'\n');
   EXPECT_EQ(tracedBoxes({u"execute"_s, example}),
             Pressed<execution::Form2>(example, true).boxes.texts());
+  // The listing and the hand-off text, as translated and optimised.
   Pressed<translation::FrmCompile> translated(example, false);
-  EXPECT_EQ(rpnwOut({u"translate"_s, example}), listing(translated.form));
-  translated.click(u"Command5"_s);
-  EXPECT_EQ(rpnwOut({u"translate"_s, u"--optimise"_s, example}), listing(translated.form));
+  QString handed;
+  translated.form.setHandOff([&handed](const QString& source) { handed = source; });
+  for (const QStringList& optimise : {QStringList(), QStringList{u"--optimise"_s}}) {
+    if (!optimise.isEmpty())
+      translated.click(u"Command5"_s);
+    EXPECT_EQ(rpnwOut(QStringList{u"translate"_s, example} + optimise), listing(translated.form));
+    translated.click(u"Command6"_s);
+    EXPECT_EQ(rpnwOut(QStringList{u"translate"_s, u"--source"_s, example} + optimise),
+              test::lf(handed) + u'\n');
+  }
 }
 
 struct AssemblerScreen : test::ScreenFixture<machine::FrmAssembler> {

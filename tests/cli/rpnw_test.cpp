@@ -1,9 +1,8 @@
-// rpnw against the engines driven as their screens drive them: the same input gives the same
-// texts, every exit status has its case, the JSON parses, and the executable needs no display.
+// rpnw's texts: every subcommand and exit status as whole texts, in process and as a process
+// without a display; the traces and JSON of each format; the worked examples. That the results
+// are the screens' own is rpnw_screen_test.cpp's part.
 #include "machine/samples.h"
-#include "support/recording_dialogs.h"
 #include "support/rpnw_call.h"
-#include "translation/translation_engine.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -18,7 +17,6 @@ namespace {
 
 using namespace Qt::StringLiterals;
 using test::lf;
-using test::RecordingDialogs;
 using Outcome = test::RpnwOutcome;
 
 Outcome call(const QStringList& arguments, const QByteArray& input = {}) {
@@ -70,22 +68,139 @@ QJsonObject json(const QString& out) {
 
 const QString kExample = u"XABC*DE-/+F-="_s;
 
-// The results and the trace are the screen's (rpnw_screen_test.cpp); here their texts.
-TEST(RpnwConvert, ExamplesTheirMessagesAndTheTraceInEachFormat) {
-  const Outcome all =
-      call({u"convert"_s, u"--"_s, u"A+B*C/(D-E)-F"_s, u"A-B-C"_s, u"A=B=C"_s, u"(A+B)*C"_s,
-            u"A+B)*C"_s, u"A*(B+C"_s, u"A*-B"_s, u"--A"_s, u"A+*B"_s, u""_s, u"X=A+B*C"_s});
-  EXPECT_EQ(all.out,
-            u"ABC*DE-/+F-\nAB-C-\nAB=C=\nAB+C*\nAB+C*\nABC+\nA*B－\n－A－\nA\n\nXABC*+=\n"_s);
-  EXPECT_EQ(all.status, 1); // unbalanced brackets and a syntax error
-  EXPECT_EQ(all.err,
-            u"\"A+B)*C\": 対応する「(」がありません\n\"A*(B+C\": 括弧が閉じられていません\n"
-            u"\"A+*B\": 構文エラー *\n"_s);
-  // "-" stands for the lines of standard input, in its place among the arguments.
-  EXPECT_EQ(call({u"convert"_s, u"C"_s, u"-"_s, u"D"_s}, "A+B\nA*B\r\n").out,
-            u"C\nAB+\nAB*\nD\n"_s);
-  // The box that pushes "*" with the step message, the output so far and the stack under it:
-  // a line of text, a row of JSON; CSV has one row per box after its header.
+// Whole texts for arguments and standard input: the status, standard output and standard error
+// ("…" first: a text it holds). The executable, with an empty environment (no DISPLAY, no
+// QT_QPA_PLATFORM, nothing), gives the same three texts as rpnw in process, and links Qt Core
+// only. Every input is processed whatever happened to one before it; the worst status wins.
+TEST(Rpnw, EveryCaseAsWholeTextsInProcessAndAsAProcessWithoutADisplay) {
+  QProcess ldd;
+  ldd.start(u"ldd"_s, {QStringLiteral(RPNW_PATH)});
+  ASSERT_TRUE(ldd.waitForFinished(30000));
+  const QString libraries = QString::fromUtf8(ldd.readAllStandardOutput());
+  EXPECT_TRUE(libraries.contains(u"libQt6Core"_s) && !libraries.contains(u"libQt6Gui"_s) &&
+              !libraries.contains(u"libQt6Widgets"_s))
+      << libraries.toStdString();
+  Files files;
+  const QString good = files.write(u"good.asm"_s, machine::sampleCompare().toLatin1());
+  const QString endless = files.write(u"endless.asm"_s, u"LOOP JMP     LOOP\n"_s);
+  const QString fault =
+      files.write(u"fault.asm"_s, u"     LI      1\n     DIVI    0\n     SVC     0\n"_s);
+  const QString undefined = files.write(
+      u"undefined.asm"_s, u"     LI      1\n\n     LI      NOWHERE\n     SVC     0\n"_s);
+  const QString unknown = files.write(u"unknown.asm"_s, u"\nX    FOO\n     SVC     0\n"_s);
+  const QString binary = files.write(u"binary.bin"_s, QByteArray("\x7f"
+                                                                 "ELF\x02\x01\x01\0\0",
+                                                                 9));
+  const QString empty = files.write(u"empty.asm"_s, QByteArray("\r\n  \r\n"));
+  const QString echo = files.write(
+      u"echo.asm"_s,
+      u"     IN      0\n     OUT     0\n     IN      1\n     OUT     1\n     SVC     0\n"_s);
+  const QString missing = files.path(u"missing.asm"_s);
+  const QString ended = u"* 45\nプログラムの終了です.\n"_s;
+  const QString steps = u"--max-steps"_s;
+  const struct {
+    QStringList arguments;
+    int status;
+    QString out, err;
+    QByteArray input = {};
+  } cases[] = {
+      {{u"convert"_s, u"--"_s, u"A+B*C/(D-E)-F"_s, u"A-B-C"_s, u"A=B=C"_s, u"(A+B)*C"_s,
+        u"A+B)*C"_s, u"A*(B+C"_s, u"A*-B"_s, u"--A"_s, u"A+*B"_s, u""_s, u"X=A+B*C"_s},
+       1, // unbalanced brackets and a syntax error
+       u"ABC*DE-/+F-\nAB-C-\nAB=C=\nAB+C*\nAB+C*\nABC+\nA*B－\n－A－\nA\n\nXABC*+=\n"_s,
+       u"\"A+B)*C\": 対応する「(」がありません\n\"A*(B+C\": 括弧が閉じられていません\n"
+       u"\"A+*B\": 構文エラー *\n"_s},
+      // "-" stands for the lines of standard input, in its place among the arguments.
+      {{u"convert"_s, u"C"_s, u"-"_s, u"D"_s}, 0, u"C\nAB+\nAB*\nD\n"_s, {}, "A+B\nA*B\r\n"},
+      {{u"execute"_s, kExample}, 0, u"-11  X=-11\n"_s, {}},
+      {{u"execute"_s, u"--set"_s, u"A=10"_s, u"--set"_s, u"F=0.5"_s, kExample},
+       0,
+       u"3.5  X=3.5\n"_s,
+       {}},
+      {{u"execute"_s, u"AB-"_s, u"AB/"_s, u"A＋"_s, u"A－"_s}, 0, u"-1\n0.5\n1\n-1\n"_s, {}},
+      {{u"execute"_s, u"--set"_s, u"B=0"_s, u"XAB/="_s},
+       1,
+       u"0  X=0\n"_s,
+       u"\"XAB/=\": 0で割ることはできません\n"_s},
+      {{u"execute"_s, u"Aa+"_s}, 1, u"1\n"_s, u"\"Aa+\": 変数名が見つかりません\n"_s},
+      {{u"execute"_s, u"--set"_s, u"Q=1"_s, kExample}, 2, {}, u"…--set Q=1"_s},
+      {{u"execute"_s, u"--set"_s, u"A"_s, kExample}, 2, {}, u"…--set A"_s},
+      {{u"translate"_s, u"--source"_s, u"--listing"_s, kExample}, 2, {}, u"…--listing"_s},
+      // A name that cannot be a label is refused by the hand-off, as on the screen.
+      {{u"translate"_s, u"--source"_s, u"X1+="_s},
+       1,
+       {},
+       u"…擬似アセンブラのラベルにできない変数名です: [1]"_s},
+      {{u"translate"_s, u"--trace"_s, u"AB+"_s}, 2, {}, u"…trace"_s},
+      {{}, 2, {}, u"…使い方: rpnw COMMAND"_s},
+      {{u"help"_s}, 0, u"…使い方: rpnw COMMAND"_s, {}},
+      {{u"help"_s, u"run"_s}, 0, u"…使い方: rpnw run"_s, {}},
+      {{u"run"_s, u"--help"_s}, 0, u"…使い方: rpnw run"_s, {}},
+      {{u"frobnicate"_s}, 2, {}, u"rpnw: 不明なコマンドです: frobnicate (rpnw help)\n"_s},
+      {{u"run"_s}, 2, {}, u"rpnw: FILE... がありません (rpnw run --help)\n"_s},
+      {{u"run"_s, u"--bogus"_s, good}, 2, {}, u"…bogus"_s},
+      {{u"run"_s, u"--format"_s, u"xml"_s, good}, 2, {}, u"…xml"_s},
+      {{u"run"_s, u"--format"_s, u"csv"_s, good}, 2, {}, u"…--trace"_s},
+      {{u"assemble"_s, u"--format"_s, u"csv"_s, good}, 2, {}, u"…--trace"_s},
+      {{u"run"_s, steps, u"0"_s, good}, 2, {}, u"…--max-steps"_s},
+      {{u"run"_s, good}, 0, ended, {}},
+      {{u"run"_s, u"-"_s}, 0, ended, {}, machine::sampleCompare().toUtf8()},
+      {{u"assemble"_s, undefined}, 1, u"…NOWHERE"_s, undefined + u":3: 未定義ラベル=NOWHERE\n"_s},
+      {{u"assemble"_s, unknown}, 1, u"…FOO"_s, unknown + u":2: 未定義命令=FOO\n"_s},
+      {{u"run"_s, fault}, 3, {}, fault + u":2: 0で割ることはできません (命令アドレス 0002)\n"_s},
+      {{u"run"_s, steps, u"1000"_s, endless},
+       4,
+       {},
+       endless + u": 実行した命令が上限の1000個に達したので止めました (--max-steps)\n"_s},
+      {{u"run"_s, steps, u"7"_s, u"-"_s}, 4, {}, u"…上限の7個"_s, "LOOP JMP     LOOP\n"},
+      {{u"run"_s, missing}, 2, {}, u"…File Name="_s + missing},
+      {{u"assemble"_s, missing}, 2, {}, u"…File Name="_s + missing},
+      {{u"run"_s, binary}, 2, {}, u"…テキストファイルではありません File Name="_s + binary},
+      {{u"run"_s, empty}, 2, {}, u"…ファイルが空です File Name="_s + empty},
+      {{u"run"_s, steps, u"100"_s, endless, fault, missing, good},
+       4,
+       u"==> %1 <==\n==> %2 <==\n==> %3 <==\n"_s.arg(endless, fault, good) + ended,
+       u"…"_s},
+      {{u"run"_s, fault, missing, good}, 3, u"…"_s + ended, u"…"_s},
+      {{u"run"_s, missing, undefined}, 2, u"…"_s, u"…NOWHERE"_s},
+      // IN takes the --input values, then lines of standard input; 12.5 reads as 12 (half to
+      // even), "abc" as 0.
+      {{u"run"_s, u"--input"_s, u"7"_s, echo, echo},
+       0,
+       u"==> %1 <==\n* 7\n* 12\nプログラムの終了です.\n==> %1 <==\n* 7\n* 0\nプログラムの終了です.\n"_s
+           .arg(echo),
+       {},
+       "12.5\nabc\n"},
+  };
+  const auto holds = [](const QString& text, const QString& expected) {
+    return expected.startsWith(u'…') ? text.contains(expected.mid(1)) : text == expected;
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.arguments.join(u' ').toStdString());
+    const Outcome in = call(c.arguments, c.input);
+    EXPECT_EQ(in.status, c.status);
+    EXPECT_TRUE(holds(in.out, c.out)) << in.out.toStdString();
+    EXPECT_TRUE(holds(in.err, c.err) && !in.err.contains(u'\r')) << in.err.toStdString();
+    const Outcome process = launch(c.arguments, c.input);
+    EXPECT_EQ(QStringList({QString::number(process.status), process.out, process.err}),
+              QStringList({QString::number(in.status), in.out, in.err}));
+  }
+  QStringList seen;
+  for (const QJsonObject& r : jsonLines(call({u"run"_s, steps, u"100"_s, endless, fault, missing,
+                                              good, u"--format"_s, u"json"_s})
+                                            .out))
+    seen << r[u"result"_s].toString() + u'/' + r[u"status"_s].toVariant().toString() + u'/' +
+                r[u"steps"_s].toVariant().toString() + u'/' +
+                r[u"messages"_s][0][u"line"_s].toVariant().toString() +
+                (r.contains(u"file"_s) ? u""_s : u" no file"_s);
+  EXPECT_EQ(seen, (QStringList{u"max-steps/4/100/"_s, u"fault/3/1/2"_s, u"unreadable/2//"_s,
+                               u"end/0/80/"_s}));
+}
+
+// The traces and JSON of each format: the box that pushes "*" with the step message, the output
+// so far and the stack under it as a line of text and a row of JSON; CSV has one row per box
+// after its header; the execution's stack, variables and register.
+TEST(Rpnw, TracesInEachFormat) {
   const QString box = u"スタック ←　演算子[*]"_s;
   EXPECT_TRUE(call({u"convert"_s, u"--trace"_s, u"A+B*C"_s})
                   .out.contains(u"\n"_s + box + u"  step=演算子[*]をPush  output=AB  stack=+\n"_s));
@@ -102,73 +217,45 @@ TEST(RpnwConvert, ExamplesTheirMessagesAndTheTraceInEachFormat) {
           .out.split(u'\n', Qt::SkipEmptyParts);
   EXPECT_EQ(csv.first(), u"input,box,step,output,stack"_s);
   EXPECT_TRUE(csv.last().startsWith(u"C,"_s));
-}
-
-TEST(RpnwExecute, TheExampleAndTheSetValuesAsTheExecutionScreenComputesThem) {
-  const struct {
-    QStringList arguments;
-    QString out;
-    int status;
-    QString err; // not compared for usage errors
-  } cases[] = {
-      {{kExample}, u"-11  X=-11\n"_s, 0, {}},
-      {{u"--set"_s, u"A=10"_s, u"--set"_s, u"F=0.5"_s, kExample}, u"3.5  X=3.5\n"_s, 0, {}},
-      {{u"AB-"_s, u"AB/"_s, u"A＋"_s, u"A－"_s}, u"-1\n0.5\n1\n-1\n"_s, 0, {}},
-      {{u"--set"_s, u"B=0"_s, u"XAB/="_s},
-       u"0  X=0\n"_s,
-       1,
-       u"\"XAB/=\": 0で割ることはできません\n"_s},
-      {{u"Aa+"_s}, u"1\n"_s, 1, u"\"Aa+\": 変数名が見つかりません\n"_s},
-      {{u"--set"_s, u"Q=1"_s, kExample}, {}, 2, {}},
-      {{u"--set"_s, u"A"_s, kExample}, {}, 2, {}}};
-  for (const auto& c : cases) {
-    const Outcome out = call(QStringList{u"execute"_s} + c.arguments);
-    SCOPED_TRACE(c.arguments.join(u' ').toStdString());
-    EXPECT_EQ(out.status, c.status);
-    EXPECT_EQ(out.out, c.out);
-    EXPECT_EQ(c.status == 2 ? c.err : out.err, c.err);
-  }
-  // In JSON: the stack, the changed and all variables, and the trace.
   const QJsonObject traced =
       json(call({u"execute"_s, u"--trace"_s, u"--format"_s, u"json"_s, kExample}).out);
   EXPECT_EQ(traced[u"stack"_s].toArray(), QJsonArray{u"-11"_s});
   EXPECT_EQ(traced[u"changed"_s].toObject(), (QJsonObject{{u"X"_s, u"-11"_s}}));
   EXPECT_EQ(traced[u"variables"_s][u"A"_s].toString(), u"1"_s);
   EXPECT_EQ(traced[u"trace"_s].toArray().last()[u"register"_s].toString(), u"-11"_s);
+  Files files;
+  const QString echo =
+      files.write(u"echo.asm"_s, u"     IN      0\n     OUT     0\n     SVC     0\n"_s);
+  EXPECT_EQ(
+      call({u"run"_s, u"--trace"_s, u"--input"_s, u"-2"_s, u"--format"_s, u"csv"_s, echo}).out,
+      u"file,address,instruction,registers,memory,flags\n"
+      u"%1,0000,IN 0,X0=FFFE,,P=0 Z=0 M=0\n%1,0001,OUT 0,,,P=0 Z=0 M=0\n"
+      u"%1,0002,SVC 0,,,P=0 Z=0 M=0\n"_s.arg(echo));
+  // More output than the output box keeps: every line still reaches standard output.
+  const QString many =
+      call({u"run"_s, files.write(u"loop.asm"_s, u"     LI      2000,1\nLOOP OUT     1\n"
+                                                 u"     SUBI    1,1\n     JP      LOOP\n"
+                                                 u"     SVC     0\n"_s)})
+          .out;
+  EXPECT_EQ(many.count(u'\n'), 2001);
+  EXPECT_TRUE(many.startsWith(u"* 2000\n* 1999\n"_s));
 }
 
-TEST(RpnwTranslate, ListingsAndHandOffAsTheTranslationScreenMakesThem) {
-  RecordingDialogs dialogs;
-  translation::TranslationEngine engine(dialogs);
-  engine.Form_Load();
-  engine.setCheck1(false);
-  engine.setText1(kExample);
-  engine.Command1_Click();
-  const QString listing = engine.view().List1.join(u'\n') + u'\n';
-  const QString source = lf(*engine.Command6_Click()) + u'\n';
-  engine.Command5_Click();
-  const QStringList optimised = engine.view().List1;
-  ASSERT_EQ(listing.count(u'\n'), 17);
-  ASSERT_EQ(optimised.size(), 13);
-
-  EXPECT_EQ(call({u"translate"_s, kExample}).out, listing);
+// The listings and the hand-off text are the screen's (rpnw_screen_test.cpp); here their sizes,
+// the optimiser's three boxes as messages, and the JSON of a translation.
+TEST(RpnwTranslate, ListingsMessagesAndJson) {
+  const QString listing = call({u"translate"_s, kExample}).out;
+  EXPECT_EQ(listing.count(u'\n'), 17);
   EXPECT_EQ(call({u"translate"_s, u"--listing"_s, kExample}).out, listing);
-  const Outcome optimisedOut = call({u"translate"_s, u"--optimise"_s, kExample});
-  EXPECT_EQ(optimisedOut.out, optimised.join(u'\n') + u'\n');
-  EXPECT_EQ(optimisedOut.status, 0);
-  EXPECT_EQ(optimisedOut.err.count(u'\n'), 3); // the optimiser's three boxes
-  EXPECT_EQ(call({u"translate"_s, u"--source"_s, kExample}).out, source);
-  EXPECT_EQ(call({u"translate"_s, u"--source"_s, u"--listing"_s, kExample}).status, 2);
-  // A name that cannot be a label is refused by the hand-off, as on the screen.
-  const Outcome refused = call({u"translate"_s, u"--source"_s, u"X1+="_s});
-  EXPECT_EQ(refused.status, 1);
-  EXPECT_TRUE(refused.err.contains(u"擬似アセンブラのラベルにできない変数名です: [1]"_s));
-
+  const Outcome optimised = call({u"translate"_s, u"--optimise"_s, kExample});
+  EXPECT_EQ(optimised.out.count(u'\n'), 13);
+  EXPECT_EQ(optimised.status, 0);
+  EXPECT_EQ(optimised.err.count(u'\n'), 3);
   const QJsonObject result =
       json(call({u"translate"_s, u"--optimise"_s, u"--format"_s, u"json"_s, kExample}).out);
   EXPECT_EQ(result[u"listing"_s].toArray().size(), 13);
   EXPECT_TRUE(result[u"optimised"_s].toBool());
-  EXPECT_EQ(result[u"source"_s].toArray().first().toString(), optimised.first());
+  EXPECT_EQ(result[u"source"_s].toArray().first().toString(), optimised.out.section(u'\n', 0, 0));
   EXPECT_EQ(result[u"variables"_s].toArray().size(), 10);
   EXPECT_EQ(result[u"messages"_s].toArray().size(), 3);
   EXPECT_EQ(result[u"stack"_s].toArray(), QJsonArray{u"X"_s});
@@ -189,7 +276,7 @@ TEST(RpnwMachine, SamplesAndTheHandOff) {
     QFile goldenFile(QStringLiteral(MACHINE_TEST_DATA "/") + QLatin1StringView(golden));
     ASSERT_TRUE(goldenFile.open(QIODevice::ReadOnly));
     EXPECT_EQ(call({u"assemble"_s, sjis}).out, QString::fromUtf8(goldenFile.readAll()));
-    for (const QString& path : {sjis, utf8, u"-"_s}) {
+    for (const QString& path : {sjis, utf8}) {
       const Outcome ran = call({u"run"_s, path}, source.toUtf8());
       EXPECT_EQ(QString::number(ran.status) + ran.out + ran.err,
                 u"0* 45\nプログラムの終了です.\n"_s);
@@ -215,99 +302,6 @@ TEST(RpnwMachine, SamplesAndTheHandOff) {
   }
 }
 
-TEST(RpnwRun, InputTraceAndLongOutput) {
-  Files files;
-  const QString echo = files.write(
-      u"echo.asm"_s,
-      u"     IN      0\n     OUT     0\n     IN      1\n     OUT     1\n     SVC     0\n"_s);
-  // IN takes the --input values, then lines of standard input; 12.5 reads as 12 (half to even).
-  EXPECT_EQ(
-      call({u"run"_s, u"--input"_s, u"7"_s, echo, echo}, "12.5\nabc\n").out,
-      u"==> %1 <==\n* 7\n* 12\nプログラムの終了です.\n==> %1 <==\n* 7\n* 0\nプログラムの終了です.\n"_s
-          .arg(echo));
-  const QStringList rows = call({u"run"_s, u"--trace"_s, u"--input"_s, u"-2"_s, u"--input"_s,
-                                 u"3"_s, u"--format"_s, u"csv"_s, echo})
-                               .out.split(u'\n', Qt::SkipEmptyParts);
-  ASSERT_EQ(rows.size(), 6);
-  EXPECT_EQ(rows.at(0), u"file,address,instruction,registers,memory,flags"_s);
-  EXPECT_EQ(rows.at(1), echo + u",0000,IN 0,X0=FFFE,,P=0 Z=0 M=0"_s);
-  EXPECT_EQ(rows.at(5), echo + u",0004,SVC 0,,,P=0 Z=0 M=0"_s);
-  // More output than the output box keeps: every line still reaches standard output.
-  const QString many =
-      call({u"run"_s, files.write(u"loop.asm"_s, u"     LI      2000,1\nLOOP OUT     1\n"
-                                                 u"     SUBI    1,1\n     JP      LOOP\n"
-                                                 u"     SVC     0\n"_s)})
-          .out;
-  EXPECT_EQ(many.count(u'\n'), 2001);
-  EXPECT_TRUE(many.startsWith(u"* 2000\n* 1999\n"_s));
-}
-
-TEST(RpnwStatus, EachCaseAndTheWorstWins) {
-  Files files;
-  const QString good = files.write(u"good.asm"_s, lf(machine::sampleCompare()));
-  const QString endless = files.write(u"endless.asm"_s, u"LOOP JMP     LOOP\n"_s);
-  const QString fault =
-      files.write(u"fault.asm"_s, u"     LI      1\n     DIVI    0\n     SVC     0\n"_s);
-  const QString undefined = files.write(
-      u"undefined.asm"_s, u"     LI      1\n\n     LI      NOWHERE\n     SVC     0\n"_s);
-  const QString unknown = files.write(u"unknown.asm"_s, u"\nX    FOO\n     SVC     0\n"_s);
-  const QString binary = files.write(u"binary.bin"_s, QByteArray("\x7f"
-                                                                 "ELF\x02\x01\x01\0\0",
-                                                                 9));
-  const QString empty = files.write(u"empty.asm"_s, QByteArray("\r\n  \r\n"));
-  const QString missing = files.path(u"missing.asm"_s);
-  const QString steps = u"--max-steps"_s;
-  const struct {
-    QStringList arguments;
-    int status;
-    QString err; // a line standard error must hold
-  } cases[] = {{{}, 2, u"使い方: rpnw COMMAND"_s},
-               {{u"help"_s}, 0, {}},
-               {{u"help"_s, u"run"_s}, 0, {}},
-               {{u"run"_s, u"--help"_s}, 0, {}},
-               {{u"frobnicate"_s}, 2, u"rpnw: 不明なコマンドです: frobnicate (rpnw help)"_s},
-               {{u"run"_s}, 2, u"rpnw: FILE... がありません (rpnw run --help)"_s},
-               {{u"run"_s, u"--bogus"_s, good}, 2, u"bogus"_s},
-               {{u"run"_s, u"--format"_s, u"xml"_s, good}, 2, u"xml"_s},
-               {{u"run"_s, u"--format"_s, u"csv"_s, good}, 2, u"--trace"_s},
-               {{u"assemble"_s, u"--format"_s, u"csv"_s, good}, 2, u"--trace"_s},
-               {{u"translate"_s, u"--trace"_s, u"AB+"_s}, 2, u"trace"_s},
-               {{u"run"_s, steps, u"0"_s, good}, 2, steps},
-               {{u"run"_s, good}, 0, {}},
-               {{u"convert"_s, u"A+*B"_s}, 1, u"\"A+*B\": 構文エラー *"_s},
-               {{u"assemble"_s, undefined}, 1, undefined + u":3: 未定義ラベル=NOWHERE"_s},
-               {{u"assemble"_s, unknown}, 1, unknown + u":2: 未定義命令=FOO"_s},
-               {{u"run"_s, fault}, 3, fault + u":2: 0で割ることはできません (命令アドレス 0002)"_s},
-               {{u"run"_s, steps, u"1000"_s, endless},
-                4,
-                endless + u": 実行した命令が上限の1000個に達したので止めました (--max-steps)"_s},
-               {{u"run"_s, missing}, 2, u"File Name="_s + missing},
-               {{u"assemble"_s, missing}, 2, u"File Name="_s + missing},
-               {{u"run"_s, binary}, 2, u"テキストファイルではありません File Name="_s + binary},
-               {{u"run"_s, empty}, 2, u"ファイルが空です File Name="_s + empty},
-               {{u"run"_s, steps, u"100"_s, endless, fault, missing, good}, 4, {}},
-               {{u"run"_s, fault, missing, good}, 3, {}},
-               {{u"run"_s, missing, undefined}, 2, {}}};
-  for (const auto& c : cases) {
-    const Outcome out = call(c.arguments);
-    EXPECT_EQ(out.status, c.status) << c.arguments.join(u' ').toStdString();
-    EXPECT_TRUE(out.err.contains(c.err) && !out.err.contains(u'\r')) << out.err.toStdString();
-  }
-  // Every file is processed whatever happened to one before it, in JSON too, one object per file.
-  const QStringList all{u"run"_s, steps, u"100"_s, endless, fault, missing, good};
-  const QString text = call(all).out;
-  EXPECT_EQ(text.count(u"==> "_s), 3);
-  EXPECT_TRUE(text.endsWith(u"* 45\nプログラムの終了です.\n"_s));
-  QStringList seen;
-  for (const QJsonObject& r : jsonLines(call(all + QStringList{u"--format"_s, u"json"_s}).out))
-    seen << r[u"result"_s].toString() + u'/' + r[u"status"_s].toVariant().toString() + u'/' +
-                r[u"steps"_s].toVariant().toString() + u'/' +
-                r[u"messages"_s][0][u"line"_s].toVariant().toString() +
-                (r.contains(u"file"_s) ? u""_s : u" no file"_s);
-  EXPECT_EQ(seen, (QStringList{u"max-steps/4/100/"_s, u"fault/3/1/2"_s, u"unreadable/2//"_s,
-                               u"end/0/80/"_s}));
-}
-
 TEST(RpnwJson, EverySubcommandPrintsOneObjectPerInputWithItsFields) {
   Files files;
   const QString sample = files.write(u"sample.asm"_s, machine::sampleRegisters());
@@ -327,33 +321,6 @@ TEST(RpnwJson, EverySubcommandPrintsOneObjectPerInputWithItsFields) {
     for (const QJsonObject& object : objects)
       for (const QString& field : QString::fromUtf16(fields).split(u' '))
         EXPECT_TRUE(object.contains(field)) << out.toStdString() << ' ' << field.toStdString();
-  }
-}
-
-TEST(RpnwExecutable, LinksQtCoreOnlyAndRunsWithNoDisplayAtAll) {
-  QProcess ldd;
-  ldd.start(u"ldd"_s, {QStringLiteral(RPNW_PATH)});
-  ASSERT_TRUE(ldd.waitForFinished(30000));
-  const QString libraries = QString::fromUtf8(ldd.readAllStandardOutput());
-  EXPECT_TRUE(libraries.contains(u"libQt6Core"_s)) << libraries.toStdString();
-  EXPECT_FALSE(libraries.contains(u"libQt6Gui"_s) || libraries.contains(u"libQt6Widgets"_s))
-      << libraries.toStdString();
-  // The same results in a process with an empty environment as in-process.
-  Files files;
-  const QString sample = files.write(u"sample.asm"_s, machine::sampleCompare().toLatin1());
-  for (const QStringList& arguments :
-       std::vector<QStringList>{{u"convert"_s, u"A+B*C/(D-E)-F"_s},
-                                {u"execute"_s, kExample},
-                                {u"translate"_s, u"--source"_s, kExample},
-                                {u"run"_s, u"--state"_s, sample},
-                                {u"run"_s, u"-"_s},
-                                {u"run"_s, u"--max-steps"_s, u"7"_s, u"-"_s},
-                                {}}) {
-    const Outcome process = launch(arguments, "LOOP JMP     LOOP\n");
-    const Outcome inProcess = call(arguments, "LOOP JMP     LOOP\n");
-    EXPECT_EQ(QStringList({QString::number(process.status), process.out, process.err}),
-              QStringList({QString::number(inProcess.status), inProcess.out, inProcess.err}))
-        << arguments.join(u' ').toStdString();
   }
 }
 
