@@ -22,23 +22,20 @@ FrmMain::FrmMain(Dialogs* dialogs, Settings* settings, machine::SourceFileDialog
   setFont(uiFont());
   setBaseFixedSize(this, QSize(twips(3420), twips(2475)));
 
-  QPushButton* command1 =
-      makeButton(this, QStringLiteral("Command1"), QStringLiteral("逆ポーランド記法変換"),
-                 twipsRect(120, 120, 2415, 495));
-  QPushButton* command2 =
-      makeButton(this, QStringLiteral("Command2"), QStringLiteral("逆ポーランド記法実行"),
-                 twipsRect(120, 720, 2415, 495));
-  QPushButton* command3 =
-      makeButton(this, QStringLiteral("Command3"), QStringLiteral("逆ポーランド記法の翻訳"),
-                 twipsRect(120, 1320, 2415, 495));
-  QPushButton* command4 =
-      makeButton(this, QStringLiteral("Command4"), QStringLiteral("擬似アセンブラ"),
-                 twipsRect(120, 1920, 2415, 495));
-  connect(command1, &QPushButton::clicked, this, [this] { form1().showScreen(); });
-  connect(command2, &QPushButton::clicked, this, [this] { form2().showScreen(); });
-  connect(command3, &QPushButton::clicked, this, [this] { frmCompile().showScreen(); });
-  // The assembler screen with whatever source it holds (its own, or the last hand-off).
-  connect(command4, &QPushButton::clicked, this, [this] { frmAssembler().showScreen(); });
+  // The four buttons, one step apart, and the screen each shows (the assembler screen with
+  // whatever source it holds: its own, or the last hand-off).
+  const std::pair<const char16_t*, ScreenWindow& (*)(FrmMain&)> buttons[] = {
+      {u"逆ポーランド記法変換", [](FrmMain& menu) -> ScreenWindow& { return menu.form1(); }},
+      {u"逆ポーランド記法実行", [](FrmMain& menu) -> ScreenWindow& { return menu.form2(); }},
+      {u"逆ポーランド記法の翻訳", [](FrmMain& menu) -> ScreenWindow& { return menu.frmCompile(); }},
+      {u"擬似アセンブラ", [](FrmMain& menu) -> ScreenWindow& { return menu.frmAssembler(); }}};
+  for (int i = 0; i < 4; ++i) {
+    const auto [caption, screen] = buttons[i];
+    QPushButton* button =
+        makeButton(this, QStringLiteral("Command%1").arg(i + 1), QString::fromUtf16(caption),
+                   twipsRect(120, 120 + 600 * i, 2415, 495));
+    connect(button, &QPushButton::clicked, this, [this, screen] { screen(*this).showScreen(); });
+  }
 
   addZoomAction(QStringLiteral("actZoomIn"),
                 // "+" is a shifted key on many keyboards: with and without the Shift it took.
