@@ -32,6 +32,11 @@ struct Window {
   friend void PrintTo(const Window& window, std::ostream* os) { *os << window.name; }
 };
 
+template <auto screen> QWidget* openScreen(FrmMain& menu) {
+  ScreenWindow& window = (menu.*screen)();
+  window.showScreen();
+  return &window;
+}
 template <int number> QWidget* openHelp(FrmMain& menu) {
   machine::HelpPages& help = menu.frmAssembler().helpPages();
   help.show(number);
@@ -40,16 +45,10 @@ template <int number> QWidget* openHelp(FrmMain& menu) {
 
 inline const Window kWindows[] = {
     {"frmMain", [](FrmMain& menu) -> QWidget* { return (menu.show(), &menu); }},
-    {"Form1", [](FrmMain& m) -> QWidget* { return (m.form1().showScreen(), &m.form1()); }, "Text3",
-     "200"},
-    {"Form2", [](FrmMain& m) -> QWidget* { return (m.form2().showScreen(), &m.form2()); }, "Text3",
-     "200"},
-    {"frmCompile",
-     [](FrmMain& m) -> QWidget* { return (m.frmCompile().showScreen(), &m.frmCompile()); }, "Text3",
-     "200"},
-    {"frmAssembler",
-     [](FrmMain& m) -> QWidget* { return (m.frmAssembler().showScreen(), &m.frmAssembler()); },
-     "txtTimer", "500"},
+    {"Form1", openScreen<&FrmMain::form1>, "Text3", "200"},
+    {"Form2", openScreen<&FrmMain::form2>, "Text3", "200"},
+    {"frmCompile", openScreen<&FrmMain::frmCompile>, "Text3", "200"},
+    {"frmAssembler", openScreen<&FrmMain::frmAssembler>, "txtTimer", "500"},
     {"frmHelp1", openHelp<1>},
     {"frmHelp2", openHelp<2>},
     {"frmHelp3", openHelp<3>},
