@@ -97,6 +97,14 @@ TEST(Rpnw, EveryCaseAsWholeTextsInProcessAndAsAProcessWithoutADisplay) {
       u"     IN      0\n     OUT     0\n     IN      1\n     OUT     1\n     SVC     0\n"_s);
   const QString missing = files.path(u"missing.asm"_s);
   const QString ended = u"* 45\nプログラムの終了です.\n"_s;
+  // The samples in Shift_JIS with CR LF, as the screen saves them, and in UTF-8 with LF, as an
+  // editor writes them; their listings as kept in the machine tests' data.
+  const QString registers = machine::sampleRegisters();
+  const QString utf8 = files.write(u"utf8.asm"_s, lf(registers));
+  const auto golden = [](const char* name) {
+    QFile file(QStringLiteral(MACHINE_TEST_DATA "/") + QLatin1StringView(name));
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+  };
   const QString steps = u"--max-steps"_s;
   const struct {
     QStringList arguments;
@@ -144,6 +152,17 @@ TEST(Rpnw, EveryCaseAsWholeTextsInProcessAndAsAProcessWithoutADisplay) {
       {{u"assemble"_s, u"--format"_s, u"csv"_s, good}, 2, {}, u"…--trace"_s},
       {{u"run"_s, steps, u"0"_s, good}, 2, {}, u"…--max-steps"_s},
       {{u"run"_s, good}, 0, ended, {}},
+      {{u"run"_s, utf8}, 0, ended, {}},
+      {{u"run"_s, u"-"_s}, 0, ended, {}, registers.toUtf8()},
+      {{u"assemble"_s, good}, 0, golden("compare.lst"), {}},
+      {{u"assemble"_s, utf8}, 0, golden("registers.lst"), {}},
+      {{u"run"_s, u"--trace"_s, u"--input"_s, u"-2"_s, u"--input"_s, u"3"_s, u"--format"_s,
+        u"csv"_s, echo},
+       0,
+       u"file,address,instruction,registers,memory,flags\n%1,0000,IN 0,X0=FFFE,,P=0 Z=0 M=0\n"
+       u"%1,0001,OUT 0,,,P=0 Z=0 M=0\n%1,0002,IN 1,X1=0003,,P=0 Z=0 M=0\n"
+       u"%1,0003,OUT 1,,,P=0 Z=0 M=0\n%1,0004,SVC 0,,,P=0 Z=0 M=0\n"_s.arg(echo),
+       {}},
       {{u"run"_s, u"-"_s}, 0, ended, {}, machine::sampleCompare().toUtf8()},
       {{u"assemble"_s, undefined}, 1, u"…NOWHERE"_s, undefined + u":3: 未定義ラベル=NOWHERE\n"_s},
       {{u"assemble"_s, unknown}, 1, u"…FOO"_s, unknown + u":2: 未定義命令=FOO\n"_s},
@@ -224,13 +243,6 @@ TEST(Rpnw, TracesInEachFormat) {
   EXPECT_EQ(traced[u"variables"_s][u"A"_s].toString(), u"1"_s);
   EXPECT_EQ(traced[u"trace"_s].toArray().last()[u"register"_s].toString(), u"-11"_s);
   Files files;
-  const QString echo =
-      files.write(u"echo.asm"_s, u"     IN      0\n     OUT     0\n     SVC     0\n"_s);
-  EXPECT_EQ(
-      call({u"run"_s, u"--trace"_s, u"--input"_s, u"-2"_s, u"--format"_s, u"csv"_s, echo}).out,
-      u"file,address,instruction,registers,memory,flags\n"
-      u"%1,0000,IN 0,X0=FFFE,,P=0 Z=0 M=0\n%1,0001,OUT 0,,,P=0 Z=0 M=0\n"
-      u"%1,0002,SVC 0,,,P=0 Z=0 M=0\n"_s.arg(echo));
   // More output than the output box keeps: every line still reaches standard output.
   const QString many =
       call({u"run"_s, files.write(u"loop.asm"_s, u"     LI      2000,1\nLOOP OUT     1\n"
@@ -261,27 +273,14 @@ TEST(RpnwTranslate, ListingsMessagesAndJson) {
   EXPECT_EQ(result[u"stack"_s].toArray(), QJsonArray{u"X"_s});
 }
 
-// The listings, outputs and states are the screen's (rpnw_screen_test.cpp); here the worked
-// examples: the samples' listings and outputs from any file or standard input, their steps, and
-// the hand-off end to end, which leaves -17 in X.
-TEST(RpnwMachine, SamplesAndTheHandOff) {
+// The listings, outputs and states are the screen's (rpnw_screen_test.cpp); here the samples'
+// steps and the hand-off end to end, which leaves -17 in X.
+TEST(RpnwMachine, SamplesStepsAndTheHandOff) {
   Files files;
-  const std::tuple<QString, const char*, int> samples[] = {
-      {machine::sampleCompare(), "compare.lst", 80},
-      {machine::sampleRegisters(), "registers.lst", 68}};
-  for (const auto& [source, golden, steps] : samples) {
-    // Shift_JIS with CR LF, as the screen saves it; and UTF-8 with LF, as an editor writes it.
-    const QString sjis = files.write(u"sjis.asm"_s, source.toLatin1());
-    const QString utf8 = files.write(u"utf8.asm"_s, lf(source));
-    QFile goldenFile(QStringLiteral(MACHINE_TEST_DATA "/") + QLatin1StringView(golden));
-    ASSERT_TRUE(goldenFile.open(QIODevice::ReadOnly));
-    EXPECT_EQ(call({u"assemble"_s, sjis}).out, QString::fromUtf8(goldenFile.readAll()));
-    for (const QString& path : {sjis, utf8}) {
-      const Outcome ran = call({u"run"_s, path}, source.toUtf8());
-      EXPECT_EQ(QString::number(ran.status) + ran.out + ran.err,
-                u"0* 45\nプログラムの終了です.\n"_s);
-    }
-    const QJsonObject result = json(call({u"run"_s, u"--format"_s, u"json"_s, sjis}).out);
+  for (const auto& [source, steps] :
+       {std::pair(machine::sampleCompare(), 80), std::pair(machine::sampleRegisters(), 68)}) {
+    const QJsonObject result =
+        json(call({u"run"_s, u"--format"_s, u"json"_s, u"-"_s}, source.toUtf8()).out);
     EXPECT_EQ(result[u"steps"_s].toInt(), steps);
     EXPECT_EQ(result[u"result"_s].toString(), u"end"_s);
   }
