@@ -156,7 +156,7 @@ TEST_F(FrmMainTest, CloseAndReopenRunsTheLoadStepAgain) {
   press(u"Command1"_s);
   EXPECT_EQ(menu.existingForm1(), form);
   EXPECT_EQ(input()->text(), u"A+B*C/(D-E)-F"_s);
-  EXPECT_EQ(form->engine().variables().SavedExpression, u"A+B*C/(D-F)+G"_s);
+  EXPECT_EQ(form->engine().state().variables.SavedExpression, u"A+B*C/(D-F)+G"_s);
   EXPECT_EQ(control<QLineEdit>(form, u"Text2"_s)->text(), QString());
 }
 
