@@ -155,44 +155,38 @@ private:
     return {target + u'=' + value.infix, target + value.rpn + u'=', value.value};
   }
 
-  Built sum(int depth) {
-    Built made = signedTerm(depth);
-    while (m_operators > 0 && pick(2) == 0) {
+  // Operands joined by operators of one priority, from the left: signed terms by "+" and "-"
+  // (level 0), factors by "*" and "/" (level 1).
+  Built operation(int depth, int level) {
+    const auto operand = [&] { return level == 0 ? signedTerm(depth) : factor(depth); };
+    Built made = operand();
+    while (m_operators > 0 && pick(2 - level) == 0) {
       --m_operators;
-      const bool plus = pick(1) == 0;
-      const Built right = signedTerm(depth);
-      made = {made.infix + (plus ? u'+' : u'-') + right.infix,
-              made.rpn + right.rpn + (plus ? u'+' : u'-'),
-              plus ? made.value + right.value : made.value - right.value};
+      const Built right = operand();
+      const bool exact = level == 0 || (right.value != 0 && made.value % right.value == 0);
+      const QChar op = u"+-*/"[2 * level + (exact && pick(1) == 0 ? 1 : 0)];
+      const long long value = op == u'+'   ? made.value + right.value
+                              : op == u'-' ? made.value - right.value
+                              : op == u'*' ? made.value * right.value
+                                           : made.value / right.value;
+      made = {made.infix + op + right.infix, made.rpn + right.rpn + op, value};
     }
     return made;
   }
+  Built sum(int depth) { return operation(depth, 0); }
 
   Built signedTerm(int depth) {
     // The budgets are taken before the term takes its own.
     const int sign = m_signs > 0 ? pick(5) : 5;
-    const bool signed_ = sign == 0 || (sign == 1 && m_minusSigns > 0);
-    const bool minus = signed_ && sign == 1;
+    const bool minus = sign == 1 && m_minusSigns > 0;
+    const bool signed_ = sign == 0 || minus;
     m_signs -= signed_ ? 1 : 0;
     m_minusSigns -= minus ? 1 : 0;
-    const Built made = term(depth);
+    const Built made = operation(depth, 1);
     if (!signed_)
       return made;
     return {(minus ? u'-' : u'+') + made.infix, made.rpn + (minus ? u'－' : u'＋'),
             minus ? -made.value : made.value};
-  }
-
-  Built term(int depth) {
-    Built made = factor(depth);
-    while (m_operators > 0 && pick(1) == 0) {
-      --m_operators;
-      const Built right = factor(depth);
-      const bool divide = right.value != 0 && made.value % right.value == 0 && pick(1) == 0;
-      made = {made.infix + (divide ? u'/' : u'*') + right.infix,
-              made.rpn + right.rpn + (divide ? u'/' : u'*'),
-              divide ? made.value / right.value : made.value * right.value};
-    }
-    return made;
   }
 
   Built factor(int depth) {
