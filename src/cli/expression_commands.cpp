@@ -122,7 +122,7 @@ ConversionResult convertOne(const QString& expression, bool tracing, Console& co
     result.boxes << text;
     const auto& view = engine.view();
     result.trace.rows.push_back(
-        {text, view.Label5, view.Text2, operatorStack(view, engine.variables().StackCount)});
+        {text, view.Label5, view.Text2, operatorStack(view, engine.state().variables.StackCount)});
   };
   engine.Form_Load();
   engine.setCheck1(tracing);

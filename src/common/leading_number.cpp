@@ -64,93 +64,97 @@ LeadingNumber readRadixInteger(Cursor& in, int radix) {
   return {static_cast<double>(static_cast<std::int32_t>(static_cast<std::uint32_t>(value))), false};
 }
 
-} // namespace
-
-LeadingNumber readLeadingNumber(QStringView text) {
-  Cursor in(text);
-
-  if (in.peek() == u'&') {
+// "&H..." or "&O..." after the "&"; anything else after it is no number.
+LeadingNumber readPrefixedInteger(Cursor& in) {
+  const QChar kind = in.peek();
+  if (kind == u'H' || kind == u'h') {
     in.advance();
-    const QChar kind = in.peek();
-    if (kind == u'H' || kind == u'h') {
-      in.advance();
-      return readRadixInteger(in, 16);
-    }
-    if (kind == u'O' || kind == u'o') {
-      in.advance();
-      return readRadixInteger(in, 8);
-    }
-    return {};
+    return readRadixInteger(in, 16);
   }
-
-  // Collect the number in plain ASCII, then let from_chars (locale independent) convert it.
-  std::string number;
-  if (in.peek() == u'+' || in.peek() == u'-') {
-    if (in.peek() == u'-')
-      number += '-';
+  if (kind == u'O' || kind == u'o') {
     in.advance();
+    return readRadixInteger(in, 8);
   }
-  // Decimal exponent of the leading significant digit, used to tell overflow from underflow.
+  return {};
+}
+
+// A decimal number collected in plain ASCII for from_chars (locale independent), with the decimal
+// exponent of its leading significant digit, which tells overflow from underflow.
+struct Decimal {
+  std::string text;
   long magnitude = 0;
   bool significant = false;
   bool anyDigit = false;
+};
+
+// The sign, the integer digits and the fraction.
+void readMantissa(Cursor& in, Decimal& number) {
+  if (in.peek() == u'+' || in.peek() == u'-') {
+    if (in.peek() == u'-')
+      number.text += '-';
+    in.advance();
+  }
   while (isDigit(in.peek(), 10)) {
     const char d = static_cast<char>(in.peek().unicode());
-    number += d;
-    anyDigit = true;
-    if (significant || d != '0') {
-      significant = true;
-      ++magnitude;
+    number.text += d;
+    number.anyDigit = true;
+    if (number.significant || d != '0') {
+      number.significant = true;
+      ++number.magnitude;
     }
     in.advance();
   }
-  if (in.peek() == u'.') {
-    in.advance();
-    number += '.';
-    while (isDigit(in.peek(), 10)) {
-      const char d = static_cast<char>(in.peek().unicode());
-      number += d;
-      anyDigit = true;
-      if (!significant) {
-        if (d == '0')
-          --magnitude;
-        else
-          significant = true;
-      }
-      in.advance();
+  if (in.peek() != u'.')
+    return;
+  in.advance();
+  number.text += '.';
+  while (isDigit(in.peek(), 10)) {
+    const char d = static_cast<char>(in.peek().unicode());
+    number.text += d;
+    number.anyDigit = true;
+    if (!number.significant) {
+      if (d == '0')
+        --number.magnitude;
+      else
+        number.significant = true;
     }
+    in.advance();
   }
-  if (!anyDigit)
-    return {};
+}
 
+// "E" or "D", a sign and digits; an exponent without digits is not part of the number.
+void readExponent(Cursor& in, Decimal& number) {
   const QChar e = in.peek();
-  if (e == u'E' || e == u'e' || e == u'D' || e == u'd') {
+  if (e != u'E' && e != u'e' && e != u'D' && e != u'd')
+    return;
+  in.advance();
+  std::string exponent = "e";
+  if (in.peek() == u'+' || in.peek() == u'-') {
+    exponent += static_cast<char>(in.peek().unicode());
     in.advance();
-    std::string exponent = "e";
-    if (in.peek() == u'+' || in.peek() == u'-') {
-      exponent += static_cast<char>(in.peek().unicode());
-      in.advance();
-    }
-    bool expDigits = false;
-    long expValue = 0;
-    while (isDigit(in.peek(), 10)) {
-      exponent += static_cast<char>(in.peek().unicode());
-      if (expValue < 100000)
-        expValue = expValue * 10 + (in.peek().unicode() - u'0');
-      expDigits = true;
-      in.advance();
-    }
-    if (expDigits) {
-      number += exponent;
-      magnitude += exponent[1] == '-' ? -expValue : expValue;
-    }
   }
+  bool expDigits = false;
+  long expValue = 0;
+  while (isDigit(in.peek(), 10)) {
+    exponent += static_cast<char>(in.peek().unicode());
+    if (expValue < 100000)
+      expValue = expValue * 10 + (in.peek().unicode() - u'0');
+    expDigits = true;
+    in.advance();
+  }
+  if (expDigits) {
+    number.text += exponent;
+    number.magnitude += exponent[1] == '-' ? -expValue : expValue;
+  }
+}
 
+LeadingNumber converted(const Decimal& number) {
   double value = 0.0;
-  const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value);
+  const auto [end, error] =
+      std::from_chars(number.text.data(), number.text.data() + number.text.size(), value);
   (void)end;
   if (error == std::errc::result_out_of_range) {
-    if (significant && magnitude > 0)
+    if (number.significant && number.magnitude > 0)
       return {0.0, true};
     return {0.0, false}; // too small to represent: it is zero
   }
@@ -159,6 +163,22 @@ LeadingNumber readLeadingNumber(QStringView text) {
   if (value == 0.0)
     value = 0.0; // no negative zero
   return {value, false};
+}
+
+} // namespace
+
+LeadingNumber readLeadingNumber(QStringView text) {
+  Cursor in(text);
+  if (in.peek() == u'&') {
+    in.advance();
+    return readPrefixedInteger(in);
+  }
+  Decimal number;
+  readMantissa(in, number);
+  if (!number.anyDigit)
+    return {};
+  readExponent(in, number);
+  return converted(number);
 }
 
 } // namespace rpn

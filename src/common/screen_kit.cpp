@@ -339,6 +339,96 @@ QCheckBox* makeCheckBox(QWidget* parent, const QString& name, const QString& cap
   return box;
 }
 
+namespace {
+
+// The text of a table cell, "%1" standing for the member's index.
+QString filled(std::u16string_view text, int index) {
+  const QString result = QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
+  return result.contains(QStringLiteral("%1")) ? result.arg(index) : result;
+}
+
+QWidget* makeControl(QWidget* parent, ControlKind kind, const QString& name, const QString& caption,
+                     QRect rect, const QString& accessible) {
+  switch (kind) {
+  case ControlKind::Label:
+  case ControlKind::CentredLabel:
+  case ControlKind::WrappedLabel:
+  case ControlKind::Cell:
+  case ControlKind::Arrow: {
+    QLabel* label = makeLabel(parent, name, caption, rect, accessible);
+    label->setWordWrap(kind == ControlKind::WrappedLabel);
+    if (kind == ControlKind::Cell)
+      label->setFrameShape(QFrame::Box);
+    if (kind == ControlKind::Arrow)
+      label->setFont(arrowFont());
+    if (kind == ControlKind::CentredLabel || kind == ControlKind::Cell ||
+        kind == ControlKind::Arrow)
+      label->setAlignment(Qt::AlignCenter);
+    return label;
+  }
+  case ControlKind::BoxedLabel:
+    return makeBoxedLabel(parent, name, rect, accessible, Qt::AlignLeft | Qt::AlignVCenter);
+  case ControlKind::Button:
+    return makeButton(parent, name, caption, rect);
+  case ControlKind::LineEdit:
+  case ControlKind::ReadOnlyEdit: {
+    QLineEdit* edit = makeLineEdit(parent, name, rect, accessible);
+    edit->setReadOnly(kind == ControlKind::ReadOnlyEdit);
+    return edit;
+  }
+  case ControlKind::Notes: {
+    auto* box = new QPlainTextEdit(parent);
+    box->setObjectName(name);
+    placeAt(box, rect);
+    box->setAccessibleName(accessible);
+    box->setReadOnly(true);
+    setBackground(box, Mark::ButtonFace);
+    return box;
+  }
+  case ControlKind::Frame:
+    return makeFrame(parent, name, caption, rect);
+  case ControlKind::CheckBox:
+    return makeCheckBox(parent, name, caption, rect);
+  }
+  return nullptr;
+}
+
+} // namespace
+
+Controls buildControls(QWidget* window, std::span<const ControlSpec> table) {
+  Controls controls;
+  for (const ControlSpec& spec : table) {
+    QWidget* parent = spec.parent.empty() ? window : controls.get(spec.parent);
+    const QString name = filled(spec.name, 0);
+    for (int i = 0; i < spec.count; ++i) {
+      const QString caption = filled(spec.caption, i);
+      const QString accessible = filled(spec.accessible, i);
+      const QRect rect = twipsRect(spec.rect.left, spec.rect.top + i * spec.step, spec.rect.width,
+                                   spec.rect.height);
+      controls.add(makeControl(parent, spec.kind, spec.count > 1 ? indexedName(name, i) : name,
+                               caption, rect, accessible.isEmpty() ? caption : accessible));
+    }
+  }
+  return controls;
+}
+
+QString toBoxText(const QString& engineText) {
+  QString text = engineText;
+  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  text.replace(u'\r', u'\n');
+  return text;
+}
+
+QString fromBoxText(const QString& boxText) {
+  return QString(boxText).replace(u'\n', QStringLiteral("\r\n"));
+}
+
+void setTextIfChanged(QPlainTextEdit* box, const QString& engineText) {
+  const QString text = toBoxText(engineText);
+  if (box->toPlainText() != text)
+    box->setPlainText(text);
+}
+
 FramePaint::FramePaint(std::function<void()> paint) : m_paint(std::move(paint)) {
   m_frame.setSingleShot(true);
   m_frame.setInterval(kFrameMs);

@@ -11,13 +11,17 @@
 #include <QColor>
 #include <QFont>
 #include <QGroupBox>
+#include <QHash>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
 #include <QWidget>
 #include <functional>
 #include <optional>
+#include <span>
+#include <string_view>
 
 namespace rpn {
 
@@ -141,8 +145,16 @@ void takeEdits(QLineEdit* box, QObject* context, Held held, Store store) {
   });
 }
 
+// The way a text box shows an engine's text: every line break (CR LF, or a lone CR) a line feed;
+// and back: every line feed of the box a CR LF, as the engine keeps it.
+QString toBoxText(const QString& engineText);
+QString fromBoxText(const QString& boxText);
+// Shows an engine's text in a text box, only when what the box shows differs.
+void setTextIfChanged(QPlainTextEdit* box, const QString& engineText);
+
 // A press of button runs one move of the screen's engine, then repaints the screen. Without trace
 // mode the press collapses repeated complaint boxes (see ScreenDialogs::Press).
+// (Screens on EngineScreen use its connectPress.)
 template <class Screen, class Engine, class Move>
 void connectButton(QPushButton* button, Screen* screen, Engine& engine, Move move) {
   QObject::connect(button, &QPushButton::clicked, screen, [screen, &engine, move] {
@@ -274,6 +286,175 @@ private:
   bool m_placed = false; // the remembered position was applied
   double m_zoom = 1.0;
   Settings* m_settings = nullptr;
+};
+
+// ---- Control tables: a screen's controls as data, placed by one builder.
+
+enum class ControlKind : std::uint8_t {
+  Label,        // a caption (its accessible name: the caption unless one is given)
+  CentredLabel, // a caption centred in its rectangle ("0".."9" beside a stack)
+  WrappedLabel, // a caption that breaks into lines ("Timer Interval")
+  BoxedLabel,   // a value in a sunken panel, left-aligned (see makeBoxedLabel)
+  Cell,         // a value in a plain box, centred: a cell of a stack or a table
+  Arrow,        // a bold arrow, centred
+  Button,       // a push button; Enter on it presses it
+  LineEdit,     // a one-line box the user types into
+  ReadOnlyEdit, // a one-line box that only shows a value
+  Notes,        // a read-only text box on the button face: rules and explanations
+  Frame,        // a captioned frame; later rows name it as their parent
+  CheckBox,
+};
+
+// Twips in the parent (the window or a frame).
+struct TwipsRect {
+  int left = 0, top = 0, width = 0, height = 0;
+};
+
+// One row of a screen's control table. A value control (one whose text the engine's view holds)
+// leaves caption empty: the screen's first paint fills it, the view being the only source.
+// A row with count > 1 is a control array: members name(0)..name(count-1), member i placed step
+// twips lower than member i-1 (higher when step is negative); "%1" in its caption or accessible
+// name stands for the index.
+struct ControlSpec {
+  std::u16string_view name;
+  ControlKind kind = ControlKind::Label;
+  std::u16string_view caption = {};
+  TwipsRect rect = {};
+  std::u16string_view accessible = {}; // empty: the caption
+  std::u16string_view parent = {};     // a Frame row above; empty: the window
+  int count = 1;
+  int step = 0;
+};
+
+// The controls a table built, found by objectName.
+class Controls {
+public:
+  template <class W = QWidget> W* get(QStringView name) const {
+    W* widget = qobject_cast<W*>(m_byName.value(name.toString()));
+    Q_ASSERT_X(widget, "Controls::get", "no control of that name and kind in the table");
+    return widget;
+  }
+  // Member index of a control array.
+  template <class W = QWidget> W* at(QStringView name, int index) const {
+    return get<W>(indexedName(name.toString(), index));
+  }
+  void add(QWidget* widget) { m_byName.insert(widget->objectName(), widget); }
+
+private:
+  QHash<QString, QWidget*> m_byName;
+};
+
+// Makes every control of the table inside window, in the table's order (which is also the order
+// of the window's children), each placed at its twips rectangle with its name, caption and
+// accessible name.
+Controls buildControls(QWidget* window, std::span<const ControlSpec> table);
+
+// ---- The screen skeleton.
+//
+// A working screen: owns its boxes (ScreenDialogs), its engine, the auto-run QTimer and the
+// frame-paced paint. The derived screen builds its controls in its constructor (buildControls),
+// wires them with connectPress / connectEdit / connectRunControls, implements paint() (every
+// control from engine().view()), and ends its constructor with refresh().
+//
+// Engine needs: a constructor from Dialogs&, Form_Load(), unload(), Timer1_Timer(), view().Check1
+// (trace mode), state().clock.interval and setCheck1(bool).
+//
+// What the skeleton does:
+//   * the timer's timeout is one auto-run tick (nothing while a box of the screen is open),
+//     painted with the next display frame while auto-run keeps its rhythm, at once otherwise;
+//   * load() is Form_Load and a paint, unload() is the engine's unload and a paint;
+//   * refresh() paints now and makes the timer follow the engine's interval;
+//   * every box the engine raises is preceded by a paint, so the box describes what is shown.
+template <class Engine> class EngineScreen : public ScreenWindow {
+public:
+  const Engine& engine() const { return m_engine; }
+  const QTimer& timer() const { return m_timer; }
+  ScreenDialogs& screenDialogs() { return m_dialogs; }
+
+  // Paints every control from the engine now (a paint waiting for the frame is dropped), and
+  // starts, restarts or stops the timer as the engine's interval says.
+  void refresh() {
+    m_framePaint.cancel();
+    paint();
+    followInterval(m_timer, m_engine.state().clock.interval);
+  }
+
+protected:
+  // Boxes go to real message boxes unless a test hands its own Dialogs.
+  explicit EngineScreen(Dialogs* dialogs, QWidget* parent = nullptr)
+      : ScreenWindow(parent), m_dialogs(this, dialogs, [this] { refresh(); }), m_engine(m_dialogs) {
+    QObject::connect(&m_timer, &QTimer::timeout, this, [this] { tick(); });
+  }
+
+  Engine& mutableEngine() { return m_engine; }
+  // Shows the engine's state in the controls. Called by refresh() only.
+  virtual void paint() = 0;
+  // One timeout of the timer; a screen that does more at a tick overrides it and calls this.
+  virtual void tick() {
+    if (m_dialogs.boxOpen())
+      return;
+    m_engine.Timer1_Timer();
+    if (keepsRhythm(m_timer, m_engine.state().clock.interval))
+      m_framePaint.request();
+    else
+      refresh();
+  }
+
+  void load() override {
+    m_engine.Form_Load();
+    refresh();
+  }
+  void unload() override {
+    m_engine.unload();
+    refresh();
+  }
+
+  // A press of button runs press on the engine (a member function such as
+  // &Engine::Command1_Click, or any callable taking Engine&), then repaints. Without trace mode
+  // the press collapses repeated boxes (see ScreenDialogs::Press).
+  template <class Press> void connectPress(QPushButton* button, Press press) {
+    QObject::connect(button, &QPushButton::clicked, this, [this, press] {
+      {
+        const auto collapsing = m_dialogs.press(!m_engine.view().Check1);
+        std::invoke(press, m_engine);
+      }
+      refresh();
+    });
+  }
+  // Every change of box's text goes to the engine's store (e.g. &Engine::setText1), except the
+  // screen's own repaint showing what held(engine) already returns.
+  template <class Held>
+  void connectEdit(QLineEdit* box, Held held, void (Engine::*store)(const QString&)) {
+    takeEdits(
+        box, this, [this, held] { return held(std::as_const(m_engine)); },
+        [this, store](const QString& text) { (m_engine.*store)(text); });
+  }
+  // The interval box (held and setInterval as for connectEdit) and the trace-mode box: edits go
+  // to the engine, and both are remembered across runs of the program and given back to the
+  // engine at every load.
+  template <class Held>
+  void connectRunControls(QLineEdit* interval, Held held,
+                          void (Engine::*setInterval)(const QString&), QCheckBox* trace) {
+    m_setInterval = setInterval;
+    connectEdit(interval, held, setInterval);
+    QObject::connect(trace, &QCheckBox::toggled, this, [this](bool on) { m_engine.setCheck1(on); });
+    rememberControls(interval, trace);
+  }
+
+  void restoreRemembered(const std::optional<QString>& interval, std::optional<bool> trace) final {
+    if (interval && m_setInterval)
+      (m_engine.*m_setInterval)(*interval);
+    if (trace)
+      m_engine.setCheck1(*trace);
+    refresh();
+  }
+
+private:
+  ScreenDialogs m_dialogs;
+  Engine m_engine;
+  QTimer m_timer;
+  FramePaint m_framePaint{[this] { refresh(); }};
+  void (Engine::*m_setInterval)(const QString&) = nullptr;
 };
 
 } // namespace rpn

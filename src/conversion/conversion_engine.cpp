@@ -43,14 +43,14 @@ QString unmatchedBracketMessage() {
 }
 
 void ConversionEngine::Form_Load() {
-  m_view.Text4 = rulesText();
+  m_state.view.Text4 = rulesText();
   ResetConversion();
-  m_vars.SavedExpression = QStringLiteral("A+B*C/(D-F)+G");
+  m_state.variables.SavedExpression = QStringLiteral("A+B*C/(D-F)+G");
 }
 
 void ConversionEngine::unload() {
   m_driver.stop();
-  m_view = ConversionView{};
+  m_state.view = ConversionView{};
 }
 
 void ConversionEngine::Command1_Click() {
@@ -61,22 +61,22 @@ void ConversionEngine::Command1_Click() {
     // for. Between two cycles a text the user typed into the box is what the press converts.
     const std::int16_t phase = m_driver.phase();
     const bool betweenCycles = phase == kRestart || phase == kBlink;
-    if (!betweenCycles || m_view.Text1.isEmpty())
-      m_view.Text1 = m_vars.SavedExpression;
+    if (!betweenCycles || m_state.view.Text1.isEmpty())
+      m_state.view.Text1 = m_state.variables.SavedExpression;
   }
   RunToEnd();
 }
 
 void ConversionEngine::Command2_Click() {
   ResetConversion();
-  m_view.Text1 = m_vars.SavedExpression;
+  m_state.view.Text1 = m_state.variables.SavedExpression;
 }
 
 void ConversionEngine::Command3_Click() {
   // An interval the timer cannot take is refused with a box, and then nothing else changes.
-  if (!m_driver.setIntervalFromText(m_view.Text3))
+  if (!m_driver.setIntervalFromText(m_state.view.Text3))
     return;
-  m_vars.SavedExpression = m_view.Text1;
+  m_state.variables.SavedExpression = m_state.view.Text1;
   m_driver.setPhase(kRestart);
 }
 
@@ -112,22 +112,22 @@ void ConversionEngine::Timer1_Timer() {
 }
 
 void ConversionEngine::RunToEnd() {
-  m_vars.SavedExpression = m_view.Text1;
+  m_state.variables.SavedExpression = m_state.view.Text1;
   ResetConversion();
-  m_vars.RunFinished = false;
-  while (!m_vars.RunFinished)
+  m_state.variables.RunFinished = false;
+  while (!m_state.variables.RunFinished)
     ConvertStep();
 }
 
 void ConversionEngine::ConvertStep() {
-  if (!readCharacter(Form::OneShot)) {
+  if (!takeCharacter(Run::OnePress)) {
     // End of the expression: the mode is neither read nor changed.
     CloseBracket();
-    m_vars.RunFinished = true;
+    m_state.variables.RunFinished = true;
     setArrows({}, {}, {}, {});
     return;
   }
-  act(Form::OneShot);
+  actOnSymbol(Run::OnePress);
 }
 
 void ConversionEngine::RestartCycle() {
@@ -136,18 +136,18 @@ void ConversionEngine::RestartCycle() {
 }
 
 void ConversionEngine::ReadCharacter() {
-  readCharacter(Form::Stepped);
+  takeCharacter(Run::AutoRun);
   m_driver.setPhase(kDispatch);
 }
 
 void ConversionEngine::DispatchCharacter() {
   m_driver.setPhase(kNext);
-  act(Form::Stepped);
+  actOnSymbol(Run::AutoRun);
 }
 
 void ConversionEngine::NextCharacterOrFinish() {
-  if (m_view.lblKind == kEnd) {
-    m_vars.EndBlinkCount = 21;
+  if (m_state.view.lblKind == kEnd) {
+    m_state.variables.EndBlinkCount = 21;
     m_driver.setPhase(kBlink);
   } else {
     m_driver.setPhase(kRead);
@@ -155,63 +155,64 @@ void ConversionEngine::NextCharacterOrFinish() {
 }
 
 void ConversionEngine::BlinkOutput() {
-  --m_vars.EndBlinkCount;
-  if (m_vars.EndBlinkCount == 0) {
+  --m_state.variables.EndBlinkCount;
+  if (m_state.variables.EndBlinkCount == 0) {
     m_driver.setPhase(kRestart);
-    m_view.Label5.clear();
+    m_state.view.Label5.clear();
     return;
   }
-  m_view.Text2Background = m_vars.EndBlinkCount % 2 == 0 ? Mark::Yellow : Mark::White;
-  m_view.Label5 = kEnd;
+  m_state.view.Text2Background =
+      m_state.variables.EndBlinkCount % 2 == 0 ? Mark::Yellow : Mark::White;
+  m_state.view.Label5 = kEnd;
 }
 
-bool ConversionEngine::readCharacter(Form form) {
-  if (m_view.Text1.isEmpty()) {
-    m_view.lblCH.clear();
-    m_view.lblKind = kEnd;
+bool ConversionEngine::takeCharacter(Run run) {
+  if (m_state.view.Text1.isEmpty()) {
+    m_state.view.lblCH.clear();
+    m_state.view.lblKind = kEnd;
     return false;
   }
-  const qsizetype length = firstCharacterLength(m_view.Text1);
-  const QString ch = m_view.Text1.left(length);
-  m_view.lblCH = ch;
+  const qsizetype length = firstCharacterLength(m_state.view.Text1);
+  const QString ch = m_state.view.Text1.left(length);
+  m_state.view.lblCH = ch;
   // Removing from the front moves the start of the text and copies nothing, so reading a long
   // input costs the same for every character.
-  m_view.Text1.remove(0, length);
-  m_view.lblKind = isOperatorCharacter(ch) ? kOperator : kName;
-  if (shows(form)) {
+  m_state.view.Text1.remove(0, length);
+  m_state.view.lblKind = isOperatorCharacter(ch) ? kOperator : kName;
+  if (shows(run)) {
     setArrows(kLeft, {}, {}, {});
-    m_view.Label5 = QStringLiteral("語彙解析");
-    if (form == Form::OneShot)
-      inform(QStringLiteral("語彙解析 ") + m_view.lblKind + u'[' + ch + u']');
+    m_state.view.Label5 = QStringLiteral("語彙解析");
+    if (run == Run::OnePress)
+      inform(QStringLiteral("語彙解析 ") + m_state.view.lblKind + u'[' + ch + u']');
   }
   return true;
 }
 
-void ConversionEngine::act(Form form) {
-  const bool nameExpected = m_view.lblMode == kName;
-  m_view.lblMode = nameExpected ? kOperator : kName;
+void ConversionEngine::actOnSymbol(Run run) {
+  const bool nameExpected = m_state.view.lblMode == kName;
+  m_state.view.lblMode = nameExpected ? kOperator : kName;
 
-  const QString ch = m_view.lblCH;
-  if (m_view.lblKind == kEnd) { // reached in auto-run only
+  const QString ch = m_state.view.lblCH;
+  if (m_state.view.lblKind == kEnd) { // reached in auto-run only
     BeginCloseBracket();
     return;
   }
   auto insert = [&](const QString& op, Priority priority, const QString& kind) {
-    if (form == Form::OneShot)
+    if (run == Run::OnePress)
       InsertOperator(op, priority, kind);
     else
       InsertOperatorStepped(op, priority, kind);
   };
 
-  if (m_view.lblKind == kName) {
+  if (m_state.view.lblKind == kName) {
     if (!nameExpected) {
-      syntaxError(form);
+      syntaxError(run);
       return;
     }
-    if (shows(form)) {
+    if (shows(run)) {
       setArrows({}, kLeft, {}, {});
-      m_view.Label5 = ch + QStringLiteral("を出力文に移動");
-      if (form == Form::OneShot)
+      m_state.view.Label5 = ch + QStringLiteral("を出力文に移動");
+      if (run == Run::OnePress)
         inform(QStringLiteral("出力文 ← 名前[") + ch + u']');
     }
     Post(ch);
@@ -220,20 +221,20 @@ void ConversionEngine::act(Form form) {
 
   if (nameExpected) {
     if (ch == u"+" || ch == u"-") {
-      m_view.lblMode = kName;
+      m_state.view.lblMode = kName;
       insert(ch == u"+" ? QStringLiteral("＋") : QStringLiteral("－"), 300, kPrefix);
     } else if (ch == u"(") {
-      m_view.lblMode = kName;
-      pushOperator(ch, 0, kBracket, form);
+      m_state.view.lblMode = kName;
+      pushOperator(ch, 0, kBracket, run);
     } else {
-      syntaxError(form);
+      syntaxError(run);
     }
     return;
   }
 
   if (ch == u")") {
-    m_view.lblMode = kOperator;
-    if (form == Form::OneShot)
+    m_state.view.lblMode = kOperator;
+    if (run == Run::OnePress)
       CloseBracket();
     else
       BeginCloseBracket();
@@ -243,52 +244,48 @@ void ConversionEngine::act(Form form) {
     insert(ch, 400, kBinary);
   } else if (ch == u"=") {
     // The one-shot run stacks "=" with 100, auto-run with no priority at all.
-    insert(ch, form == Form::OneShot ? Priority(100) : std::nullopt, kBinary);
+    insert(ch, run == Run::OnePress ? Priority(100) : std::nullopt, kBinary);
   } else { // "(" where an operator is expected: pushed as it is, never pops
     insert(ch, std::nullopt, kBinary);
   }
 }
 
-void ConversionEngine::syntaxError(Form form) {
-  inform(QStringLiteral("構文エラー ") + m_view.lblCH);
-  if (form == Form::OneShot)
-    m_vars.RunFinished = true;
+void ConversionEngine::syntaxError(Run run) {
+  inform(QStringLiteral("構文エラー ") + m_state.view.lblCH);
+  if (run == Run::OnePress)
+    m_state.variables.RunFinished = true;
   else
     m_driver.setPhase(kStopped);
 }
 
-void ConversionEngine::PushOperator(const QString& op, Priority priority, const QString& kind) {
-  pushOperator(op, priority, kind, Form::OneShot);
-}
-
 void ConversionEngine::pushOperator(const QString& op, Priority priority, const QString& kind,
-                                    Form form) {
-  if (m_vars.StackCount > kStackSlots - 1) {
+                                    Run run) {
+  if (m_state.variables.StackCount > kStackSlots - 1) {
     inform(QStringLiteral("スタックが満杯です"));
     return;
   }
-  if (shows(form)) {
+  if (shows(run)) {
     setArrows({}, {}, kDown, {});
-    m_view.Label5 = QStringLiteral("演算子[") + op + QStringLiteral("]をPush");
-    if (form == Form::OneShot)
+    m_state.view.Label5 = QStringLiteral("演算子[") + op + QStringLiteral("]をPush");
+    if (run == Run::OnePress)
       inform(QStringLiteral("スタック ←　演算子[") + op + u']');
   }
-  StackSlot& slot = m_view.stack[static_cast<std::size_t>(m_vars.StackCount)];
+  StackSlot& slot = m_state.view.stack[static_cast<std::size_t>(m_state.variables.StackCount)];
   slot.operation = op;
   slot.priority = priority ? QString::number(*priority) : QString();
   slot.kind = kind;
-  ++m_vars.StackCount;
+  ++m_state.variables.StackCount;
   PaintStack();
 }
 
 QString ConversionEngine::PopOperator() {
-  if (m_vars.StackCount <= 0) {
-    m_view.stack[0] = StackSlot{};
+  if (m_state.variables.StackCount <= 0) {
+    m_state.view.stack[0] = StackSlot{};
     inform(QStringLiteral("スタックが空です"));
     return {};
   }
-  --m_vars.StackCount;
-  StackSlot& slot = m_view.stack[static_cast<std::size_t>(m_vars.StackCount)];
+  --m_state.variables.StackCount;
+  StackSlot& slot = m_state.view.stack[static_cast<std::size_t>(m_state.variables.StackCount)];
   const QString op = slot.operation;
   slot = StackSlot{};
   PaintStack();
@@ -297,14 +294,15 @@ QString ConversionEngine::PopOperator() {
 
 void ConversionEngine::PaintStack() {
   for (int i = 0; i < kStackSlots; ++i)
-    m_view.stackMarks[static_cast<std::size_t>(i)] =
-        i < m_vars.StackCount ? Mark::Red : Mark::White;
+    m_state.view.stackMarks[static_cast<std::size_t>(i)] =
+        i < m_state.variables.StackCount ? Mark::Red : Mark::White;
 }
 
 bool ConversionEngine::popRuleSaysPop(Priority priority) const {
-  if (m_vars.StackCount <= 0)
+  if (m_state.variables.StackCount <= 0)
     return false;
-  const StackSlot& top = m_view.stack[static_cast<std::size_t>(m_vars.StackCount - 1)];
+  const StackSlot& top =
+      m_state.view.stack[static_cast<std::size_t>(m_state.variables.StackCount - 1)];
   if (top.operation == u"(")
     return false;
   return !(priority.value_or(0) > leadingNumber(top.priority));
@@ -312,7 +310,7 @@ bool ConversionEngine::popRuleSaysPop(Priority priority) const {
 
 void ConversionEngine::showPriorityPop() {
   setArrows({}, {}, kDown, kUp);
-  m_view.Label5 = QStringLiteral("優先度が高い演算子をPop");
+  m_state.view.Label5 = QStringLiteral("優先度が高い演算子をPop");
 }
 
 void ConversionEngine::InsertOperator(const QString& op, Priority priority, const QString& kind) {
@@ -325,7 +323,7 @@ void ConversionEngine::InsertOperator(const QString& op, Priority priority, cons
       Post(PopOperator());
     }
   }
-  pushOperator(op, priority, kind, Form::OneShot);
+  pushOperator(op, priority, kind, Run::OnePress);
 }
 
 void ConversionEngine::InsertOperatorStepped(const QString& op, Priority priority,
@@ -337,55 +335,57 @@ void ConversionEngine::InsertOperatorStepped(const QString& op, Priority priorit
 void ConversionEngine::ContinueInsert() {
   m_driver.setPhase(kNext);
   // The pending priority is a number: an empty one that had to pop is now pushed as "0".
-  insertStepped(m_vars.PendingOperator, m_vars.PendingPriority, m_vars.PendingKind);
+  insertStepped(m_state.variables.PendingOperator, m_state.variables.PendingPriority,
+                m_state.variables.PendingKind);
 }
 
 void ConversionEngine::insertStepped(const QString& op, Priority priority, const QString& kind) {
   if (op == u"(" || !popRuleSaysPop(priority)) {
-    pushOperator(op, priority, kind, Form::Stepped);
+    pushOperator(op, priority, kind, Run::AutoRun);
     return;
   }
   showPriorityPop();
   Post(PopOperator());
-  m_vars.PendingOperator = op;
-  m_vars.PendingPriority = priority.value_or(0);
-  m_vars.PendingKind = kind;
+  m_state.variables.PendingOperator = op;
+  m_state.variables.PendingPriority = priority.value_or(0);
+  m_state.variables.PendingKind = kind;
   m_driver.setPhase(kContinueInsert);
 }
 
 void ConversionEngine::showBracketPop() {
   setArrows({}, {}, {}, kUp);
-  m_view.Label5 = kPopToOutput;
+  m_state.view.Label5 = kPopToOutput;
 }
 
 bool ConversionEngine::bracketOnStack() const {
-  const auto used = m_view.stack.begin() + m_vars.StackCount;
-  return std::any_of(m_view.stack.begin(), used,
+  const auto used = m_state.view.stack.begin() + m_state.variables.StackCount;
+  return std::any_of(m_state.view.stack.begin(), used,
                      [](const StackSlot& slot) { return slot.operation == u"("; });
 }
 
-void ConversionEngine::reportUnbalancedBracket(Form form) {
+void ConversionEngine::reportUnbalancedBracket(Run run) {
   // At the end every "(" left is unclosed; at a ")" one must be there to close.
-  const bool atEnd = m_view.lblKind == kEnd;
+  const bool atEnd = m_state.view.lblKind == kEnd;
   if (atEnd != bracketOnStack())
     return;
   const QString message = atEnd ? unclosedBracketMessage() : unmatchedBracketMessage();
-  if (shows(form))
-    m_view.Label5 = message;
-  if (form == Form::OneShot)
+  if (shows(run))
+    m_state.view.Label5 = message;
+  if (run == Run::OnePress)
     inform(message);
 }
 
 void ConversionEngine::CloseBracket() {
-  reportUnbalancedBracket(Form::OneShot);
+  reportUnbalancedBracket(Run::OnePress);
   if (tracing()) {
     setArrows({}, {}, {}, kUp);
-    const QString message = m_view.lblKind == kEnd ? QStringLiteral("終了(括弧閉じ処理と同じ)")
-                                                   : QStringLiteral("括弧閉じ処理");
-    m_view.Label5 = message;
+    const QString message = m_state.view.lblKind == kEnd
+                                ? QStringLiteral("終了(括弧閉じ処理と同じ)")
+                                : QStringLiteral("括弧閉じ処理");
+    m_state.view.Label5 = message;
     inform(message);
   }
-  while (m_vars.StackCount >= 1) {
+  while (m_state.variables.StackCount >= 1) {
     if (tracing()) {
       showBracketPop();
       inform(kToOutputFromStack);
@@ -399,13 +399,13 @@ void ConversionEngine::CloseBracket() {
 
 void ConversionEngine::BeginCloseBracket() {
   setArrows({}, {}, {}, kUp);
-  m_view.Label5 = QStringLiteral("括弧閉じ処理");
-  reportUnbalancedBracket(Form::Stepped);
+  m_state.view.Label5 = QStringLiteral("括弧閉じ処理");
+  reportUnbalancedBracket(Run::AutoRun);
   m_driver.setPhase(kCloseBracket);
 }
 
 void ConversionEngine::CloseBracketStep() {
-  if (m_vars.StackCount < 1) {
+  if (m_state.variables.StackCount < 1) {
     m_driver.setPhase(kNext);
     return;
   }
@@ -418,17 +418,17 @@ void ConversionEngine::CloseBracketStep() {
 }
 
 void ConversionEngine::ResetConversion() {
-  m_view.lblMode = kName;
-  m_view.Text2.clear();
-  m_vars.StackCount = 0;
-  m_view.stack.fill(StackSlot{});
+  m_state.view.lblMode = kName;
+  m_state.view.Text2.clear();
+  m_state.variables.StackCount = 0;
+  m_state.view.stack.fill(StackSlot{});
   setArrows({}, {}, {}, {});
   PaintStack();
 }
 
 void ConversionEngine::setArrows(const QString& a1, const QString& a2, const QString& a3,
                                  const QString& a4) {
-  m_view.lblArrow = {a1, a2, a3, a4};
+  m_state.view.lblArrow = {a1, a2, a3, a4};
 }
 
 } // namespace rpn::conversion

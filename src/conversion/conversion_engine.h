@@ -53,6 +53,7 @@ struct ConversionView {
   std::array<StackSlot, kStackSlots> stack{};
   std::array<Mark, kStackSlots> stackMarks{};
   bool Check1 = true; // trace mode
+  bool operator==(const ConversionView&) const = default;
 };
 
 // Form variables: they live as long as the screen object, also across unload and load.
@@ -64,6 +65,15 @@ struct ConversionVariables {
   std::int16_t PendingPriority = 0;
   QString PendingKind;
   std::int16_t StackCount = 0;
+  bool operator==(const ConversionVariables&) const = default;
+};
+
+// Everything that defines the conversion screen: a copy is a snapshot of it.
+struct ConversionState {
+  ConversionView view;
+  ConversionVariables variables;
+  StepClock clock; // the auto-run phase and interval
+  bool operator==(const ConversionState&) const = default;
 };
 
 // Texts of the boxes for unbalanced brackets: a "(" left at the end, a ")" with none to close.
@@ -87,21 +97,26 @@ enum ConversionPhase : std::int16_t {
 
 class ConversionEngine {
 public:
-  explicit ConversionEngine(Dialogs& dialogs) : m_driver(dialogs) {}
+  explicit ConversionEngine(Dialogs& dialogs) : m_driver(dialogs, m_state.clock) {}
+  ConversionEngine(const ConversionEngine&) = delete;
+  ConversionEngine& operator=(const ConversionEngine&) = delete;
 
-  const ConversionView& view() const { return m_view; }
-  const ConversionVariables& variables() const { return m_vars; }
-  const StepDriver& driver() const { return m_driver; }
+  const ConversionState& state() const { return m_state; }
+  // Puts back a snapshot taken with state(), exactly.
+  void restore(const ConversionState& snapshot) { m_state = snapshot; }
+  const ConversionView& view() const { return m_state.view; }
 
   // Screen lifecycle: Form_Load, and the unloading of a closed screen (controls back to their
-  // initial texts, timer stopped; form variables stay).
+  // initial texts, timer stopped; form variables and the phase stay).
   void Form_Load();
   void unload();
 
   // The user's edits, as they happen.
-  void setText1(const QString& text) { m_view.Text1 = text; }
-  void setText3(const QString& text) { m_view.Text3 = text; }
-  void setCheck1(bool ticked) { m_view.Check1 = ticked; }
+  void setText1(const QString& text) { m_state.view.Text1 = text; }
+  void setText3(const QString& text) { m_state.view.Text3 = text; }
+  void setCheck1(bool ticked) { m_state.view.Check1 = ticked; }
+  // Appends a text to the output box: the only way into the output.
+  void Post(const QString& text) { m_state.view.Text2 += text; }
 
   // Presses and ticks.
   // The one-press run; during auto-run it first stops it and converts the auto-run's whole
@@ -113,7 +128,34 @@ public:
   void Command4_Click() { m_driver.stop(); }
   void Timer1_Timer();
 
-  // The one-shot run and its step.
+  // The named moves of the one-press run, one at a time, for tests and tools that drive them.
+  class Moves {
+  public:
+    void RunToEnd() { m_engine.RunToEnd(); }
+    void ConvertStep() { m_engine.ConvertStep(); }
+    void PushOperator(const QString& op, Priority priority, const QString& kind) {
+      m_engine.pushOperator(op, priority, kind, Run::OnePress);
+    }
+    QString PopOperator() { return m_engine.PopOperator(); }
+    void InsertOperator(const QString& op, Priority priority, const QString& kind) {
+      m_engine.InsertOperator(op, priority, kind);
+    }
+    void CloseBracket() { m_engine.CloseBracket(); }
+    void ResetConversion() { m_engine.ResetConversion(); }
+
+  private:
+    friend class ConversionEngine;
+    explicit Moves(ConversionEngine& engine) : m_engine(engine) {}
+    ConversionEngine& m_engine;
+  };
+  Moves moves() { return Moves(*this); }
+
+private:
+  // Which run a move belongs to: the one-press run (shown only in trace mode, each shown move
+  // with its box) or auto-run (every move shown, no boxes).
+  enum class Run { OnePress, AutoRun };
+
+  // The one-press run and its step.
   void RunToEnd();
   void ConvertStep();
 
@@ -125,8 +167,6 @@ public:
   void BlinkOutput();
 
   // The operator stack and the output.
-  void Post(const QString& text) { m_view.Text2 += text; }
-  void PushOperator(const QString& op, Priority priority, const QString& kind);
   QString PopOperator();
   void PaintStack();
   void InsertOperator(const QString& op, Priority priority, const QString& kind);
@@ -137,33 +177,29 @@ public:
   void CloseBracketStep();
   void ResetConversion();
 
-private:
-  enum class Form { OneShot, Stepped };
-
-  bool tracing() const { return m_view.Check1; }
-  // Whether a move of the given form is shown (arrows and step message).
-  bool shows(Form form) const { return form == Form::Stepped || tracing(); }
+  bool tracing() const { return m_state.view.Check1; }
+  // Whether a move of the given run is shown (arrows and step message).
+  bool shows(Run run) const { return run == Run::AutoRun || tracing(); }
   void setArrows(const QString& a1, const QString& a2, const QString& a3, const QString& a4);
   void inform(const QString& text) { m_driver.dialogs().inform(text); }
 
   // Takes the first character off Text1 and shows it; false at the end of the input.
-  bool readCharacter(Form form);
+  bool takeCharacter(Run run);
   // Acts on the character in lblCH / lblKind under the discrimination mode.
-  void act(Form form);
-  void pushOperator(const QString& op, Priority priority, const QString& kind, Form form);
+  void actOnSymbol(Run run);
+  void pushOperator(const QString& op, Priority priority, const QString& kind, Run run);
   bool popRuleSaysPop(Priority priority) const;
   void showPriorityPop();
   void insertStepped(const QString& op, Priority priority, const QString& kind);
   void showBracketPop();
-  void syntaxError(Form form);
+  void syntaxError(Run run);
   bool bracketOnStack() const;
   // Called as a bracket close or the end begins: an unbalanced bracket gets its box in the
   // one-press run and its step message where the moves are shown.
-  void reportUnbalancedBracket(Form form);
+  void reportUnbalancedBracket(Run run);
 
-  ConversionView m_view;
-  ConversionVariables m_vars;
-  StepDriver m_driver;
+  ConversionState m_state;
+  StepDriver m_driver; // works on m_state.clock
 };
 
 } // namespace rpn::conversion

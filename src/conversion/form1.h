@@ -5,13 +5,11 @@
 #include "common/screen_kit.h"
 #include "conversion/conversion_engine.h"
 
-#include <QPlainTextEdit>
-#include <QTimer>
 #include <array>
 
 namespace rpn::conversion {
 
-class Form1 final : public ScreenWindow {
+class Form1 final : public EngineScreen<ConversionEngine> {
   Q_OBJECT
 public:
   // Boxes go to real message boxes unless a test hands its own Dialogs.
@@ -21,44 +19,21 @@ public:
   // Appends a text to the output box: the only way into the output.
   void Post(const QString& text);
 
-  const ConversionEngine& engine() const { return m_engine; }
-  const QTimer& timer() const { return m_timer; }
-  // Repaints every control from the engine.
-  void refresh();
-  ScreenDialogs& screenDialogs() { return m_dialogs; }
-
-protected:
-  void load() override;
-  void unload() override;
-  void restoreRemembered(const std::optional<QString>& interval,
-                         std::optional<bool> trace) override;
-
 private:
-  void build();
-  // A tick of the real timer: the paint waits for the next frame while auto-run keeps going.
-  void autoRunTick();
+  void paint() override;
 
-  ScreenDialogs m_dialogs;
-  ConversionEngine m_engine;
-  QTimer m_timer;
-  FramePaint m_framePaint{[this] { refresh(); }};
-
-  QLineEdit* m_text1 = nullptr;
-  QLineEdit* m_text2 = nullptr;
-  QLineEdit* m_text3 = nullptr;
-  QPlainTextEdit* m_text4 = nullptr;
-  QLabel* m_lblCH = nullptr;
-  QLabel* m_lblKind = nullptr;
-  QLabel* m_lblMode = nullptr;
-  QLabel* m_label5 = nullptr;
-  QCheckBox* m_check1 = nullptr;
+  QLineEdit* m_text1;
+  QLineEdit* m_text2;
+  QLineEdit* m_text3;
+  QPlainTextEdit* m_text4;
+  QLabel* m_lblCH;
+  QLabel* m_lblKind;
+  QLabel* m_lblMode;
+  QLabel* m_label5;
+  QCheckBox* m_check1;
   std::array<QLabel*, 4> m_arrows{};
-  struct Row {
-    QLabel* operation = nullptr;
-    QLabel* priority = nullptr;
-    QLabel* kind = nullptr;
-  };
-  std::array<Row, kStackSlots> m_rows{};
+  // Per stack slot: its operator, priority and kind cells.
+  std::array<std::array<QLabel*, 3>, kStackSlots> m_rows{};
 };
 
 } // namespace rpn::conversion

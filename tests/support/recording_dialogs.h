@@ -62,7 +62,8 @@ public:
   const std::deque<Box>& boxes() const { return m_boxes; }
   void clear() { m_boxes.clear(); }
 
-  // Called while a box is "open": lets a test look at the state the box describes.
+  // Called at every box while it is "open" (after it is recorded): lets a test look at, or take a
+  // snapshot of, the state the box describes.
   std::function<void()> onBox;
 
 private:
