@@ -3,8 +3,7 @@
 // by auto-run up to the end of the first cycle; all three must leave the same output and stack
 // (compared as parts of the whole state) and (trace boxes aside) the same boxes, and auto-run
 // must get there within its tick bound. The rest of the input is a script of presses, edits and
-// ticks played on the auto-run engine; every few actions a snapshot is taken, the next actions
-// are played, the snapshot restored and the same actions played again: the same states.
+// ticks played on the auto-run engine, with snapshots replayed (playWithReplays).
 #include "conversion/conversion_engine.h"
 #include "fuzz_support.h"
 
@@ -100,34 +99,11 @@ void play(ConversionEngine& engine, const Action& action) {
   case 7:
     engine.setText3(action.text);
     break;
-  default: // the screen is closed and opened again
-    engine.unload();
-    engine.Form_Load();
+  default:
+    reopen(engine);
     break;
   }
   checkInvariants(engine);
-}
-
-void playScript(ConversionEngine& engine, const std::vector<Action>& script) {
-  constexpr std::size_t kReplayed = 3;
-  for (std::size_t i = 0; i < script.size(); ++i) {
-    if (i % 8 == 0) {
-      const ConversionState snapshot = engine.state();
-      std::vector<ConversionState> states;
-      for (std::size_t k = i; k < std::min(i + kReplayed, script.size()); ++k) {
-        play(engine, script[k]);
-        states.push_back(engine.state());
-      }
-      engine.restore(snapshot);
-      check(engine.state() == snapshot, "a restored snapshot is the state it was taken of");
-      for (std::size_t k = 0; k < states.size(); ++k) {
-        play(engine, script[i + k]);
-        check(engine.state() == states[k], "a snapshot replays the same states");
-      }
-      engine.restore(snapshot);
-    }
-    play(engine, script[i]);
-  }
 }
 
 } // namespace
@@ -172,6 +148,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   });
   check(autoRun.boxes.boxes() == faultBoxes, "auto-run opens the boxes of an untraced run");
 
-  playScript(engine, readScript(in, utf16));
+  playWithReplays(engine, readScript(in, utf16), play);
   return 0;
 }
