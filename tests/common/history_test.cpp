@@ -1,0 +1,447 @@
+#include "common/csv.h"
+#include "common/history.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <cstring>
+#include <gtest/gtest.h>
+#include <limits>
+#include <random>
+
+namespace rpn {
+namespace {
+
+enum class Phase : std::int16_t { Fetch, Decode, Execute };
+
+struct Operand {
+  Phase phase = Phase::Fetch;
+  std::optional<double> value;
+  std::vector<QString> notes;
+  bool operator==(const Operand&) const = default;
+};
+template <class A, class S>
+requires std::same_as<std::remove_const_t<S>, Operand>
+void visitFields(A& a, S& s) {
+  a(s.phase, s.value, s.notes);
+}
+
+// Shaped like the assembler screen: memory words, registers and memory cells in hex, a message,
+// an output box that keeps its last 5000 characters, a phase, marks; plus the other composites.
+struct Screen {
+  std::array<std::int32_t, 201> memory{};
+  std::array<QString, 16> registers;
+  std::array<QString, 64> cells;
+  QString message;
+  QString output;
+  std::int16_t phase = 0;
+  std::bitset<201> marks;
+  QStringList listing;
+  std::pair<std::uint64_t, QChar> pair{};
+  std::optional<Operand> operand;
+  bool operator==(const Screen&) const = default;
+};
+template <class A, class S>
+requires std::same_as<std::remove_const_t<S>, Screen>
+void visitFields(A& a, S& s) {
+  a(s.memory, s.registers, s.cells, s.message, s.output, s.phase, s.marks, s.listing, s.pair,
+    s.operand);
+}
+
+QString hex(std::uint64_t value) {
+  return QString::number(value, 16).toUpper().rightJustified(8, u'0');
+}
+
+void appendOutput(Screen& s, const QString& line) {
+  s.output += line + QStringLiteral("\r\n");
+  if (s.output.size() > 5000)
+    s.output.remove(0, s.output.size() - 5000);
+}
+
+// One move of a program looping for ever: a word, a register, a cell, the message and the phase
+// change; every register text is made anew (equal texts, new blocks); a line every 12 moves.
+void loopMove(Screen& s, int move) {
+  const auto at = static_cast<std::size_t>(move % 201);
+  s.memory[at] = move % 9973;
+  s.registers[static_cast<std::size_t>(move % 16)] = hex(static_cast<std::uint64_t>(move));
+  for (QString& r : s.registers)
+    r = QString(r.constData(), r.size());
+  s.cells[static_cast<std::size_t>(move % 64)] = hex(static_cast<std::uint64_t>(s.memory[at]));
+  s.phase = static_cast<std::int16_t>(move % 3);
+  s.message = QStringLiteral("フェーズ%1: 実行アドレス %2").arg(s.phase).arg(move % 201);
+  if (move % 12 == 0)
+    appendOutput(s, QString::number(move));
+}
+
+// A random move touching any kind of field, the composites included.
+void randomMove(Screen& s, std::mt19937& rng) {
+  const auto pick = [&rng](int n) { return static_cast<std::size_t>(rng() % unsigned(n)); };
+  for (std::size_t changes = 1 + pick(4); changes-- > 0;) {
+    switch (pick(12)) {
+    case 0:
+      s.memory[pick(201)] = static_cast<std::int32_t>(rng());
+      break;
+    case 1:
+      s.registers[pick(16)] = hex(rng());
+      break;
+    case 2:
+      s.cells[pick(64)] = (pick(3) == 0 ? QStringLiteral("日本語") : QString()) + hex(rng());
+      break;
+    case 3:
+      s.message = s.message.left(int(pick(10))) + QStringLiteral("→") + hex(rng());
+      break;
+    case 4:
+      appendOutput(s, QString(int(pick(300)), QChar(u'a' + char16_t(pick(26)))));
+      break;
+    case 5:
+      s.phase = static_cast<std::int16_t>(rng());
+      break;
+    case 6:
+      s.marks.flip(pick(201));
+      break;
+    case 7:
+      if (pick(2) == 0 && !s.listing.isEmpty())
+        s.listing.resize(s.listing.size() - qsizetype(pick(int(s.listing.size())) + 1));
+      else
+        s.listing.append(hex(rng()));
+      break;
+    case 8:
+      s.pair = {std::uint64_t{rng()} << 40, QChar(char16_t(0xD800 + pick(8)))};
+      break;
+    case 9:
+      s.operand.reset();
+      break;
+    case 10:
+      s.operand.emplace().value =
+          pick(2) ? std::optional<double>(double(rng()) / 7.0) : std::nullopt;
+      break;
+    default:
+      if (s.operand) {
+        s.operand->phase = Phase(pick(3));
+        s.operand->notes.resize(pick(4), hex(rng()));
+      }
+    }
+  }
+}
+
+// The history against a plain list of every state, through a random walk of records, backs,
+// forwards and new starts: every state given back is exactly the one recorded.
+struct WalkCase {
+  qsizetype keyframeEvery;
+  qsizetype moves;
+  unsigned seed;
+};
+
+class HistoryWalk : public ::testing::TestWithParam<WalkCase> {};
+
+TEST_P(HistoryWalk, GivesBackExactlyTheRecordedStates) {
+  const WalkCase c = GetParam();
+  History<Screen> history({c.moves, 64u << 20, c.keyframeEvery});
+  std::mt19937 rng(c.seed);
+  std::vector<Screen> model; // every state since the last start; model[cursor] is on show
+  std::size_t cursor = 0;
+  Screen s;
+  const auto check = [&](const std::optional<Screen>& got, std::size_t expected) {
+    ASSERT_TRUE(got.has_value());
+    ASSERT_EQ(cursor, expected);
+    ASSERT_TRUE(*got == model[expected]) << "state " << expected;
+    ASSERT_EQ(history.fallenOff() + history.cursor(), qint64(cursor));
+  };
+  for (int round = 0; round < 12; ++round) {
+    const auto op = rng() % 8;
+    if (op == 0 || model.empty()) {
+      randomMove(s, rng);
+      history.startFrom(s);
+      model = {s};
+      cursor = 0;
+    } else if (op < 5) { // N moves, each recorded
+      for (auto n = rng() % (5 * unsigned(c.keyframeEvery) + 40); n-- > 0;) {
+        randomMove(s, rng);
+        history.record(s);
+        model.resize(cursor + 1);
+        model.push_back(s);
+        cursor = model.size() - 1;
+      }
+    } else { // back k, forward j <= k: the states after N-k and N-k+j moves
+      const auto oldest = std::size_t(history.fallenOff());
+      const std::size_t k = std::min<std::size_t>(rng() % (cursor - oldest + 1), 3000);
+      for (std::size_t i = 0; i < k; ++i)
+        check(history.back(), --cursor);
+      if (cursor == oldest) {
+        ASSERT_FALSE(history.back().has_value());
+        ASSERT_FALSE(history.canBack());
+      }
+      for (std::size_t j = rng() % (k + 1); j-- > 0;)
+        check(history.forward(), ++cursor);
+      s = model[cursor]; // the screen shows the state gone to; its next move drops the rest
+    }
+    ASSERT_EQ(std::size_t(history.fallenOff() + history.size()), model.size());
+    ASSERT_GE(history.size(), std::min<qsizetype>(qsizetype(model.size()), c.moves + 1));
+    ASSERT_LE(history.size(), c.moves + c.keyframeEvery);
+    ASSERT_TRUE(history.current() == model[cursor]);
+    history.forEach([&](qsizetype i, const Screen& state) {
+      ASSERT_TRUE(state == model[std::size_t(history.fallenOff() + i)]) << "state " << i;
+    });
+  }
+  // At the newest state forward gives nothing.
+  while (history.canForward())
+    check(history.forward(), ++cursor);
+  EXPECT_FALSE(history.forward().has_value());
+}
+
+INSTANTIATE_TEST_SUITE_P(Spans, HistoryWalk,
+                         ::testing::Values(WalkCase{1, 100000, 1}, WalkCase{2, 9, 2},
+                                           WalkCase{7, 40, 3}, WalkCase{16, 1000, 4},
+                                           WalkCase{64, 150, 5}, WalkCase{512, 100000, 6}));
+
+TEST(History, RecordingAfterGoingBackDropsTheMovesAfterTheCursor) {
+  History<Screen> history({100, 1u << 20, 4});
+  Screen s;
+  history.record(s); // the start
+  for (int move = 1; move <= 10; ++move) {
+    loopMove(s, move);
+    history.record(s);
+  }
+  const Screen afterSix = *history.at(6);
+  for (int i = 0; i < 4; ++i)
+    history.back();
+  Screen branch = afterSix;
+  branch.message = QStringLiteral("別の手");
+  history.record(branch);
+  EXPECT_EQ(history.size(), 8);
+  EXPECT_FALSE(history.canForward());
+  EXPECT_TRUE(*history.back() == afterSix);
+  EXPECT_TRUE(*history.forward() == branch);
+  history.startFrom(afterSix);
+  EXPECT_EQ(history.size(), 1);
+  EXPECT_FALSE(history.back() || history.forward());
+}
+
+TEST(TextChange, RebuildsTheTextInFewBytes) {
+  const QString output = QStringLiteral("12345\r\n").repeated(714) + QStringLiteral("98");
+  const struct {
+    QString old, now;
+    std::size_t atMost; // bytes of the change
+  } cases[] = {
+      {{}, {}, 4},
+      {{}, QStringLiteral("日本語🙂"), 19},
+      {QStringLiteral("日本語🙂"), {}, 4},
+      {QStringLiteral("aaaa"), QStringLiteral("aaaaa"), 5},
+      {QStringLiteral("abcXdef"), QStringLiteral("abcYYdef"), 6},
+      {QString(1, QChar(0xDC00)), QString(2, QChar(0xD800)), 10},
+      {output, output.mid(9) + QStringLiteral("45\r\n"),
+       8},                                             // trimmed at the front, a line appended
+      {output, output + QStringLiteral("45\r\n"), 10}, // a line appended
+      {output, QStringLiteral("x") + output, 10},      // a character put at the front
+      {output, output.mid(4000), 8},                   // the front dropped
+      {output, QString(100, u'z'), 105},               // replaced
+  };
+  std::vector<qsizetype> scratch;
+  for (const auto& c : cases) {
+    DeltaBytes bytes;
+    writeTextChange(bytes, c.old, c.now, scratch);
+    EXPECT_LE(bytes.size(), c.atMost) << c.now.left(20).toStdString();
+    QString text = c.old;
+    DeltaReader in(bytes.data(), bytes.data() + bytes.size());
+    readTextChange(in, text);
+    EXPECT_FALSE(in.failed());
+    EXPECT_TRUE(in.atEnd());
+    EXPECT_EQ(text, c.now);
+    // Cut short, the bytes are refused, never read beyond their end.
+    DeltaReader cut(bytes.data(), bytes.data() + bytes.size() - 1);
+    QString damaged = c.old;
+    readTextChange(cut, damaged);
+    EXPECT_TRUE(cut.failed());
+  }
+}
+
+struct Extremes {
+  double real = 0;
+  float small = 0;
+  std::int64_t wide = 0;
+  std::uint64_t wideUnsigned = 0;
+  std::int8_t narrow = 0;
+  Phase phase = Phase::Fetch;
+  bool flag = false;
+  QChar unit;
+  std::bitset<70> bits;
+};
+template <class A, class S>
+requires std::same_as<std::remove_const_t<S>, Extremes>
+void visitFields(A& a, S& s) {
+  a(s.real, s.small, s.wide, s.wideUnsigned, s.narrow, s.phase, s.flag, s.unit, s.bits);
+}
+
+TEST(Delta, CarriesEveryLeafBitForBit) {
+  using L = std::numeric_limits<std::int64_t>;
+  const Extremes values[] = {
+      {},
+      {-0.0, -0.0f, L::min(), ~std::uint64_t{0}, -128, Phase::Execute, true, QChar(0xFFFF),
+       std::bitset<70>().set()},
+      {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<float>::infinity(), L::max(),
+       std::uint64_t{1} << 63, 127, Phase::Decode, false, QChar(0xD800), std::bitset<70>(0x5A5A)},
+      {1e-310, 1.5f, -1, 1, -1, Phase(-7), true, QChar(u'字'), std::bitset<70>().set(69)}};
+  std::vector<qsizetype> scratch;
+  for (const Extremes& from : values) {
+    for (const Extremes& to : values) {
+      DeltaBytes delta;
+      writeDelta(delta, from, to, scratch);
+      Extremes rebuilt = from;
+      EXPECT_TRUE(applyDelta(rebuilt, delta.data(), delta.data() + delta.size()));
+      EXPECT_TRUE(sameLeaves(rebuilt, to));
+      EXPECT_EQ(std::memcmp(&rebuilt.real, &to.real, sizeof to.real), 0);
+      EXPECT_EQ(delta.empty(), &from == &to);
+    }
+  }
+}
+
+TEST(Delta, DamagedBytesAreNoticedOrHarmless) {
+  std::mt19937 rng(11);
+  std::vector<qsizetype> scratch;
+  Screen before;
+  for (int move = 0; move < 150; ++move) {
+    Screen after = before;
+    randomMove(after, rng);
+    DeltaBytes delta;
+    writeDelta(delta, before, after, scratch);
+    if (delta.empty()) {
+      before = after;
+      continue; // the move changed nothing
+    }
+    Screen cut = before; // without its last byte, the last leaf is incomplete
+    EXPECT_FALSE(applyDelta(cut, delta.data(), delta.data() + delta.size() - 1));
+    for (int damage = 0; damage < 4; ++damage) {
+      DeltaBytes bad = delta;
+      bad[rng() % bad.size()] ^= static_cast<std::uint8_t>(1u << (rng() % 8));
+      Screen damaged = before;
+      applyDelta(damaged, bad.data(), bad.data() + bad.size()); // anything but a crash
+    }
+    before = after;
+  }
+}
+
+TEST(History, KeepsAHundredThousandMovesOfALoopingProgramWithin64MB) {
+  History<Screen> history;
+  Screen s;
+  s.cells.fill(QStringLiteral("0000 0000"));
+  s.listing = QStringList(101, QStringLiteral("0000 LOAD X1,0,0x00"));
+  history.record(s);
+  QElapsedTimer timer;
+  qint64 recording = 0;
+  constexpr int kMoves = 100'000;
+  for (int move = 1; move <= kMoves; ++move) {
+    loopMove(s, move);
+    timer.start();
+    history.record(s);
+    recording += timer.nsecsElapsed();
+  }
+  const double recordMicroseconds = double(recording) / kMoves / 1000.0;
+  EXPECT_EQ(history.size(), kMoves + 1);
+  EXPECT_EQ(history.fallenOff(), 0);
+  const std::size_t bytes = history.bytes();
+  EXPECT_LT(bytes, std::size_t{64} << 20);
+  EXPECT_TRUE(history.current() == s);
+
+  // The slowest back: from a keyframe to the last state of the span before it.
+  while (history.cursor() % history.limits().keyframeEvery != 0)
+    history.back();
+  timer.restart();
+  const std::optional<Screen> before = history.back();
+  const double backMicroseconds = double(timer.nsecsElapsed()) / 1000.0;
+  Screen replay;
+  replay.cells.fill(QStringLiteral("0000 0000"));
+  replay.listing = s.listing;
+  for (int move = 1; move <= int(history.cursor()); ++move)
+    loopMove(replay, move);
+  EXPECT_TRUE(before && *before == replay);
+  while (history.canForward())
+    history.forward();
+  EXPECT_TRUE(history.current() == s);
+
+  // Two hundred thousand moves: the oldest fall off, the last 100,000 stay.
+  for (int move = kMoves + 1; move <= 2 * kMoves; ++move) {
+    loopMove(s, move);
+    history.record(s);
+  }
+  EXPECT_GE(history.size(), kMoves + 1);
+  EXPECT_LE(history.size(), kMoves + history.limits().keyframeEvery);
+  EXPECT_EQ(history.fallenOff() + history.size(), 2 * kMoves + 1);
+  EXPECT_LT(history.bytes(), std::size_t{64} << 20);
+  std::printf("history of %d moves: %zu bytes, %.1f bytes per move; record %.2f us per move; "
+              "slowest back %.0f us\n",
+              kMoves, bytes, double(bytes) / kMoves, recordMicroseconds, backMicroseconds);
+}
+
+TEST(History, DropsTheOldestSpansWhenTheMemoryRunsOut) {
+  History<Screen> history({100'000, 1u << 20, 16});
+  Screen s;
+  for (int move = 0; move < 3000; ++move) {
+    appendOutput(s, QString(200, QChar(u'a' + move % 26))); // about 13 KB a span
+    history.record(s);
+  }
+  EXPECT_LE(history.bytes(), std::size_t{1} << 20);
+  EXPECT_GT(history.fallenOff(), 0);
+  EXPECT_TRUE(*history.at(history.size() - 1) == s);
+  EXPECT_FALSE(history.at(history.size()) || history.at(-1));
+}
+
+TEST(Csv, WritesQuotedFieldsAndReadsThemBack) {
+  const CsvTable table{{QStringLiteral("手"), QStringLiteral("メッセージ"), QStringLiteral("出力")},
+                       {{QStringLiteral("1"), QStringLiteral("a,b"), QStringLiteral("say \"hi\"")},
+                        {QStringLiteral("2"), QStringLiteral("line\r\nnext"), QString()},
+                        {QString(), QStringLiteral("\"\""), QStringLiteral("lf\nonly, 日本語")},
+                        {QStringLiteral(" x "), QString(), QString()}}};
+  const QByteArray bytes = csvBytes(table);
+  EXPECT_EQ(bytes,
+            QByteArray("\xEF\xBB\xBF") + QStringLiteral("手,メッセージ,出力\r\n"
+                                                        "1,\"a,b\",\"say \"\"hi\"\"\"\r\n"
+                                                        "2,\"line\r\nnext\",\r\n"
+                                                        ",\"\"\"\"\"\",\"lf\nonly, 日本語\"\r\n"
+                                                        " x ,,\r\n")
+                                             .toUtf8());
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("trace.csv"));
+  ASSERT_FALSE(writeCsvFile(path, table).has_value());
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  EXPECT_EQ(file.read(3), QByteArray("\xEF\xBB\xBF"));
+  file.seek(0);
+  const auto rows = parseCsv(file.readAll());
+  ASSERT_TRUE(rows.has_value());
+  std::vector<QStringList> expected{table.header};
+  expected.insert(expected.end(), table.rows.begin(), table.rows.end());
+  EXPECT_EQ(*rows, expected);
+
+  const std::optional<FileWriteFailure> failed =
+      writeCsvFile(dir.filePath(QStringLiteral("no folder/trace.csv")), table);
+  ASSERT_TRUE(failed.has_value());
+  EXPECT_NE(failed->error, QFileDevice::NoError);
+}
+
+TEST(Csv, ReadsWhatOtherProgramsWriteAndRefusesWhatIsNotCsv) {
+  const auto flat = [](const char* text) -> std::optional<QString> {
+    const auto rows = parseCsv(QByteArrayView(text));
+    if (!rows)
+      return std::nullopt;
+    QStringList joined;
+    for (const QStringList& row : *rows)
+      joined.append(row.join(u'|'));
+    return joined.join(u'/');
+  };
+  const std::pair<const char*, const char16_t*> good[] = {{"", u""},
+                                                          {"a,b\nc", u"a|b/c"},
+                                                          {"\"\",\n,", u"|/|"},
+                                                          {"\r\n", u""},
+                                                          {"\xEF\xBB\xBFx", u"x"},
+                                                          {"\"a\nb\",\"\"\"\"\r\n", u"a\nb|\""},
+                                                          {"a,\r\n\r\nb", u"a|//b"}};
+  for (const auto& [text, rows] : good)
+    EXPECT_EQ(flat(text), QString::fromUtf16(rows)) << text;
+  for (const char* bad : {"a\"b", "\"a\"b", "\"open", "a\rb", "\xFF"})
+    EXPECT_FALSE(flat(bad).has_value()) << bad;
+}
+
+} // namespace
+} // namespace rpn
