@@ -93,16 +93,16 @@ void runHandOff(const QString& handOff) {
   engine.setText1(handOff);
   engine.Command1_Click();
   const bool fits = handOff.count(QStringLiteral("\r\n")) < machine::kLineSlots &&
-                    engine.assembler().LocationCounter() <= machine::kMemoryWords;
+                    engine.state().tables.LocationCounter <= machine::kMemoryWords;
   check(fits, "the button hands over only what fits the machine");
   check(boxes.count() == 0, "a hand-off assembles without a complaint");
   const std::size_t assemblyBoxes = boxes.count();
   for (int step = 0; step < 4 * machine::kLineSlots; ++step) {
     engine.Command2_Click();
-    if (engine.machine().EndOfProgram || boxes.count() > assemblyBoxes)
+    if (engine.state().machine.EndOfProgram || boxes.count() > assemblyBoxes)
       break;
   }
-  const bool ended = engine.machine().EndOfProgram && engine.machine().SvcCode == 0;
+  const bool ended = engine.state().machine.EndOfProgram && engine.state().machine.SvcCode == 0;
   const bool divided = boxes.count() > assemblyBoxes && (boxes.boxes().last().contains(u"除算") ||
                                                          boxes.boxes().last().contains(u"0で割る"));
   check(ended || divided, "the hand-off runs to its end unless it divides by zero");
