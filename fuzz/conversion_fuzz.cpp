@@ -1,32 +1,30 @@
 // Fuzz target of the conversion engine. The input starts with the expression typed into Text1
 // (a seed is just an expression). It is converted by one press without and with trace mode and
-// by auto-run up to the end of the first cycle; all three must leave the same output, the same
-// stack and (trace boxes aside) the same boxes, and auto-run must get there within its tick
-// bound. The rest of the input then plays presses, edits and ticks on the auto-run engine.
+// by auto-run up to the end of the first cycle; all three must leave the same output and stack
+// (compared as parts of the whole state) and (trace boxes aside) the same boxes, and auto-run
+// must get there within its tick bound. The rest of the input is a script of presses, edits and
+// ticks played on the auto-run engine, with snapshots replayed (playWithReplays).
 #include "conversion/conversion_engine.h"
 #include "fuzz_support.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace rpn::fuzz {
 namespace {
 
 using namespace conversion;
 
-struct Outcome {
-  QString output;
-  QStringList stack; // operation and kind of each occupied slot, bottom first
-  bool operator==(const Outcome&) const = default;
-};
-
-Outcome outcomeOf(const ConversionEngine& engine) {
-  Outcome outcome{engine.view().Text2, {}};
-  for (int i = 0; i < engine.state().variables.StackCount; ++i) {
-    const StackSlot& slot = engine.view().stack.at(static_cast<std::size_t>(i));
-    outcome.stack << slot.operation + u' ' + slot.kind;
+// The part of the state every way of converting must agree on: the output and the operation and
+// kind of every occupied slot (an "=" has priority 100 in the one-press run, none in auto-run).
+QStringList converted(const ConversionState& state) {
+  QStringList part{state.view.Text2};
+  for (int i = 0; i < state.variables.StackCount; ++i) {
+    const StackSlot& slot = state.view.stack.at(static_cast<std::size_t>(i));
+    part << slot.operation + u' ' + slot.kind;
   }
-  return outcome;
+  return part;
 }
 
 void checkInvariants(const ConversionEngine& engine) {
@@ -40,7 +38,7 @@ void checkInvariants(const ConversionEngine& engine) {
   }
 }
 
-Outcome oneShot(const QString& expression, bool trace, FuzzDialogs& boxes) {
+ConversionState oneShot(const QString& expression, bool trace, FuzzDialogs& boxes) {
   ConversionEngine engine(boxes);
   tickDuringBoxes(boxes, engine);
   engine.Form_Load();
@@ -49,44 +47,63 @@ Outcome oneShot(const QString& expression, bool trace, FuzzDialogs& boxes) {
   engine.Command1_Click();
   checkInvariants(engine);
   check(engine.view().Text1.isEmpty() || boxes.count() > 0, "a run that stops early says why");
-  return outcomeOf(engine);
+  return engine.state();
 }
 
-void playScript(ConversionEngine& engine, FuzzedDataProvider& in, bool utf16) {
-  for (int action = 0; action < 200 && in.remaining_bytes() > 0; ++action) {
-    switch (in.ConsumeIntegralInRange(0, 8)) {
-    case 0:
-      for (int ticks = in.ConsumeIntegralInRange(1, 64); ticks > 0; --ticks)
-        engine.Timer1_Timer();
-      break;
-    case 1:
-      engine.setText1(toText(in.ConsumeRandomLengthString(64), utf16));
-      break;
-    case 2:
-      engine.Command1_Click();
-      break;
-    case 3:
-      engine.Command2_Click();
-      break;
-    case 4:
-      engine.Command3_Click();
-      break;
-    case 5:
-      engine.Command4_Click();
-      break;
-    case 6:
-      engine.setCheck1(in.ConsumeBool());
-      break;
-    case 7:
-      engine.setText3(toText(in.ConsumeRandomLengthString(16), utf16));
-      break;
-    default: // the screen is closed and opened again
-      engine.unload();
-      engine.Form_Load();
-      break;
-    }
-    checkInvariants(engine);
+// One action of the script: what it does and the text or tick count it takes.
+struct Action {
+  int kind;
+  QString text;
+  int ticks = 0;
+};
+
+std::vector<Action> readScript(FuzzedDataProvider& in, bool utf16) {
+  std::vector<Action> script;
+  while (script.size() < 200 && in.remaining_bytes() > 0) {
+    Action action{in.ConsumeIntegralInRange(0, 8), {}};
+    if (action.kind == 0)
+      action.ticks = in.ConsumeIntegralInRange(1, 64);
+    else if (action.kind == 1 || action.kind == 7)
+      action.text = toText(in.ConsumeRandomLengthString(action.kind == 1 ? 64 : 16), utf16);
+    else if (action.kind == 6)
+      action.ticks = in.ConsumeBool() ? 1 : 0;
+    script.push_back(action);
   }
+  return script;
+}
+
+void play(ConversionEngine& engine, const Action& action) {
+  switch (action.kind) {
+  case 0:
+    for (int ticks = action.ticks; ticks > 0; --ticks)
+      engine.Timer1_Timer();
+    break;
+  case 1:
+    engine.setText1(action.text);
+    break;
+  case 2:
+    engine.Command1_Click();
+    break;
+  case 3:
+    engine.Command2_Click();
+    break;
+  case 4:
+    engine.Command3_Click();
+    break;
+  case 5:
+    engine.Command4_Click();
+    break;
+  case 6:
+    engine.setCheck1(action.ticks != 0);
+    break;
+  case 7:
+    engine.setText3(action.text);
+    break;
+  default:
+    reopen(engine);
+    break;
+  }
+  checkInvariants(engine);
 }
 
 } // namespace
@@ -101,10 +118,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const QString expression = toText(expressionBytes, utf16);
 
   FuzzDialogs plainBoxes({}, {});
-  const Outcome plain = oneShot(expression, false, plainBoxes);
+  const ConversionState plain = oneShot(expression, false, plainBoxes);
   FuzzDialogs traceBoxes({}, {});
-  const Outcome traced = oneShot(expression, true, traceBoxes);
-  check(traced == plain, "trace mode only adds boxes");
+  const ConversionState traced = oneShot(expression, true, traceBoxes);
+  check(converted(traced) == converted(plain), "trace mode only adds boxes");
 
   Screen<ConversionEngine> autoRun;
   ConversionEngine& engine = autoRun.engine;
@@ -122,7 +139,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   check(engine.state().clock.interval == 0 || engine.state().clock.phase == kBlink,
         "auto-run reaches the end of the expression within its tick bound");
-  check(outcomeOf(engine) == plain, "auto-run converts as the one-shot run does");
+  check(converted(engine.state()) == converted(plain),
+        "auto-run converts as the one-shot run does");
   // A bracket fault is a box in the one-shot run and only a step message in auto-run.
   QStringList faultBoxes = plainBoxes.boxes();
   faultBoxes.removeIf([](const QString& text) {
@@ -130,6 +148,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   });
   check(autoRun.boxes.boxes() == faultBoxes, "auto-run opens the boxes of an untraced run");
 
-  playScript(engine, in, utf16);
+  playWithReplays(engine, readScript(in, utf16), play);
   return 0;
 }

@@ -8,12 +8,14 @@
 
 #include <QString>
 #include <QStringList>
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <fuzzer/FuzzedDataProvider.h>
 #include <string>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -106,13 +108,19 @@ inline QStringList takeAnswers(FuzzedDataProvider& in, bool utf16) {
 }
 
 // Makes every box of the engine behave like a real modal box with the screen's timer running: the
-// box must have been opened through the engine's step driver, and the tick that arrives while it
-// is open must be held (a tick that were not would change the engine under the open box and show
-// up as a broken promise of the target).
+// the tick that arrives while it is open must be held: it leaves the engine's whole state as it
+// was (an engine without a state value yet: the box must have been opened through its step
+// driver).
 template <class Engine> void tickDuringBoxes(FuzzDialogs& boxes, Engine& engine) {
   boxes.onBox = [&engine] {
-    check(engine.driver().boxOpen(), "every box goes through the step driver");
-    engine.Timer1_Timer();
+    if constexpr (requires { engine.restore(engine.state()); }) {
+      const auto before = engine.state();
+      engine.Timer1_Timer();
+      check(engine.state() == before, "a tick under an open box changes nothing");
+    } else {
+      check(engine.driver().boxOpen(), "every box goes through the step driver");
+      engine.Timer1_Timer();
+    }
   };
 }
 
@@ -128,5 +136,37 @@ template <class Engine> struct Screen {
   FuzzDialogs boxes;
   Engine engine;
 };
+
+// The screen is closed and opened again.
+template <class Engine> void reopen(Engine& engine) {
+  engine.unload();
+  engine.Form_Load();
+}
+
+// Plays a script on an engine whose state is a value: play(engine, action) does one action.
+// Every eighth action a snapshot is taken, the next three actions are played, the snapshot is
+// restored and the same actions are played again: they must give the same states.
+template <class Engine, class Action, class Play>
+void playWithReplays(Engine& engine, const std::vector<Action>& script, Play play) {
+  constexpr std::size_t kReplayed = 3;
+  for (std::size_t i = 0; i < script.size(); ++i) {
+    if (i % 8 == 0) {
+      const auto snapshot = engine.state();
+      std::vector<std::decay_t<decltype(snapshot)>> states;
+      for (std::size_t k = i; k < std::min(i + kReplayed, script.size()); ++k) {
+        play(engine, script[k]);
+        states.push_back(engine.state());
+      }
+      engine.restore(snapshot);
+      check(engine.state() == snapshot, "a restored snapshot is the state it was taken of");
+      for (std::size_t k = 0; k < states.size(); ++k) {
+        play(engine, script[i + k]);
+        check(engine.state() == states[k], "a snapshot replays the same states");
+      }
+      engine.restore(snapshot);
+    }
+    play(engine, script[i]);
+  }
+}
 
 } // namespace rpn::fuzz

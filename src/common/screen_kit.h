@@ -288,7 +288,8 @@ private:
   Settings* m_settings = nullptr;
 };
 
-// ---- Control tables: a screen's controls as data, placed by one builder.
+// ---- Control tables: a screen's controls as data, placed by one builder. A screen that needs a
+// kind of control not listed here adds it here (and to buildControls), not in its own code.
 
 enum class ControlKind : std::uint8_t {
   Label,        // a caption (its accessible name: the caption unless one is given)
@@ -411,7 +412,8 @@ protected:
 
   // A press of button runs press on the engine (a member function such as
   // &Engine::Command1_Click, or any callable taking Engine&), then repaints. Without trace mode
-  // the press collapses repeated boxes (see ScreenDialogs::Press).
+  // the press collapses repeated boxes (see ScreenDialogs::Press). What a screen does after the
+  // repaint (moving the focus) goes into a slot of its own connected after this one.
   template <class Press> void connectPress(QPushButton* button, Press press) {
     QObject::connect(button, &QPushButton::clicked, this, [this, press] {
       {

@@ -128,20 +128,12 @@ public:
   void Command4_Click() { m_driver.stop(); }
   void Timer1_Timer();
 
-  // The named moves of the one-press run, one at a time, for tests and tools that drive them.
+  // The named moves of the one-press run that tests drive one at a time: one character read
+  // and acted on, and a pop off the operator stack (guarded when it is empty).
   class Moves {
   public:
-    void RunToEnd() { m_engine.RunToEnd(); }
     void ConvertStep() { m_engine.ConvertStep(); }
-    void PushOperator(const QString& op, Priority priority, const QString& kind) {
-      m_engine.pushOperator(op, priority, kind, Run::OnePress);
-    }
     QString PopOperator() { return m_engine.PopOperator(); }
-    void InsertOperator(const QString& op, Priority priority, const QString& kind) {
-      m_engine.InsertOperator(op, priority, kind);
-    }
-    void CloseBracket() { m_engine.CloseBracket(); }
-    void ResetConversion() { m_engine.ResetConversion(); }
 
   private:
     friend class ConversionEngine;

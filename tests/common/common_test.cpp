@@ -8,21 +8,19 @@
 
 #include <cmath>
 #include <gtest/gtest.h>
-#include <limits>
+#include <string>
 #include <vector>
 
 namespace rpn {
 namespace {
+
+using namespace Qt::StringLiterals;
 
 struct NumberCase {
   const char16_t* text;
   double value;
   bool overflow = false;
 };
-
-void PrintTo(const NumberCase& c, std::ostream* os) {
-  *os << '"' << QString::fromUtf16(c.text).toStdString() << '"';
-}
 
 class LeadingNumberTest : public ::testing::TestWithParam<NumberCase> {};
 
@@ -31,6 +29,7 @@ TEST_P(LeadingNumberTest, ReadsTheLongestLeadingNumber) {
   const LeadingNumber n = readLeadingNumber(QStringView(c.text));
   EXPECT_EQ(n.overflow, c.overflow) << QString::fromUtf16(c.text).toStdString();
   EXPECT_DOUBLE_EQ(n.value, c.value) << QString::fromUtf16(c.text).toStdString();
+  EXPECT_EQ(std::signbit(n.value), std::signbit(c.value)) << "no negative zero";
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -52,10 +51,6 @@ INSTANTIATE_TEST_SUITE_P(
                       NumberCase{u"0.000000E999999999", 0},
                       NumberCase{u"1E99999999999999", 0, true}, NumberCase{u"-0", 0}));
 
-TEST(LeadingNumber, DoesNotTurnNegativeZeroIntoText) {
-  EXPECT_FALSE(std::signbit(readLeadingNumber(u"-0").value));
-}
-
 TEST(Rounding, HalfGoesToTheEvenNeighbour) {
   const std::pair<double, double> cases[] = {{200.5, 200}, {201.5, 202}, {0.5, 0},
                                              {1.5, 2},     {-2.5, -2},   {-3.5, -4},
@@ -65,39 +60,33 @@ TEST(Rounding, HalfGoesToTheEvenNeighbour) {
 }
 
 TEST(TimerInterval, RoundsAndRefusesWhatTheTimerCannotTake) {
-  const std::pair<const char16_t*, std::optional<int>> cases[] = {{u"200", 200},
-                                                                  {u"200.5", 200},
-                                                                  {u"201.5", 202},
-                                                                  {u"", 0},
-                                                                  {u"abc", 0},
-                                                                  {u"65535", 65535},
-                                                                  {u"-0.4", 0},
-                                                                  {u"65535.5", std::nullopt},
-                                                                  {u"-1", std::nullopt},
-                                                                  {u"1E400", std::nullopt},
-                                                                  {u"99999999999", std::nullopt}};
+  // clang-format off
+  const std::pair<const char16_t*, std::optional<int>> cases[] = {
+      {u"200", 200}, {u"200.5", 200}, {u"201.5", 202}, {u"", 0}, {u"abc", 0}, {u"65535", 65535},
+      {u"-0.4", 0}, {u"65535.5", std::nullopt}, {u"-1", std::nullopt}, {u"1E400", std::nullopt},
+      {u"99999999999", std::nullopt}};
+  // clang-format on
   for (const auto& [text, interval] : cases)
     EXPECT_EQ(timerIntervalFromText(text), interval) << QString::fromUtf16(text).toStdString();
 }
 
 TEST(NumberText, GeneralFormWithFifteenDigits) {
-  const std::pair<double, const char*> cases[] = {{-11, "-11"},
-                                                  {0.5, "0.5"},
-                                                  {10.0 / 3.0, "3.33333333333333"},
-                                                  {1e20, "1E+20"},
-                                                  {1e-5, "1E-05"},
-                                                  {123456789012345.0, "123456789012345"},
-                                                  {1234567890123456.0, "1.23456789012346E+15"},
-                                                  {-0.0, "0"},
-                                                  {0.1 + 0.2, "0.3"},
-                                                  {-1.5e-300, "-1.5E-300"}};
-  for (const auto& [value, text] : cases)
+  // clang-format off
+  const std::pair<double, const char*> cases[] = {
+      {-11, "-11"}, {0.5, "0.5"}, {10.0 / 3.0, "3.33333333333333"}, {1e20, "1E+20"},
+      {1e-5, "1E-05"}, {123456789012345.0, "123456789012345"}, {-0.0, "0"}, {0.1 + 0.2, "0.3"},
+      {1234567890123456.0, "1.23456789012346E+15"}, {-1.5e-300, "-1.5E-300"}};
+  // clang-format on
+  for (const auto& [value, text] : cases) { // and the text reads back as the number it says
     EXPECT_EQ(numberToText(value), QString::fromLatin1(text)) << text;
+    EXPECT_EQ(readLeadingNumber(QString::fromLatin1(text)).value, std::stod(text)) << text;
+  }
 }
 
-TEST(NumberText, RoundTripsThroughTheLeadingNumberRule) {
-  for (const double v : {-11.0, 0.5, 1e20, 1e-5, 2.5, 123456789012345.0})
-    EXPECT_EQ(readLeadingNumber(numberToText(v)).value, v);
+// A text box shows every line break as a line feed and gives back CR LF, as the engines keep it.
+TEST(BoxText, LineBreaksBecomeLineFeedsAndComeBackAsCrLf) {
+  EXPECT_EQ(toBoxText(u"a\r\nb\rc\n\r\n"_s), u"a\nb\nc\n\n");
+  EXPECT_EQ(fromBoxText(u"a\nb\n"_s), u"a\r\nb\r\n");
 }
 
 TEST(StepDriver, HoldsTicksWhileABoxIsOpenAndRefusesAnIntervalOutOfRange) {
@@ -120,11 +109,12 @@ TEST(StepDriver, HoldsTicksWhileABoxIsOpenAndRefusesAnIntervalOutOfRange) {
 }
 
 // One press through a screen's boxes: "i:x" is an OK-only box x, "c:x" a question. Each row says
-// what the user sees: the boxes in order and how often the screen was repainted for them.
+// what the user sees: the boxes in order ("|" between them) and how often the screen was
+// repainted for them.
 struct PressCase {
   bool collapse;
-  std::vector<const char16_t*> raised;
-  std::vector<const char16_t*> shown;
+  const char16_t* raised;
+  const char16_t* shown;
   int repaints;
 };
 
@@ -137,36 +127,30 @@ TEST_P(ScreenDialogsPress, CollapsesTheSameBoxInARowAndKeepsTheOrder) {
   ScreenDialogs dialogs(nullptr, &boxes, [&] { ++repaints; });
   {
     const auto press = dialogs.press(c.collapse);
-    for (const char16_t* raised : c.raised) {
-      const QString text = QString::fromUtf16(raised);
-      if (text.startsWith(u"c:"))
-        dialogs.confirm(text.mid(2), QStringLiteral("t"));
+    for (const QString& raised : QString::fromUtf16(c.raised).split(u' ', Qt::SkipEmptyParts)) {
+      if (raised.startsWith(u"c:"))
+        dialogs.confirm(raised.mid(2), u"t"_s);
       else
-        dialogs.inform(text.mid(2));
+        dialogs.inform(raised.mid(2));
     }
   }
-  QStringList shown;
-  for (const char16_t* text : c.shown)
-    shown << QString::fromUtf16(text);
+  const QStringList shown = QString::fromUtf16(c.shown).split(u'|', Qt::SkipEmptyParts);
   EXPECT_EQ(boxes.texts(), shown);
   EXPECT_EQ(repaints, c.repaints);
   // Outside a press every box opens at once.
-  dialogs.inform(QStringLiteral("a"));
-  dialogs.inform(QStringLiteral("a"));
-  EXPECT_EQ(boxes.texts().mid(shown.size()),
-            QStringList({QStringLiteral("a"), QStringLiteral("a")}));
+  dialogs.inform(u"a"_s);
+  dialogs.inform(u"a"_s);
+  EXPECT_EQ(boxes.texts().mid(shown.size()), QStringList({u"a"_s, u"a"_s}));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Rows, ScreenDialogsPress,
-    ::testing::Values(PressCase{true, {u"i:a", u"i:a", u"i:a"}, {u"a (ほか2回)"}, 1},
-                      PressCase{true,
-                                {u"i:a", u"i:b", u"i:b", u"i:a", u"c:q", u"i:q", u"i:q"},
-                                {u"a", u"b (ほか1回)", u"a", u"q", u"q (ほか1回)"},
-                                5},
-                      // Trace mode: every move's box shows, each after its own repaint.
-                      PressCase{false, {u"i:a", u"i:a", u"c:a"}, {u"a", u"a", u"a"}, 3},
-                      PressCase{true, {}, {}, 0}));
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Rows, ScreenDialogsPress, ::testing::Values(
+    PressCase{true, u"i:a i:a i:a", u"a (ほか2回)", 1},
+    PressCase{true, u"i:a i:b i:b i:a c:q i:q i:q", u"a|b (ほか1回)|a|q|q (ほか1回)", 5},
+    // Trace mode: every move's box shows, each after its own repaint.
+    PressCase{false, u"i:a i:a c:a", u"a|a|a", 3},
+    PressCase{true, u"", u"", 0}));
+// clang-format on
 
 TEST(ScreenDialogs, ABoxHeldForThePressCountsAsOpenWhenItOpens) {
   test::RecordingDialogs boxes;

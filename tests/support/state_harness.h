@@ -50,9 +50,14 @@ void expectSnapshotReplay(Engine& engine, Move move, int moves, int n) {
 template <class Engine, class Press>
 std::vector<StateOf<Engine>> statesOfPress(Engine& engine, RecordingDialogs& boxes, Press press) {
   std::vector<StateOf<Engine>> states;
-  boxes.onBox = [&] { states.push_back(engine.state()); };
+  const std::function<void()> outer = boxes.onBox; // a hook the test set stays in force
+  boxes.onBox = [&] {
+    if (outer)
+      outer();
+    states.push_back(engine.state());
+  };
   press(engine);
-  boxes.onBox = nullptr;
+  boxes.onBox = outer;
   states.push_back(engine.state());
   return states;
 }
