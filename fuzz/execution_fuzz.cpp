@@ -4,16 +4,17 @@
 // one press without and with trace mode and by auto-run up to the end display; all three must
 // leave the same state (trace mode, the interval box and the auto-run clock aside) and (trace
 // boxes aside) the same boxes, and auto-run must get there within its tick bound. The rest of the
-// input then plays presses, edits, single moves and ticks on the auto-run engine; every few
-// actions one is played twice from a snapshot of the state and must end in the same state.
+// input then plays presses, edits, single moves and ticks on the auto-run engine; snapshots
+// replayed (playWithReplays).
 #include "execution/execution_engine.h"
-#include "fuzz_replay.h"
+#include "fuzz_support.h"
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <vector>
 
 namespace rpn::fuzz {
 namespace {
@@ -92,10 +93,7 @@ std::function<void(ExecutionEngine&)> nextAction(FuzzedDataProvider& in, bool ut
   case 15:
     return [](E& e) { e.moves().ShowEndState(); };
   default: // the screen is closed and opened again
-    return [](E& e) {
-      e.unload();
-      e.Form_Load();
-    };
+    return [](E& e) { reopen(e); };
   }
 }
 
@@ -148,6 +146,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   check(outcomeOf(engine) == outcomeOf(plain), "auto-run executes as the one-shot run does");
   check(autoRun.boxes.boxes() == once.boxes.boxes(), "auto-run opens the boxes of an untraced run");
 
-  playScript(engine, in, utf16, 200, nextAction, checkInvariants);
+  std::vector<std::function<void(ExecutionEngine&)>> script;
+  while (script.size() < 200 && in.remaining_bytes() > 0)
+    script.push_back(nextAction(in, utf16));
+  playWithReplays(engine, script,
+                  [](ExecutionEngine& e, const std::function<void(ExecutionEngine&)>& act) {
+                    act(e);
+                    checkInvariants(e);
+                  });
   return 0;
 }

@@ -7,9 +7,8 @@
 // hand-off text is assembled and run unseen on the machine engine with a step bound; the button
 // hands over only a program that fits the machine, which assembles without a complaint and runs
 // to its end unless it divides by zero. The rest of the input then plays presses, edits, single
-// moves and ticks on the auto-run engine; every few actions one is played twice from a snapshot
-// of the state and must end in the same state.
-#include "fuzz_replay.h"
+// moves and ticks on the auto-run engine, with snapshots replayed (playWithReplays).
+#include "fuzz_support.h"
 #include "machine/machine_engine.h"
 #include "translation/translation_engine.h"
 
@@ -17,6 +16,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <vector>
 
 namespace rpn::fuzz {
 namespace {
@@ -167,10 +167,7 @@ std::function<void(TranslationEngine&)> nextAction(FuzzedDataProvider& in, bool 
   case 22:
     return [](E& e) { (void)e.Command6_Click(); };
   default: // the screen is closed and opened again
-    return [](E& e) {
-      e.unload();
-      e.Form_Load();
-    };
+    return [](E& e) { reopen(e); };
   }
 }
 
@@ -227,6 +224,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   if (plain.handOff)
     runHandOff(*plain.handOff);
-  playScript(engine, in, utf16, 100, nextAction, checkInvariants);
+  std::vector<std::function<void(TranslationEngine&)>> script;
+  while (script.size() < 100 && in.remaining_bytes() > 0)
+    script.push_back(nextAction(in, utf16));
+  playWithReplays(engine, script,
+                  [](TranslationEngine& e, const std::function<void(TranslationEngine&)>& act) {
+                    act(e);
+                    checkInvariants(e);
+                  });
   return 0;
 }

@@ -226,7 +226,9 @@ std::vector<bool> Pass::readLines(QStringView source) {
   std::vector<bool> redefined;
   bool imageTooLarge = false;
   std::int32_t sourceLine = 0;
-  for (const QString& text : sourceLines(source)) {
+  const QStringList lines = sourceLines(source);
+  tables.Lines.reserve(static_cast<std::size_t>(std::min<qsizetype>(lines.size(), kLineSlots)));
+  for (const QString& text : lines) {
     if (text == kEndLine)
       break;
     ++sourceLine;
@@ -368,6 +370,8 @@ void Pass::resolveAndEncode(LineEntry& line) {
 
 void Pass::buildImage() {
   std::vector<std::int32_t>& words = result.words;
+  words.reserve(static_cast<std::size_t>(
+      std::clamp<std::int32_t>(result.tables.LocationCounter, 0, kMemoryWords)));
   const auto fillTo = [&](std::int64_t address) {
     words.resize(static_cast<std::size_t>(
         std::clamp<std::int64_t>(address, static_cast<std::int64_t>(words.size()), kMemoryWords)));

@@ -162,9 +162,6 @@ public:
   // register, address, memory and listing texts alone, which is most of their work. The output
   // box still receives OUT and the end message. Turning it on again repaints the whole view.
   void setPainting(bool painting);
-  // Auto-run's driver: its clock is state().clock; boxOpen() tells whether a box of the screen is
-  // open (ticks are held meanwhile).
-  const StepDriver& driver() const { return m_driver; }
 
   // The named moves of the screen, one at a time, for tests, fuzzers and the command line.
   class Moves {

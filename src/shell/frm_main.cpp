@@ -12,6 +12,17 @@
 #include <algorithm>
 
 namespace rpn {
+namespace {
+
+// The four buttons, one step apart.
+constexpr ControlSpec kControls[] = {
+    {u"Command1", ControlKind::Button, u"逆ポーランド記法変換", {120, 120, 2415, 495}},
+    {u"Command2", ControlKind::Button, u"逆ポーランド記法実行", {120, 720, 2415, 495}},
+    {u"Command3", ControlKind::Button, u"逆ポーランド記法の翻訳", {120, 1320, 2415, 495}},
+    {u"Command4", ControlKind::Button, u"擬似アセンブラ", {120, 1920, 2415, 495}},
+};
+
+} // namespace
 
 FrmMain::FrmMain(Dialogs* dialogs, Settings* settings, machine::SourceFileDialogs* files,
                  QWidget* parent)
@@ -22,23 +33,17 @@ FrmMain::FrmMain(Dialogs* dialogs, Settings* settings, machine::SourceFileDialog
   setFont(uiFont());
   setBaseFixedSize(this, QSize(twips(3420), twips(2475)));
 
-  QPushButton* command1 =
-      makeButton(this, QStringLiteral("Command1"), QStringLiteral("逆ポーランド記法変換"),
-                 twipsRect(120, 120, 2415, 495));
-  QPushButton* command2 =
-      makeButton(this, QStringLiteral("Command2"), QStringLiteral("逆ポーランド記法実行"),
-                 twipsRect(120, 720, 2415, 495));
-  QPushButton* command3 =
-      makeButton(this, QStringLiteral("Command3"), QStringLiteral("逆ポーランド記法の翻訳"),
-                 twipsRect(120, 1320, 2415, 495));
-  QPushButton* command4 =
-      makeButton(this, QStringLiteral("Command4"), QStringLiteral("擬似アセンブラ"),
-                 twipsRect(120, 1920, 2415, 495));
-  connect(command1, &QPushButton::clicked, this, [this] { form1().showScreen(); });
-  connect(command2, &QPushButton::clicked, this, [this] { form2().showScreen(); });
-  connect(command3, &QPushButton::clicked, this, [this] { frmCompile().showScreen(); });
-  // The assembler screen with whatever source it holds (its own, or the last hand-off).
-  connect(command4, &QPushButton::clicked, this, [this] { frmAssembler().showScreen(); });
+  const Controls controls = buildControls(this, kControls);
+  // Each button shows its screen (the assembler screen with whatever source it holds: its own,
+  // or the last hand-off).
+  const std::pair<const char16_t*, ScreenWindow& (*)(FrmMain&)> screens[] = {
+      {u"Command1", [](FrmMain& menu) -> ScreenWindow& { return menu.form1(); }},
+      {u"Command2", [](FrmMain& menu) -> ScreenWindow& { return menu.form2(); }},
+      {u"Command3", [](FrmMain& menu) -> ScreenWindow& { return menu.frmCompile(); }},
+      {u"Command4", [](FrmMain& menu) -> ScreenWindow& { return menu.frmAssembler(); }}};
+  for (const auto& [name, screen] : screens)
+    connect(controls.get<QPushButton>(QStringView(name)), &QPushButton::clicked, this,
+            [this, screen] { screen(*this).showScreen(); });
 
   addZoomAction(QStringLiteral("actZoomIn"),
                 // "+" is a shifted key on many keyboards: with and without the Shift it took.

@@ -41,8 +41,7 @@ public:
   // platform's file dialog, unless a test hands its own. Nothing is remembered unless settings
   // are given.
   explicit FrmMain(Dialogs* dialogs = nullptr, Settings* settings = nullptr,
-                   machine::SourceFileDialogs* files = nullptr,
-                   QWidget* parent = nullptr);
+                   machine::SourceFileDialogs* files = nullptr, QWidget* parent = nullptr);
   ~FrmMain() override;
 
   // The screens, created on first use (the buttons call these, then show the screen).

@@ -72,28 +72,19 @@ bool saveScreenshots(const QString& dir) {
   Camera camera(dir);
   camera.take(menu, QStringLiteral("main-menu"));
 
-  // Each expression screen after one run of its example expression.
-  conversion::Form1& form1 = menu.form1();
-  form1.showScreen();
-  traceOff(&form1);
-  press(&form1, "Command1");
-  camera.take(form1, QStringLiteral("conversion"));
-  form1.close();
-
-  execution::Form2& form2 = menu.form2();
-  form2.showScreen();
-  traceOff(&form2);
-  press(&form2, "Command1");
-  camera.take(form2, QStringLiteral("execution"));
-  form2.close();
-
-  translation::FrmCompile& compile = menu.frmCompile();
-  compile.showScreen();
-  traceOff(&compile);
-  press(&compile, "Command1");
-  press(&compile, "Command5"); // optimised
-  camera.take(compile, QStringLiteral("translation"));
-  compile.close();
+  // Each expression screen after one run of its example expression (the translation optimised).
+  const std::pair<ScreenWindow*, const char*> expressionScreens[] = {
+      {&menu.form1(), "conversion"},
+      {&menu.form2(), "execution"},
+      {&menu.frmCompile(), "translation"}};
+  for (const auto& [screen, name] : expressionScreens) {
+    screen->showScreen();
+    traceOff(screen);
+    press(screen, "Command1");
+    press(screen, "Command5"); // only the translation screen has it
+    camera.take(*screen, QString::fromLatin1(name));
+    screen->close();
+  }
 
   // The assembler screen with the first sample assembled and its first instructions executed.
   machine::FrmAssembler& assembler = menu.frmAssembler();

@@ -506,7 +506,7 @@ void TranslationEngine::deleteUnreferencedVariables() {
 
 std::optional<QString> TranslationEngine::Command6_Click() {
   m_driver.stop();
-  if (const std::optional<QString> refusal = HandOffRefusal()) {
+  if (const std::optional<QString> refusal = handOffRefusal()) {
     inform(*refusal);
     return std::nullopt;
   }
@@ -517,7 +517,7 @@ std::optional<QString> TranslationEngine::Command6_Click() {
 // room for them.
 static_assert(kTableCapacity <= machine::kLabelSlots);
 
-std::optional<QString> TranslationEngine::HandOffRefusal() const {
+std::optional<QString> TranslationEngine::handOffRefusal() const {
   for (const QString& name : VariableTable())
     if (!machine::Assembler::CanBeLabel(name))
       return unlabelableNameMessage(name);

@@ -177,14 +177,14 @@ public:
   // address word 0) or one naming no table entry, or a source beyond what the assembler holds
   // (its memory words, its line slots).
   std::optional<QString> Command6_Click();
-  // The box Command6_Click would show; nothing when the hand-off can go ahead.
-  std::optional<QString> HandOffRefusal() const;
 
   // The named moves, one at a time.
   Moves moves();
 
 private:
   walk::RpnStack stack() { return {m_state.view, m_driver, m_rules}; }
+  // The box Command6_Click would show; nothing when the hand-off can go ahead.
+  std::optional<QString> handOffRefusal() const;
   void inform(const QString& text) { m_driver.dialogs().inform(text); }
   void resetTranslation();
   // Ends every push and pop: the stack colours, the table count and the listing.

@@ -1,12 +1,8 @@
-// rpnw against the engines driven as their screens drive them: the same input gives the same
-// texts, every exit status has its case, the JSON parses, and the executable needs no display.
-#include "conversion/conversion_engine.h"
-#include "execution/execution_engine.h"
-#include "machine/machine_engine.h"
+// rpnw's texts: every subcommand and exit status as whole texts, in process and as a process
+// without a display; the traces and JSON of each format; the worked examples. That the results
+// are the screens' own is rpnw_screen_test.cpp's part.
 #include "machine/samples.h"
-#include "support/recording_dialogs.h"
 #include "support/rpnw_call.h"
-#include "translation/translation_engine.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -20,13 +16,12 @@ namespace rpn::cli {
 namespace {
 
 using namespace Qt::StringLiterals;
-using test::RecordingDialogs;
-
+using test::lf;
 using Outcome = test::RpnwOutcome;
+
 Outcome call(const QStringList& arguments, const QByteArray& input = {}) {
   return test::callRpnw(arguments, input);
 }
-using test::lf;
 
 // The executable run with an empty environment: no DISPLAY, no QT_QPA_PLATFORM, nothing.
 Outcome launch(const QStringList& arguments, const QByteArray& input = {}) {
@@ -57,276 +52,197 @@ private:
   QTemporaryDir m_dir;
 };
 
-QJsonObject json(const QString& line) {
-  QJsonParseError error;
-  const QJsonDocument document = QJsonDocument::fromJson(line.toUtf8(), &error);
-  EXPECT_EQ(error.error, QJsonParseError::NoError) << line.toStdString();
-  return document.object();
-}
-
+// Each line of standard output as a JSON object.
 QList<QJsonObject> jsonLines(const QString& out) {
   QList<QJsonObject> objects;
-  for (const QString& line : out.split(u'\n', Qt::SkipEmptyParts))
-    objects << json(line);
+  for (const QString& line : out.split(u'\n', Qt::SkipEmptyParts)) {
+    QJsonParseError error;
+    objects << QJsonDocument::fromJson(line.toUtf8(), &error).object();
+    EXPECT_EQ(error.error, QJsonParseError::NoError) << line.toStdString();
+  }
   return objects;
 }
-
-// ---- what the screens show, for the same input
-
-QString screenConversion(const QString& expression, bool trace, QStringList* boxes = nullptr) {
-  RecordingDialogs dialogs;
-  conversion::ConversionEngine engine(dialogs);
-  engine.Form_Load();
-  engine.setCheck1(trace);
-  engine.setText1(expression);
-  engine.Command1_Click();
-  if (boxes)
-    *boxes = dialogs.texts();
-  return engine.view().Text2;
-}
-
-// The assembler screen: "アセンブル" gives the listing, "実行" pressed until the end the output
-// (without the line end the box starts with); the presses are counted.
-QString screenMachineOutput(const QString& source, QString* listing, int* presses) {
-  RecordingDialogs dialogs;
-  machine::MachineEngine engine(dialogs);
-  engine.Form_Load();
-  engine.setText1(source);
-  engine.Command1_Click();
-  *listing = engine.view().Text2;
-  engine.setCheck1(false);
-  for (*presses = 0; !engine.view().Text3.contains(u"プログラムの終了です."_s) && *presses < 10000;
-       ++*presses)
-    engine.Command2_Click();
-  return engine.view().Text3.mid(2);
+QJsonObject json(const QString& out) {
+  return jsonLines(out).value(0);
 }
 
 const QString kExample = u"XABC*DE-/+F-="_s;
 
-TEST(RpnwConvert, EachExampleAsTheConversionScreenShowsIt) {
-  const QStringList examples{u"A+B*C/(D-E)-F"_s, u"A-B-C"_s,  u"A=B=C"_s,  u"(A+B)*C"_s,
-                             u"A+B)*C"_s,        u"A*(B+C"_s, u"A*-B"_s,   u"--A"_s,
-                             u"A+*B"_s,          u""_s,       u"X=A+B*C"_s};
-  const Outcome all = call(QStringList{u"convert"_s, u"--"_s} + examples);
-  QString expected;
-  for (const QString& example : examples)
-    expected += screenConversion(example, false) + u'\n';
-  EXPECT_EQ(all.out, expected);
-  EXPECT_TRUE(
-      all.out.startsWith(u"ABC*DE-/+F-\nAB-C-\nAB=C=\nAB+C*\nAB+C*\nABC+\nA*B－\n－A－\n"_s));
-  EXPECT_EQ(all.status, 1); // unbalanced brackets and a syntax error
-  EXPECT_EQ(all.err,
-            u"\"A+B)*C\": 対応する「(」がありません\n\"A*(B+C\": 括弧が閉じられていません\n"
-            u"\"A+*B\": 構文エラー *\n"_s);
-  // "-" stands for the lines of standard input, in its place among the arguments.
-  EXPECT_EQ(call({u"convert"_s, u"C"_s, u"-"_s, u"D"_s}, "A+B\nA*B\r\n").out,
-            u"C\nAB+\nAB*\nD\n"_s);
-
-  // The trace: one line per box of trace mode, in order, starting with the box's text.
-  for (const QString& example : examples) {
-    QStringList boxes;
-    screenConversion(example, true, &boxes);
-    QStringList lines = call({u"convert"_s, u"--trace"_s, u"--"_s, example})
-                            .out.split(u'\n', Qt::SkipEmptyParts)
-                            .mid(example.isEmpty() ? 0 : 1);
-    ASSERT_FALSE(boxes.isEmpty());
-    ASSERT_EQ(lines.size(), boxes.size()) << example.toStdString();
-    for (qsizetype i = 0; i < boxes.size(); ++i)
-      EXPECT_TRUE(lines.at(i).startsWith(boxes.at(i) + u"  step="_s)) << lines.at(i).toStdString();
+// Whole texts for arguments and standard input: the status, standard output and standard error
+// ("…" first: a text it holds). The executable, with an empty environment (no DISPLAY, no
+// QT_QPA_PLATFORM, nothing), gives the same three texts as rpnw in process, and links Qt Core
+// only. Every input is processed whatever happened to one before it; the worst status wins.
+TEST(Rpnw, EveryCaseAsWholeTextsInProcessAndAsAProcessWithoutADisplay) {
+  QProcess ldd;
+  ldd.start(u"ldd"_s, {QStringLiteral(RPNW_PATH)});
+  ASSERT_TRUE(ldd.waitForFinished(30000));
+  const QString libraries = QString::fromUtf8(ldd.readAllStandardOutput());
+  EXPECT_TRUE(libraries.contains(u"libQt6Core"_s) && !libraries.contains(u"libQt6Gui"_s) &&
+              !libraries.contains(u"libQt6Widgets"_s))
+      << libraries.toStdString();
+  Files files;
+  const QString good = files.write(u"good.asm"_s, machine::sampleCompare().toLatin1());
+  const QString endless = files.write(u"endless.asm"_s, u"LOOP JMP     LOOP\n"_s);
+  const QString fault =
+      files.write(u"fault.asm"_s, u"     LI      1\n     DIVI    0\n     SVC     0\n"_s);
+  const QString undefined = files.write(
+      u"undefined.asm"_s, u"     LI      1\n\n     LI      NOWHERE\n     SVC     0\n"_s);
+  const QString unknown = files.write(u"unknown.asm"_s, u"\nX    FOO\n     SVC     0\n"_s);
+  const QString binary = files.write(u"binary.bin"_s, QByteArray("\x7f"
+                                                                 "ELF\x02\x01\x01\0\0",
+                                                                 9));
+  const QString empty = files.write(u"empty.asm"_s, QByteArray("\r\n  \r\n"));
+  const QString echo = files.write(
+      u"echo.asm"_s,
+      u"     IN      0\n     OUT     0\n     IN      1\n     OUT     1\n     SVC     0\n"_s);
+  const QString missing = files.path(u"missing.asm"_s);
+  const QString ended = u"* 45\nプログラムの終了です.\n"_s;
+  // The samples in Shift_JIS with CR LF, as the screen saves them, and in UTF-8 with LF, as an
+  // editor writes them; their listings as kept in the machine tests' data.
+  const QString registers = machine::sampleRegisters();
+  const QString utf8 = files.write(u"utf8.asm"_s, lf(registers));
+  const auto golden = [](const char* name) {
+    QFile file(QStringLiteral(MACHINE_TEST_DATA "/") + QLatin1StringView(name));
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+  };
+  const QString steps = u"--max-steps"_s;
+  const struct {
+    QStringList arguments;
+    int status;
+    QString out, err;
+    QByteArray input = {};
+  } cases[] = {
+      {{u"convert"_s, u"--"_s, u"A+B*C/(D-E)-F"_s, u"A-B-C"_s, u"A=B=C"_s, u"(A+B)*C"_s,
+        u"A+B)*C"_s, u"A*(B+C"_s, u"A*-B"_s, u"--A"_s, u"A+*B"_s, u""_s, u"X=A+B*C"_s},
+       1, // unbalanced brackets and a syntax error
+       u"ABC*DE-/+F-\nAB-C-\nAB=C=\nAB+C*\nAB+C*\nABC+\nA*B－\n－A－\nA\n\nXABC*+=\n"_s,
+       u"\"A+B)*C\": 対応する「(」がありません\n\"A*(B+C\": 括弧が閉じられていません\n"
+       u"\"A+*B\": 構文エラー *\n"_s},
+      // "-" stands for the lines of standard input, in its place among the arguments.
+      {{u"convert"_s, u"C"_s, u"-"_s, u"D"_s}, 0, u"C\nAB+\nAB*\nD\n"_s, {}, "A+B\nA*B\r\n"},
+      {{u"execute"_s, kExample}, 0, u"-11  X=-11\n"_s, {}},
+      {{u"execute"_s, u"--set"_s, u"A=10"_s, u"--set"_s, u"F=0.5"_s, kExample},
+       0,
+       u"3.5  X=3.5\n"_s,
+       {}},
+      {{u"execute"_s, u"AB-"_s, u"AB/"_s, u"A＋"_s, u"A－"_s}, 0, u"-1\n0.5\n1\n-1\n"_s, {}},
+      {{u"execute"_s, u"--set"_s, u"B=0"_s, u"XAB/="_s},
+       1,
+       u"0  X=0\n"_s,
+       u"\"XAB/=\": 0で割ることはできません\n"_s},
+      {{u"execute"_s, u"Aa+"_s}, 1, u"1\n"_s, u"\"Aa+\": 変数名が見つかりません\n"_s},
+      {{u"execute"_s, u"--set"_s, u"Q=1"_s, kExample}, 2, {}, u"…--set Q=1"_s},
+      {{u"execute"_s, u"--set"_s, u"A"_s, kExample}, 2, {}, u"…--set A"_s},
+      {{u"translate"_s, u"--source"_s, u"--listing"_s, kExample}, 2, {}, u"…--listing"_s},
+      // A name that cannot be a label is refused by the hand-off, as on the screen.
+      {{u"translate"_s, u"--source"_s, u"X1+="_s},
+       1,
+       {},
+       u"…擬似アセンブラのラベルにできない変数名です: [1]"_s},
+      {{u"translate"_s, u"--trace"_s, u"AB+"_s}, 2, {}, u"…trace"_s},
+      {{}, 2, {}, u"…使い方: rpnw COMMAND"_s},
+      {{u"help"_s}, 0, u"…使い方: rpnw COMMAND"_s, {}},
+      {{u"help"_s, u"run"_s}, 0, u"…使い方: rpnw run"_s, {}},
+      {{u"run"_s, u"--help"_s}, 0, u"…使い方: rpnw run"_s, {}},
+      {{u"frobnicate"_s}, 2, {}, u"rpnw: 不明なコマンドです: frobnicate (rpnw help)\n"_s},
+      {{u"run"_s}, 2, {}, u"rpnw: FILE... がありません (rpnw run --help)\n"_s},
+      {{u"run"_s, u"--bogus"_s, good}, 2, {}, u"…bogus"_s},
+      {{u"run"_s, u"--format"_s, u"xml"_s, good}, 2, {}, u"…xml"_s},
+      {{u"run"_s, u"--format"_s, u"csv"_s, good}, 2, {}, u"…--trace"_s},
+      {{u"assemble"_s, u"--format"_s, u"csv"_s, good}, 2, {}, u"…--trace"_s},
+      {{u"run"_s, steps, u"0"_s, good}, 2, {}, u"…--max-steps"_s},
+      {{u"run"_s, good}, 0, ended, {}},
+      {{u"run"_s, utf8}, 0, ended, {}},
+      {{u"run"_s, u"-"_s}, 0, ended, {}, registers.toUtf8()},
+      {{u"assemble"_s, good}, 0, golden("compare.lst"), {}},
+      {{u"assemble"_s, utf8}, 0, golden("registers.lst"), {}},
+      {{u"run"_s, u"--trace"_s, u"--input"_s, u"-2"_s, u"--input"_s, u"3"_s, u"--format"_s,
+        u"csv"_s, echo},
+       0,
+       u"file,address,instruction,registers,memory,flags\n%1,0000,IN 0,X0=FFFE,,P=0 Z=0 M=0\n"
+       u"%1,0001,OUT 0,,,P=0 Z=0 M=0\n%1,0002,IN 1,X1=0003,,P=0 Z=0 M=0\n"
+       u"%1,0003,OUT 1,,,P=0 Z=0 M=0\n%1,0004,SVC 0,,,P=0 Z=0 M=0\n"_s.arg(echo),
+       {}},
+      {{u"run"_s, u"-"_s}, 0, ended, {}, machine::sampleCompare().toUtf8()},
+      {{u"assemble"_s, undefined}, 1, u"…NOWHERE"_s, undefined + u":3: 未定義ラベル=NOWHERE\n"_s},
+      {{u"assemble"_s, unknown}, 1, u"…FOO"_s, unknown + u":2: 未定義命令=FOO\n"_s},
+      {{u"run"_s, fault}, 3, {}, fault + u":2: 0で割ることはできません (命令アドレス 0002)\n"_s},
+      {{u"run"_s, steps, u"1000"_s, endless},
+       4,
+       {},
+       endless + u": 実行した命令が上限の1000個に達したので止めました (--max-steps)\n"_s},
+      {{u"run"_s, steps, u"7"_s, u"-"_s}, 4, {}, u"…上限の7個"_s, "LOOP JMP     LOOP\n"},
+      {{u"run"_s, missing}, 2, {}, u"…File Name="_s + missing},
+      {{u"assemble"_s, missing}, 2, {}, u"…File Name="_s + missing},
+      {{u"run"_s, binary}, 2, {}, u"…テキストファイルではありません File Name="_s + binary},
+      {{u"run"_s, empty}, 2, {}, u"…ファイルが空です File Name="_s + empty},
+      {{u"run"_s, steps, u"100"_s, endless, fault, missing, good},
+       4,
+       u"==> %1 <==\n==> %2 <==\n==> %3 <==\n"_s.arg(endless, fault, good) + ended,
+       u"…"_s},
+      {{u"run"_s, fault, missing, good}, 3, u"…"_s + ended, u"…"_s},
+      {{u"run"_s, missing, undefined}, 2, u"…"_s, u"…NOWHERE"_s},
+      // IN takes the --input values, then lines of standard input; 12.5 reads as 12 (half to
+      // even), "abc" as 0.
+      {{u"run"_s, u"--input"_s, u"7"_s, echo, echo},
+       0,
+       u"==> %1 <==\n* 7\n* 12\nプログラムの終了です.\n==> %1 <==\n* 7\n* 0\nプログラムの終了です.\n"_s
+           .arg(echo),
+       {},
+       "12.5\nabc\n"},
+  };
+  const auto holds = [](const QString& text, const QString& expected) {
+    return expected.startsWith(u'…') ? text.contains(expected.mid(1)) : text == expected;
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.arguments.join(u' ').toStdString());
+    const Outcome in = call(c.arguments, c.input);
+    EXPECT_EQ(in.status, c.status);
+    EXPECT_TRUE(holds(in.out, c.out)) << in.out.toStdString();
+    EXPECT_TRUE(holds(in.err, c.err) && !in.err.contains(u'\r')) << in.err.toStdString();
+    const Outcome process = launch(c.arguments, c.input);
+    EXPECT_EQ(QStringList({QString::number(process.status), process.out, process.err}),
+              QStringList({QString::number(in.status), in.out, in.err}));
   }
-  // In JSON the box that pushes "*" carries the output so far and the stack under it; CSV has
-  // one row per box after its header.
+  QStringList seen;
+  for (const QJsonObject& r : jsonLines(call({u"run"_s, steps, u"100"_s, endless, fault, missing,
+                                              good, u"--format"_s, u"json"_s})
+                                            .out))
+    seen << r[u"result"_s].toString() + u'/' + r[u"status"_s].toVariant().toString() + u'/' +
+                r[u"steps"_s].toVariant().toString() + u'/' +
+                r[u"messages"_s][0][u"line"_s].toVariant().toString() +
+                (r.contains(u"file"_s) ? u""_s : u" no file"_s);
+  EXPECT_EQ(seen, (QStringList{u"max-steps/4/100/"_s, u"fault/3/1/2"_s, u"unreadable/2//"_s,
+                               u"end/0/80/"_s}));
+}
+
+// The traces and JSON of each format: the box that pushes "*" with the step message, the output
+// so far and the stack under it as a line of text and a row of JSON; CSV has one row per box
+// after its header; the execution's stack, variables and register.
+TEST(Rpnw, TracesInEachFormat) {
+  const QString box = u"スタック ←　演算子[*]"_s;
+  EXPECT_TRUE(call({u"convert"_s, u"--trace"_s, u"A+B*C"_s})
+                  .out.contains(u"\n"_s + box + u"  step=演算子[*]をPush  output=AB  stack=+\n"_s));
   const QJsonObject result =
       json(call({u"convert"_s, u"--trace"_s, u"--format"_s, u"json"_s, u"A+B*C"_s}).out);
   EXPECT_EQ(result[u"rpn"_s].toString() + QString::number(result[u"status"_s].toInt()),
             u"ABC*+0"_s);
-  QStringList rows;
-  for (const QJsonValue& row : result[u"trace"_s].toArray())
-    rows << QStringList{row[u"box"_s].toString(), row[u"step"_s].toString(),
-                        row[u"output"_s].toString(), row[u"stack"_s].toString()}
-                .join(u'|');
-  EXPECT_TRUE(rows.contains(u"スタック ←　演算子[*]|演算子[*]をPush|AB|+"_s))
-      << rows.join(u'\n').toStdString();
+  EXPECT_TRUE(result[u"trace"_s].toArray().contains(QJsonObject{{u"box"_s, box},
+                                                                {u"step"_s, u"演算子[*]をPush"_s},
+                                                                {u"output"_s, u"AB"_s},
+                                                                {u"stack"_s, u"+"_s}}));
   const QStringList csv =
       call({u"convert"_s, u"--trace"_s, u"--format"_s, u"csv"_s, u"A+B"_s, u"C"_s})
           .out.split(u'\n', Qt::SkipEmptyParts);
   EXPECT_EQ(csv.first(), u"input,box,step,output,stack"_s);
   EXPECT_TRUE(csv.last().startsWith(u"C,"_s));
-}
-
-TEST(RpnwExecute, TheExampleAndTheSetValuesAsTheExecutionScreenComputesThem) {
-  const struct {
-    QStringList arguments;
-    QString out;
-    int status;
-    QString err;
-  } cases[] = {
-      {{kExample}, u"-11  X=-11\n"_s, 0, {}},
-      {{u"--set"_s, u"A=10"_s, u"--set"_s, u"F=0.5"_s, kExample}, u"3.5  X=3.5\n"_s, 0, {}},
-      {{u"AB-"_s, u"AB/"_s, u"A＋"_s, u"A－"_s}, u"-1\n0.5\n1\n-1\n"_s, 0, {}},
-      {{u"--set"_s, u"B=0"_s, u"XAB/="_s},
-       u"0  X=0\n"_s,
-       1,
-       u"\"XAB/=\": 0で割ることはできません\n"_s},
-      {{u"Aa+"_s}, u"1\n"_s, 1, u"\"Aa+\": 変数名が見つかりません\n"_s},
-      {{u"--set"_s, u"Q=1"_s, kExample}, {}, 2, {}},
-      {{u"--set"_s, u"A"_s, kExample}, {}, 2, {}}};
-  for (const auto& c : cases) {
-    const Outcome out = call(QStringList{u"execute"_s} + c.arguments);
-    EXPECT_EQ(out.status, c.status) << c.arguments.join(u' ').toStdString();
-    EXPECT_EQ(out.out, c.out) << c.arguments.join(u' ').toStdString();
-    if (c.status != 2) {
-      EXPECT_EQ(out.err, c.err);
-    }
-  }
-  // The trace's boxes are the screen's, in order.
-  RecordingDialogs dialogs;
-  execution::ExecutionEngine engine(dialogs);
-  engine.Form_Load();
-  engine.setText1(kExample);
-  engine.Command1_Click();
   const QJsonObject traced =
       json(call({u"execute"_s, u"--trace"_s, u"--format"_s, u"json"_s, kExample}).out);
-  QStringList boxes;
-  for (const QJsonValue& row : traced[u"trace"_s].toArray())
-    boxes << row[u"box"_s].toString();
-  EXPECT_EQ(boxes, dialogs.texts());
   EXPECT_EQ(traced[u"stack"_s].toArray(), QJsonArray{u"-11"_s});
   EXPECT_EQ(traced[u"changed"_s].toObject(), (QJsonObject{{u"X"_s, u"-11"_s}}));
   EXPECT_EQ(traced[u"variables"_s][u"A"_s].toString(), u"1"_s);
   EXPECT_EQ(traced[u"trace"_s].toArray().last()[u"register"_s].toString(), u"-11"_s);
-}
-
-TEST(RpnwTranslate, ListingsAndHandOffAsTheTranslationScreenMakesThem) {
-  RecordingDialogs dialogs;
-  translation::TranslationEngine engine(dialogs);
-  engine.Form_Load();
-  engine.setCheck1(false);
-  engine.setText1(kExample);
-  engine.Command1_Click();
-  const QString listing = engine.view().List1.join(u'\n') + u'\n';
-  const QString source = lf(engine.BuildAssemblerSource()) + u'\n';
-  engine.Command5_Click();
-  const QStringList optimised = engine.view().List1;
-  ASSERT_EQ(listing.count(u'\n'), 17);
-  ASSERT_EQ(optimised.size(), 13);
-
-  EXPECT_EQ(call({u"translate"_s, kExample}).out, listing);
-  EXPECT_EQ(call({u"translate"_s, u"--listing"_s, kExample}).out, listing);
-  const Outcome optimisedOut = call({u"translate"_s, u"--optimise"_s, kExample});
-  EXPECT_EQ(optimisedOut.out, optimised.join(u'\n') + u'\n');
-  EXPECT_EQ(optimisedOut.status, 0);
-  EXPECT_EQ(optimisedOut.err.count(u'\n'), 3); // the optimiser's three boxes
-  EXPECT_EQ(call({u"translate"_s, u"--source"_s, kExample}).out, source);
-  EXPECT_EQ(call({u"translate"_s, u"--source"_s, u"--listing"_s, kExample}).status, 2);
-  // A name that cannot be a label is refused by the hand-off, as on the screen.
-  const Outcome refused = call({u"translate"_s, u"--source"_s, u"X1+="_s});
-  EXPECT_EQ(refused.status, 1);
-  EXPECT_TRUE(refused.err.contains(u"擬似アセンブラのラベルにできない変数名です: [1]"_s));
-
-  const QJsonObject result =
-      json(call({u"translate"_s, u"--optimise"_s, u"--format"_s, u"json"_s, kExample}).out);
-  EXPECT_EQ(result[u"listing"_s].toArray().size(), 13);
-  EXPECT_TRUE(result[u"optimised"_s].toBool());
-  EXPECT_EQ(result[u"source"_s].toArray().first().toString(), optimised.first());
-  EXPECT_EQ(result[u"variables"_s].toArray().size(), 10);
-  EXPECT_EQ(result[u"messages"_s].toArray().size(), 3);
-  EXPECT_EQ(result[u"stack"_s].toArray(), QJsonArray{u"X"_s});
-}
-
-TEST(RpnwMachine, SamplesAndTheHandOffAsTheAssemblerScreenRunsThem) {
   Files files;
-  const std::tuple<QString, const char*, int> samples[] = {
-      {machine::sampleCompare(), "compare.lst", 80},
-      {machine::sampleRegisters(), "registers.lst", 68}};
-  for (const auto& [source, golden, presses] : samples) {
-    // Shift_JIS with CR LF, as the screen saves it; and UTF-8 with LF, as an editor writes it.
-    const QString sjis = files.write(u"sjis.asm"_s, source.toLatin1());
-    const QString utf8 = files.write(u"utf8.asm"_s, lf(source));
-    QString listing;
-    int pressed = 0;
-    const QString shown = lf(screenMachineOutput(source, &listing, &pressed)) + u'\n';
-    QFile goldenFile(QStringLiteral(MACHINE_TEST_DATA "/") + QLatin1StringView(golden));
-    ASSERT_TRUE(goldenFile.open(QIODevice::ReadOnly));
-    EXPECT_EQ(call({u"assemble"_s, sjis}).out, lf(listing));
-    EXPECT_EQ(lf(listing), QString::fromUtf8(goldenFile.readAll()));
-    EXPECT_EQ(pressed, presses);
-    EXPECT_EQ(shown, u"* 45\nプログラムの終了です.\n"_s);
-    for (const QString& path : {sjis, utf8, u"-"_s}) {
-      const Outcome ran = call({u"run"_s, path}, source.toUtf8());
-      EXPECT_EQ(QString::number(ran.status) + ran.out + ran.err, u'0' + shown);
-    }
-    const QJsonObject result = json(call({u"run"_s, u"--format"_s, u"json"_s, sjis}).out);
-    EXPECT_EQ(result[u"steps"_s].toInt(), presses);
-    EXPECT_EQ(result[u"result"_s].toString(), u"end"_s);
-  }
-
-  // The hand-off end to end: translated, written out, assembled and run; X holds -17.
-  for (const QStringList& optimise : {QStringList(), QStringList{u"--optimise"_s}}) {
-    const QString path =
-        files.write(u"handoff.asm"_s,
-                    call(QStringList{u"translate"_s, u"--source"_s, kExample} + optimise).out);
-    const QJsonObject state =
-        json(call({u"run"_s, u"--state"_s, u"--format"_s, u"json"_s, path}).out)[u"state"_s]
-            .toObject();
-    EXPECT_EQ(state[u"labels"_s][u"X"_s][u"value"_s].toInt(), -17);
-    EXPECT_EQ(state[u"registers"_s].toArray().size(), 16);
-    EXPECT_EQ(state[u"memory"_s].toArray().size(), 201);
-    EXPECT_EQ(state[u"flags"_s][u"M"_s].toInt(), 1);
-    const QString text = call({u"run"_s, u"--state"_s, path}).out;
-    EXPECT_TRUE(text.contains(u"X[0023]=-17"_s) || text.contains(u"X[001B]=-17"_s))
-        << text.toStdString();
-  }
-}
-
-// run turns the assembler screen's painting off: the machine and the output box end exactly as
-// after pressing "実行" with the screen painting every phase, and painting again shows the same.
-TEST(RpnwRun, APaintlessRunEndsInTheStateOfThePresses) {
-  for (const QString& source : {machine::sampleCompare(), machine::sampleRegisters(),
-                                u"     LI      7\r\n     OUT     0\r\n     DIVI    0\r\n"_s}) {
-    RecordingDialogs pressedBoxes;
-    RecordingDialogs quietBoxes;
-    machine::MachineEngine pressed(pressedBoxes);
-    machine::MachineEngine quiet(quietBoxes);
-    for (machine::MachineEngine* engine : {&pressed, &quiet}) {
-      engine->Form_Load();
-      engine->setText1(source);
-      engine->Command1_Click();
-      engine->setCheck1(false);
-    }
-    quiet.setPainting(false);
-    for (int i = 0; i < 100; ++i) {
-      pressed.Command2_Click();
-      if (!quiet.moves().RunInstruction() || quiet.state().machine.EndOfProgram)
-        break;
-    }
-    quiet.setPainting(true);
-    EXPECT_EQ(quiet.state().machine, pressed.state().machine);
-    EXPECT_EQ(quiet.view().Text3, pressed.view().Text3);
-    EXPECT_EQ(quiet.view().txtRegister, pressed.view().txtRegister);
-    EXPECT_EQ(quiet.view().lblCode, pressed.view().lblCode);
-    EXPECT_EQ(quiet.view().Text2SelStart, pressed.view().Text2SelStart);
-    EXPECT_EQ(quietBoxes.texts(), pressedBoxes.texts());
-  }
-}
-
-TEST(RpnwRun, InputTraceAndLongOutput) {
-  Files files;
-  const QString echo = files.write(
-      u"echo.asm"_s,
-      u"     IN      0\n     OUT     0\n     IN      1\n     OUT     1\n     SVC     0\n"_s);
-  // IN takes the --input values, then lines of standard input; 12.5 reads as 12 (half to even).
-  EXPECT_EQ(
-      call({u"run"_s, u"--input"_s, u"7"_s, echo, echo}, "12.5\nabc\n").out,
-      u"==> %1 <==\n* 7\n* 12\nプログラムの終了です.\n==> %1 <==\n* 7\n* 0\nプログラムの終了です.\n"_s
-          .arg(echo));
-  const QStringList rows = call({u"run"_s, u"--trace"_s, u"--input"_s, u"-2"_s, u"--input"_s,
-                                 u"3"_s, u"--format"_s, u"csv"_s, echo})
-                               .out.split(u'\n', Qt::SkipEmptyParts);
-  ASSERT_EQ(rows.size(), 6);
-  EXPECT_EQ(rows.at(0), u"file,address,instruction,registers,memory,flags"_s);
-  EXPECT_EQ(rows.at(1), echo + u",0000,IN 0,X0=FFFE,,P=0 Z=0 M=0"_s);
-  EXPECT_EQ(rows.at(5), echo + u",0004,SVC 0,,,P=0 Z=0 M=0"_s);
   // More output than the output box keeps: every line still reaches standard output.
   const QString many =
       call({u"run"_s, files.write(u"loop.asm"_s, u"     LI      2000,1\nLOOP OUT     1\n"
@@ -337,73 +253,52 @@ TEST(RpnwRun, InputTraceAndLongOutput) {
   EXPECT_TRUE(many.startsWith(u"* 2000\n* 1999\n"_s));
 }
 
-TEST(RpnwStatus, EachCaseAndTheWorstWins) {
+// The listings and the hand-off text are the screen's (rpnw_screen_test.cpp); here their sizes,
+// the optimiser's three boxes as messages, and the JSON of a translation.
+TEST(RpnwTranslate, ListingsMessagesAndJson) {
+  const QString listing = call({u"translate"_s, kExample}).out;
+  EXPECT_EQ(listing.count(u'\n'), 17);
+  EXPECT_EQ(call({u"translate"_s, u"--listing"_s, kExample}).out, listing);
+  const Outcome optimised = call({u"translate"_s, u"--optimise"_s, kExample});
+  EXPECT_EQ(optimised.out.count(u'\n'), 13);
+  EXPECT_EQ(optimised.status, 0);
+  EXPECT_EQ(optimised.err.count(u'\n'), 3);
+  const QJsonObject result =
+      json(call({u"translate"_s, u"--optimise"_s, u"--format"_s, u"json"_s, kExample}).out);
+  EXPECT_EQ(result[u"listing"_s].toArray().size(), 13);
+  EXPECT_TRUE(result[u"optimised"_s].toBool());
+  EXPECT_EQ(result[u"source"_s].toArray().first().toString(), optimised.out.section(u'\n', 0, 0));
+  EXPECT_EQ(result[u"variables"_s].toArray().size(), 10);
+  EXPECT_EQ(result[u"messages"_s].toArray().size(), 3);
+  EXPECT_EQ(result[u"stack"_s].toArray(), QJsonArray{u"X"_s});
+}
+
+// The listings, outputs and states are the screen's (rpnw_screen_test.cpp); here the samples'
+// steps and the hand-off end to end, which leaves -17 in X.
+TEST(RpnwMachine, SamplesStepsAndTheHandOff) {
   Files files;
-  const QString good = files.write(u"good.asm"_s, lf(machine::sampleCompare()));
-  const QString endless = files.write(u"endless.asm"_s, u"LOOP JMP     LOOP\n"_s);
-  const QString fault =
-      files.write(u"fault.asm"_s, u"     LI      1\n     DIVI    0\n     SVC     0\n"_s);
-  const QString undefined = files.write(
-      u"undefined.asm"_s, u"     LI      1\n\n     LI      NOWHERE\n     SVC     0\n"_s);
-  const QString unknown = files.write(u"unknown.asm"_s, u"\nX    FOO\n     SVC     0\n"_s);
-  const QString binary = files.write(u"binary.bin"_s, QByteArray("\x7f"
-                                                                 "ELF\x02\x01\x01\x00\x00",
-                                                                 9));
-  const QString empty = files.write(u"empty.asm"_s, QByteArray("\r\n  \r\n"));
-  const QString missing = files.path(u"missing.asm"_s);
-  const QString steps = u"--max-steps"_s;
-  const struct {
-    QStringList arguments;
-    int status;
-    QString err; // a line standard error must hold
-  } cases[] = {{{}, 2, u"使い方: rpnw COMMAND"_s},
-               {{u"help"_s}, 0, {}},
-               {{u"help"_s, u"run"_s}, 0, {}},
-               {{u"run"_s, u"--help"_s}, 0, {}},
-               {{u"frobnicate"_s}, 2, u"rpnw: 不明なコマンドです: frobnicate (rpnw help)"_s},
-               {{u"run"_s}, 2, u"rpnw: FILE... がありません (rpnw run --help)"_s},
-               {{u"run"_s, u"--bogus"_s, good}, 2, u"bogus"_s},
-               {{u"run"_s, u"--format"_s, u"xml"_s, good}, 2, u"xml"_s},
-               {{u"run"_s, u"--format"_s, u"csv"_s, good}, 2, u"--trace"_s},
-               {{u"assemble"_s, u"--format"_s, u"csv"_s, good}, 2, u"--trace"_s},
-               {{u"translate"_s, u"--trace"_s, u"AB+"_s}, 2, u"trace"_s},
-               {{u"run"_s, steps, u"0"_s, good}, 2, steps},
-               {{u"run"_s, good}, 0, {}},
-               {{u"convert"_s, u"A+*B"_s}, 1, u"\"A+*B\": 構文エラー *"_s},
-               {{u"assemble"_s, undefined}, 1, undefined + u":3: 未定義ラベル=NOWHERE"_s},
-               {{u"assemble"_s, unknown}, 1, unknown + u":2: 未定義命令=FOO"_s},
-               {{u"run"_s, fault}, 3, fault + u":2: 0で割ることはできません (命令アドレス 0002)"_s},
-               {{u"run"_s, steps, u"1000"_s, endless},
-                4,
-                endless + u": 実行した命令が上限の1000個に達したので止めました (--max-steps)"_s},
-               {{u"run"_s, missing}, 2, u"File Name="_s + missing},
-               {{u"assemble"_s, missing}, 2, u"File Name="_s + missing},
-               {{u"run"_s, binary}, 2, u"テキストファイルではありません File Name="_s + binary},
-               {{u"run"_s, empty}, 2, u"ファイルが空です File Name="_s + empty},
-               {{u"run"_s, steps, u"100"_s, endless, fault, missing, good}, 4, {}},
-               {{u"run"_s, fault, missing, good}, 3, {}},
-               {{u"run"_s, missing, undefined}, 2, {}}};
-  for (const auto& c : cases) {
-    const Outcome out = call(c.arguments);
-    EXPECT_EQ(out.status, c.status) << c.arguments.join(u' ').toStdString();
-    EXPECT_TRUE(out.err.contains(c.err)) << out.err.toStdString();
-    EXPECT_FALSE(out.err.contains(u'\r'));
+  for (const auto& [source, steps] :
+       {std::pair(machine::sampleCompare(), 80), std::pair(machine::sampleRegisters(), 68)}) {
+    const QJsonObject result =
+        json(call({u"run"_s, u"--format"_s, u"json"_s, u"-"_s}, source.toUtf8()).out);
+    EXPECT_EQ(result[u"steps"_s].toInt(), steps);
+    EXPECT_EQ(result[u"result"_s].toString(), u"end"_s);
   }
-  // Every file is processed whatever happened to one before it, in JSON too, one object per file.
-  const QStringList all{u"run"_s, steps, u"100"_s, endless, fault, missing, good};
-  const QString text = call(all).out;
-  EXPECT_EQ(text.count(u"==> "_s), 3);
-  EXPECT_TRUE(text.endsWith(u"* 45\nプログラムの終了です.\n"_s));
-  const QList<QJsonObject> results =
-      jsonLines(call(all + QStringList{u"--format"_s, u"json"_s}).out);
-  QStringList seen;
-  for (const QJsonObject& r : results)
-    seen << r[u"result"_s].toString() + u'/' + r[u"status"_s].toVariant().toString() + u'/' +
-                r[u"steps"_s].toVariant().toString() + u'/' +
-                r[u"messages"_s][0][u"line"_s].toVariant().toString() +
-                (r.contains(u"file"_s) ? u""_s : u" no file"_s);
-  EXPECT_EQ(seen, (QStringList{u"max-steps/4/100/"_s, u"fault/3/1/2"_s, u"unreadable/2//"_s,
-                               u"end/0/80/"_s}));
+  for (const QStringList& optimise : {QStringList(), QStringList{u"--optimise"_s}}) {
+    const QString path =
+        files.write(u"handoff.asm"_s,
+                    call(QStringList{u"translate"_s, u"--source"_s, kExample} + optimise).out);
+    const QString text = call({u"run"_s, u"--state"_s, path}).out;
+    EXPECT_TRUE(text.contains(u"X[0023]=-17"_s) || text.contains(u"X[001B]=-17"_s))
+        << text.toStdString();
+    const QJsonObject state =
+        json(call({u"run"_s, u"--state"_s, u"--format"_s, u"json"_s, path}).out)[u"state"_s]
+            .toObject();
+    EXPECT_EQ(state[u"labels"_s][u"X"_s][u"value"_s].toInt(), -17);
+    EXPECT_EQ(state[u"flags"_s][u"M"_s].toInt(), 1);
+    EXPECT_EQ(state[u"registers"_s].toArray().size(), 16);
+    EXPECT_EQ(state[u"memory"_s].toArray().size(), 201);
+  }
 }
 
 TEST(RpnwJson, EverySubcommandPrintsOneObjectPerInputWithItsFields) {
@@ -425,35 +320,6 @@ TEST(RpnwJson, EverySubcommandPrintsOneObjectPerInputWithItsFields) {
     for (const QJsonObject& object : objects)
       for (const QString& field : QString::fromUtf16(fields).split(u' '))
         EXPECT_TRUE(object.contains(field)) << out.toStdString() << ' ' << field.toStdString();
-  }
-}
-
-TEST(RpnwExecutable, LinksQtCoreOnlyAndRunsWithNoDisplayAtAll) {
-  QProcess ldd;
-  ldd.start(u"ldd"_s, {QStringLiteral(RPNW_PATH)});
-  ASSERT_TRUE(ldd.waitForFinished(30000));
-  const QString libraries = QString::fromUtf8(ldd.readAllStandardOutput());
-  EXPECT_TRUE(libraries.contains(u"libQt6Core"_s)) << libraries.toStdString();
-  EXPECT_FALSE(libraries.contains(u"libQt6Gui"_s) || libraries.contains(u"libQt6Widgets"_s))
-      << libraries.toStdString();
-
-  // The same results in a process with an empty environment as in-process.
-  Files files;
-  const QString sample = files.write(u"sample.asm"_s, machine::sampleCompare().toLatin1());
-  const QByteArray input = "LOOP JMP     LOOP\n";
-  for (const QStringList& arguments :
-       std::vector<QStringList>{{u"convert"_s, u"A+B*C/(D-E)-F"_s},
-                                {u"execute"_s, kExample},
-                                {u"translate"_s, u"--source"_s, kExample},
-                                {u"run"_s, u"--state"_s, sample},
-                                {u"run"_s, u"-"_s},
-                                {u"run"_s, u"--max-steps"_s, u"7"_s, u"-"_s},
-                                {}}) {
-    const Outcome process = launch(arguments, input);
-    const Outcome inProcess = call(arguments, input);
-    EXPECT_EQ(QStringList({QString::number(process.status), process.out, process.err}),
-              QStringList({QString::number(inProcess.status), inProcess.out, inProcess.err}))
-        << arguments.join(u' ').toStdString();
   }
 }
 

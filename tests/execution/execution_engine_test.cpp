@@ -161,6 +161,8 @@ TEST_F(ExecutionEngineTest, ReaderTakesOneSymbolAtATimeAndClassifiesIt) {
   engine.moves().ReadSymbol();
   EXPECT_EQ(QStringList({v.Text1, v.lblCH, v.lblKind, v.Label4, arrows(v)}).join(u'|'),
             u"ABC*DE-/+F-=|X|名前|逆ポーランド記法取出し|1");
+  engine.moves().ExecuteSymbol(); // a name: its reference into the value register
+  EXPECT_EQ(shows(), u"3 | 変数Xの設定 | Name:X |  | ");
   EXPECT_EQ(readAll(), u"名名名演名名演演演名演演終");
   EXPECT_EQ(v.lblCH + arrows(v), u"1"); // the end read leaves the arrows alone
   // Exactly seven operator characters; a surrogate pair is one symbol.

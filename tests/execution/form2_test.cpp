@@ -62,23 +62,6 @@ TEST_F(Form2Test, OneShotRunPaintsRedAndClosingUnloadsOnlyTheControls) {
   EXPECT_EQ(text(u"Text1"_s), u"XA=");
 }
 
-TEST_F(Form2Test, TraceBoxesSeeTheMoveTheyDescribe) {
-  QStringList seen;
-  boxes.onBox = [&] {
-    seen << QStringList{boxes.texts().last(), text(u"Label4"_s), text(u"Text2"_s),
-                        text(u"lblOpe"_s), arrows()}
-                .join(u" | ");
-  };
-  click(u"Command1"_s);
-  ASSERT_EQ(seen.size(), 40);
-  // The first symbol's three moves, and the execution of "*", the fifth symbol.
-  EXPECT_EQ(seen.mid(0, 3) << seen.at(1 + 4 * 3),
-            (QStringList{u"ポーランド記法取出し | 逆ポーランド記法取出し |  |  | 1"_s,
-                         u"実行途中 | 変数Xの設定 | Name:X |  | 3"_s,
-                         u"値プッシュ | 値Push | Name:X |  | 2"_s,
-                         u"実行途中 | 演算対象Popと演算の実行 | 6 | * | 4568"_s}));
-}
-
 TEST_F(Form2Test, EditsFlowIntoTheEngineAsTheyHappen) {
   type(u"txtName(0)"_s, u"8"_s);
   type(u"Text1"_s, u"AB/"_s);

@@ -2,44 +2,31 @@
 // configuration folder, damaged, unreadable and unwritable files (defaults and one warning, never
 // a stop), and the shell and its screens putting back what the user left.
 #include "common/settings.h"
-#include "conversion/form1.h"
-#include "execution/form2.h"
-#include "machine/frm_assembler.h"
-#include "shell/frm_main.h"
-#include "support/recording_dialogs.h"
-#include "support/scripted_file_dialogs.h"
-#include "support/widget_lookup.h"
-#include "translation/frm_compile.h"
+#include "shell_windows.h"
 
-#include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
-#include <QTest>
-#include <gtest/gtest.h>
 
 namespace rpn {
 namespace {
 
 using namespace Qt::StringLiterals;
 
-const QStringList kWindows = {u"frmMain"_s,    u"Form1"_s,        u"Form2"_s,
-                              u"frmCompile"_s, u"frmAssembler"_s, u"frmHelp2"_s};
-
 // Everything a Settings holds, line by line, for whole-state comparisons.
 QStringList describe(const Settings& settings) {
   QStringList lines{u"zoom "_s + QString::number(settings.zoomPercent()),
                     u"folder "_s + settings.lastFolder(),
                     u"recent "_s + settings.recentFiles().join(u'|')};
-  for (const QString& window : kWindows) {
-    const auto interval = settings.intervalText(window);
-    const auto trace = settings.traceMode(window);
-    const auto position = settings.windowPosition(window);
-    lines << window + u' ' + (interval ? u'"' + *interval + u'"' : u"-"_s) + u' ' +
+  for (const test::Window& window : test::kWindows) {
+    const QString name = QString::fromLatin1(window.name);
+    const auto interval = settings.intervalText(name);
+    const auto trace = settings.traceMode(name);
+    const auto at = settings.windowPosition(name);
+    lines << name + u' ' + (interval ? u'"' + *interval + u'"' : u"-"_s) + u' ' +
                  (trace ? (*trace ? u"ticked"_s : u"unticked"_s) : u"-"_s) + u' ' +
-                 (position ? QString::number(position->x()) + u',' + QString::number(position->y())
-                           : u"-"_s);
+                 (at ? QString::number(at->x()) + u',' + QString::number(at->y()) : u"-"_s);
   }
   return lines;
 }
@@ -47,16 +34,15 @@ QStringList describe(const Settings& settings) {
 // The settings of a fresh user: nothing remembered.
 QStringList defaults() {
   QStringList lines{u"zoom 100"_s, u"folder "_s, u"recent "_s};
-  for (const QString& window : kWindows)
-    lines << window + u" - - -"_s;
+  for (const test::Window& window : test::kWindows)
+    lines << QString::fromLatin1(window.name) + u" - - -"_s;
   return lines;
 }
 
 // Every test runs in a configuration folder of its own and counts the warnings given.
 class SettingsTest : public ::testing::Test {
 protected:
-  SettingsTest() {
-    m_savedConfig = qgetenv("XDG_CONFIG_HOME");
+  SettingsTest() : m_savedConfig(qgetenv("XDG_CONFIG_HOME")) {
     qputenv("XDG_CONFIG_HOME", folder.path().toLocal8Bit());
     warnings().clear();
     m_previousHandler =
@@ -73,9 +59,6 @@ protected:
     static QStringList list;
     return list;
   }
-  static void writeFile(const QString& path, const QByteArray& bytes) {
-    test::writeFile(path, bytes);
-  }
 
   QTemporaryDir folder;
 
@@ -84,7 +67,7 @@ private:
   QtMessageHandler m_previousHandler = nullptr;
 };
 
-TEST_F(SettingsTest, EverythingComesBackInTheNextRun) {
+TEST_F(SettingsTest, EverythingComesBackInTheNextRunAndWhatMakesNoSenseIsRefused) {
   const QStringList files = {u"/tmp/a.txt"_s,
                              u"/tmp/日本語 のファイル.txt"_s,
                              u"/tmp/comma, in it.txt"_s,
@@ -98,6 +81,17 @@ TEST_F(SettingsTest, EverythingComesBackInTheNextRun) {
     EXPECT_TRUE(first.path().startsWith(folder.path() + u'/')) << first.path().toStdString();
     EXPECT_TRUE(first.path().endsWith(u".conf"_s));
     EXPECT_EQ(describe(first), defaults());
+    // Refused: a zoom off the steps, relative or empty paths, removing what is not listed.
+    first.setZoomPercent(137);
+    first.setZoomPercent(325);
+    first.addRecentFile(u"relative.txt"_s);
+    first.addRecentFile(QString());
+    first.setLastFolder(u"relative"_s);
+    first.addRecentFile(u"/tmp/x.txt"_s);
+    first.removeRecentFile(u"/tmp/x.txt"_s);
+    first.removeRecentFile(u"/tmp/never there.txt"_s);
+    EXPECT_EQ(describe(first), defaults());
+
     first.setZoomPercent(175);
     first.setIntervalText(u"Form1"_s, u" 1 5"_s);
     first.setTraceMode(u"Form1"_s, false);
@@ -116,23 +110,8 @@ TEST_F(SettingsTest, EverythingComesBackInTheNextRun) {
     expected = describe(first);
   }
   EXPECT_EQ(expected[0], u"zoom 175"_s);
-  Settings second;
-  EXPECT_EQ(describe(second), expected);
+  EXPECT_EQ(describe(Settings()), expected);
   EXPECT_TRUE(warnings().isEmpty()) << warnings().join(u'\n').toStdString();
-}
-
-TEST_F(SettingsTest, SettingsThatMakeNoSenseAreRefused) {
-  Settings settings;
-  settings.setZoomPercent(137);
-  settings.setZoomPercent(325);
-  settings.addRecentFile(u"relative.txt"_s);
-  settings.addRecentFile(QString());
-  settings.setLastFolder(u"relative"_s);
-  EXPECT_EQ(describe(settings), defaults());
-  settings.addRecentFile(u"/tmp/x.txt"_s);
-  settings.removeRecentFile(u"/tmp/x.txt"_s);
-  settings.removeRecentFile(u"/tmp/never there.txt"_s);
-  EXPECT_EQ(describe(settings), defaults());
 }
 
 // Damaged, unreadable or unwritable: the program starts with the defaults (or with what could
@@ -143,10 +122,9 @@ TEST_F(SettingsTest, AnyDamagedFileStartsWithDefaultsAndOneWarning) {
   QByteArray noise(4096, '\0');
   for (char& byte : noise)
     byte = static_cast<char>(random.bounded(256));
-
   QStringList partly = defaults();
   partly[2] = u"recent /abs/a.txt"_s;
-  partly[kWindows.indexOf(u"Form1"_s) + 3] = u"Form1 \"200\" - 1,2"_s;
+  partly[4] = u"Form1 \"200\" - 1,2"_s;
   const struct {
     const char* what;
     QByteArray bytes;
@@ -167,22 +145,18 @@ TEST_F(SettingsTest, AnyDamagedFileStartsWithDefaultsAndOneWarning) {
     SCOPED_TRACE(std::string(c.what) + ", seed " + std::to_string(seed));
     warnings().clear();
     const QString path = Settings::userPath();
-    QFile::remove(path);
     QFile::remove(path + u".damaged"_s);
-    writeFile(path, c.bytes);
+    QFile::remove(path);
+    test::writeFile(path, c.bytes);
     {
       Settings settings;
       EXPECT_EQ(describe(settings), c.state);
-      EXPECT_EQ(warnings().size(), 1) << warnings().join(u'\n').toStdString();
-      EXPECT_EQ(settings.warning(), warnings().value(0));
+      EXPECT_EQ(warnings(), QStringList(settings.warning()));
       EXPECT_TRUE(settings.warning().contains(path));
       QFile aside(path + u".damaged"_s);
-      EXPECT_EQ(aside.exists(), c.keptAside);
-      if (c.keptAside && aside.open(QIODevice::ReadOnly)) {
-        EXPECT_EQ(aside.readAll(), c.bytes);
-      }
-      // The program goes on and remembers again.
-      settings.setZoomPercent(250);
+      EXPECT_EQ(aside.open(QIODevice::ReadOnly) ? aside.readAll() : QByteArray("<none>"),
+                c.keptAside ? c.bytes : "<none>");
+      settings.setZoomPercent(250); // the program goes on and remembers again
       EXPECT_TRUE(settings.sync());
     }
     EXPECT_EQ(Settings().zoomPercent(), 250);
@@ -201,7 +175,7 @@ TEST_F(SettingsTest, AnUnreadableOrUnwritablePlaceWarnsOnceAndTheRunGoesOn) {
     if (folderForFile) {
       QDir().mkpath(Settings::userPath());
     } else {
-      writeFile(blocker, "a file where the configuration folder should be");
+      test::writeFile(blocker, "a file where the configuration folder should be");
       qputenv("XDG_CONFIG_HOME", blocker.toLocal8Bit());
     }
     Settings settings;
@@ -211,120 +185,73 @@ TEST_F(SettingsTest, AnUnreadableOrUnwritablePlaceWarnsOnceAndTheRunGoesOn) {
     settings.addRecentFile(u"/tmp/a.txt"_s);
     EXPECT_FALSE(settings.sync());
     EXPECT_EQ(warnings().size(), 1) << warnings().join(u'\n').toStdString();
-    EXPECT_EQ(
-        describe(settings).mid(0, 4),
-        (QStringList{u"zoom 200"_s, u"folder "_s, u"recent /tmp/a.txt"_s, u"frmMain - - -"_s}));
-    EXPECT_EQ(settings.intervalText(u"Form1"_s), u"50"_s);
+    EXPECT_EQ(describe(settings).mid(0, 5),
+              (QStringList{u"zoom 200"_s, u"folder "_s, u"recent /tmp/a.txt"_s, u"frmMain - - -"_s,
+                           u"Form1 \"50\" - -"_s}));
   }
   EXPECT_TRUE(QFileInfo(inTheWay).isDir());
   EXPECT_TRUE(QFileInfo(blocker).isFile());
 }
 
-// The shell and its screens: what the user leaves in one run is there in the next.
-struct ScreenCase {
-  const char* name;
-  ScreenWindow& (*open)(FrmMain&);
-  const char* intervalBox;
-  const char* defaultInterval;
-};
-
-void PrintTo(const ScreenCase& screen, std::ostream* os) {
-  *os << screen.name;
-}
-
-const ScreenCase kScreens[] = {
-    {"Form1", [](FrmMain& m) -> ScreenWindow& { return m.form1(); }, "Text3", "200"},
-    {"Form2", [](FrmMain& m) -> ScreenWindow& { return m.form2(); }, "Text3", "200"},
-    {"frmCompile", [](FrmMain& m) -> ScreenWindow& { return m.frmCompile(); }, "Text3", "200"},
-    {"frmAssembler", [](FrmMain& m) -> ScreenWindow& { return m.frmAssembler(); }, "txtTimer",
-     "500"},
-};
-
-class RememberedScreen : public SettingsTest, public ::testing::WithParamInterface<ScreenCase> {
+// The shell and its screens: what the user leaves in one run is there in the next, and the
+// screens act on it (trace mode off: a run opens no box).
+// The shell and its screens: what the user leaves in one run (interval, trace mode, place, zoom)
+// is there in the next, and the screens act on it (trace mode off: a run opens no box). The menu
+// remembers its place and zoom; a place on a monitor no longer there is ignored.
+class RememberedWindow : public SettingsTest, public ::testing::WithParamInterface<test::Window> {
 protected:
-  QLineEdit* interval(ScreenWindow& screen) {
-    return test::control<QLineEdit>(&screen, QString::fromLatin1(GetParam().intervalBox));
+  QLineEdit* interval(QWidget* screen) {
+    return test::control<QLineEdit>(screen, QString::fromLatin1(GetParam().intervalBox));
   }
-  QCheckBox* trace(ScreenWindow& screen) { return test::control<QCheckBox>(&screen, u"Check1"_s); }
+  static QCheckBox* trace(QWidget* screen) { return test::control<QCheckBox>(screen, u"Check1"_s); }
   test::RecordingDialogs boxes;
 };
 
-TEST_P(RememberedScreen, IntervalTracePositionAndZoomComeBack) {
-  const ScreenCase& c = GetParam();
+TEST_P(RememberedWindow, IntervalTracePositionAndZoomComeBack) {
+  const test::Window& c = GetParam();
+  const bool screen = c.intervalBox != nullptr;
   QSize size100;
   {
     Settings settings;
     FrmMain menu{&boxes, &settings};
-    ScreenWindow& screen = c.open(menu);
-    screen.showScreen();
-    size100 = screen.size();
-    EXPECT_EQ(interval(screen)->text(), QString::fromLatin1(c.defaultInterval));
-    EXPECT_TRUE(trace(screen)->isChecked());
-    interval(screen)->selectAll();
-    QTest::keyClicks(interval(screen), u"35"_s);
-    QTest::mouseClick(trace(screen), Qt::LeftButton, {}, QPoint(5, 5));
+    QWidget* window = c.open(menu);
+    size100 = window->size();
+    if (screen) {
+      EXPECT_EQ(interval(window)->text(), QString::fromLatin1(c.interval));
+      EXPECT_TRUE(trace(window)->isChecked());
+      interval(window)->selectAll();
+      QTest::keyClicks(interval(window), u"35"_s);
+      test::untick(window);
+    }
     menu.zoomIn();
     menu.zoomIn();
-    screen.move(140, 70);
-    screen.close();
-    // Closing unloads the screen, whose controls go back to their first state; loading it again
+    window->move(140, 70);
+    window->close();
+    // Closing unloads a screen, whose controls go back to their first state; loading it again
     // puts back what the user left.
-    screen.showScreen();
-    EXPECT_EQ(interval(screen)->text(), u"35"_s);
-    EXPECT_FALSE(trace(screen)->isChecked());
+    c.open(menu);
+    EXPECT_TRUE(!screen || (interval(window)->text() == u"35"_s && !trace(window)->isChecked()));
   }
   Settings settings;
   FrmMain menu{&boxes, &settings};
   EXPECT_EQ(menu.zoomPercent(), 150);
-  ScreenWindow& screen = c.open(menu);
-  screen.showScreen();
-  EXPECT_EQ(interval(screen)->text(), u"35"_s);
-  EXPECT_FALSE(trace(screen)->isChecked());
-  EXPECT_EQ(screen.pos(), QPoint(140, 70));
-  EXPECT_EQ(screen.width(), qRound(size100.width() * 1.5));
-  EXPECT_TRUE(boxes.boxes().empty());
+  QWidget* window = c.open(menu);
+  EXPECT_EQ(window->pos(), QPoint(140, 70));
+  EXPECT_EQ(window->width(), qRound(size100.width() * 1.5));
+  if (screen) {
+    EXPECT_EQ(interval(window)->text(), u"35"_s);
+    EXPECT_FALSE(trace(window)->isChecked());
+    test::click(window, u"Command1"_s);
+  } else {
+    settings.setWindowPosition(u"frmMain"_s, {-100000, -100000});
+    EXPECT_NE(FrmMain(&boxes, &settings).pos(), QPoint(-100000, -100000));
+  }
+  EXPECT_EQ(boxes.texts(), QStringList());
   EXPECT_TRUE(warnings().isEmpty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Screens, RememberedScreen, ::testing::ValuesIn(kScreens),
-                         [](const ::testing::TestParamInfo<ScreenCase>& screen) {
-                           return std::string(screen.param.name);
-                         });
-
-// The screens act on what they are given back: trace mode off means no trace boxes.
-TEST_F(SettingsTest, ARememberedUntickedTraceModeRunsWithoutBoxes) {
-  {
-    Settings settings;
-    settings.setTraceMode(u"Form1"_s, false);
-  }
-  test::RecordingDialogs boxes;
-  Settings settings;
-  FrmMain menu{&boxes, &settings};
-  menu.form1().showScreen();
-  QTest::mouseClick(test::control<QPushButton>(&menu.form1(), u"Command1"_s), Qt::LeftButton);
-  EXPECT_TRUE(boxes.boxes().empty());
-  EXPECT_FALSE(menu.form1().engine().view().Check1);
-}
-
-TEST_F(SettingsTest, TheMenuPutsItselfBackWhereItWasAndOffScreenPlacesAreIgnored) {
-  {
-    Settings settings;
-    FrmMain menu{nullptr, &settings};
-    menu.show();
-    menu.move(60, 40);
-    QTimer::singleShot(0, &menu, [&menu] { menu.close(); });
-    QApplication::exec();
-  }
-  {
-    Settings settings;
-    FrmMain menu{nullptr, &settings};
-    EXPECT_EQ(menu.pos(), QPoint(60, 40));
-    settings.setWindowPosition(u"frmMain"_s, {-100000, -100000}); // a monitor no longer there
-  }
-  Settings settings;
-  FrmMain menu{nullptr, &settings};
-  EXPECT_NE(menu.pos(), QPoint(-100000, -100000));
-}
+INSTANTIATE_TEST_SUITE_P(Windows, RememberedWindow,
+                         ::testing::ValuesIn(test::kWindows, test::kWindows + 5), test::windowName);
 
 } // namespace
 } // namespace rpn

@@ -3,26 +3,15 @@
 // start to overlap, and the windows keep their proportions. The largest step runs again under
 // QT_SCALE_FACTOR 2 and 1.5 (see CMakeLists.txt).
 #include "common/screen_kit.h"
-#include "conversion/form1.h"
-#include "execution/form2.h"
-#include "machine/frm_assembler.h"
-#include "shell/frm_main.h"
-#include "support/recording_dialogs.h"
-#include "support/widget_lookup.h"
-#include "translation/frm_compile.h"
+#include "shell_windows.h"
 
-#include <QApplication>
-#include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
-#include <QListWidget>
 #include <QMenu>
 #include <QPainter>
-#include <QPushButton>
-#include <QTest>
+#include <QTimer>
 #include <climits>
 #include <cmath>
-#include <gtest/gtest.h>
 #include <map>
 #include <set>
 
@@ -31,33 +20,8 @@ namespace {
 
 using namespace Qt::StringLiterals;
 
-struct WindowCase {
-  const char* name;
-  QWidget* (*open)(FrmMain&);
-};
-
-void PrintTo(const WindowCase& window, std::ostream* os) {
-  *os << window.name;
-}
-
-machine::HelpPages& help(FrmMain& menu) {
-  return menu.frmAssembler().helpPages();
-}
-
-const WindowCase kWindows[] = {
-    {"frmMain", [](FrmMain& m) -> QWidget* { return &m; }},
-    {"Form1", [](FrmMain& m) -> QWidget* { return (m.form1().showScreen(), &m.form1()); }},
-    {"Form2", [](FrmMain& m) -> QWidget* { return (m.form2().showScreen(), &m.form2()); }},
-    {"frmCompile",
-     [](FrmMain& m) -> QWidget* { return (m.frmCompile().showScreen(), &m.frmCompile()); }},
-    {"frmAssembler",
-     [](FrmMain& m) -> QWidget* { return (m.frmAssembler().showScreen(), &m.frmAssembler()); }},
-    {"frmHelp1", [](FrmMain& m) -> QWidget* { return (help(m).show(1), &help(m).page(1)); }},
-    {"frmHelp2", [](FrmMain& m) -> QWidget* { return (help(m).show(2), &help(m).page(2)); }},
-    {"frmHelp3", [](FrmMain& m) -> QWidget* { return (help(m).show(3), &help(m).page(3)); }},
-};
-
-// A control as the layout places it, by its path of objectNames below the window.
+// The controls as the layout places them, by their path of objectNames below the window. The
+// menu bar and the menus are sized by the style, not laid out in twips.
 struct Placed {
   QWidget* widget;
   QRect rect;
@@ -68,7 +32,6 @@ using Layout = std::map<QString, Placed>;
 Layout layoutOf(QWidget* window) {
   Layout layout;
   for (QWidget* widget : window->findChildren<QWidget*>()) {
-    // The menu bar and the menus are sized by the style, not laid out in twips.
     if (widget->objectName().isEmpty() || widget->objectName().startsWith(u"qt_"_s) ||
         widget->isWindow() || widget->objectName() == u"MenuBar"_s)
       continue;
@@ -80,17 +43,16 @@ Layout layoutOf(QWidget* window) {
   return layout;
 }
 
-// The rows a wrapped text puts ink on when the label centres it in area: the first and the last,
-// counted from the top of area.
-std::pair<int, int> inkRows(const QLabel* label, const QRect& area) {
-  const QFontMetrics metrics = label->fontMetrics();
+// Where the ink of a wrapped caption falls when the label centres it vertically: outside the
+// label's rows, or nothing at all, is a problem.
+QString wrappedInk(const QLabel* label, const QRect& area) {
   const int flags = static_cast<int>(Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop);
-  const QRect needed = metrics.boundingRect(QRect(0, 0, area.width(), 10000), flags, label->text());
+  const QRect needed =
+      label->fontMetrics().boundingRect(QRect(0, 0, area.width(), 10000), flags, label->text());
   QImage image(area.width(), needed.height() + 2, QImage::Format_Grayscale8);
   image.fill(Qt::white);
   QPainter painter(&image);
   painter.setFont(label->font());
-  painter.setPen(Qt::black);
   painter.drawText(QRect(0, 0, area.width(), needed.height()), flags, label->text());
   painter.end();
   int first = -1, last = -1;
@@ -102,21 +64,22 @@ std::pair<int, int> inkRows(const QLabel* label, const QRect& area) {
         break;
       }
   const int offset = (needed.height() - area.height()) / 2;
-  return {first - offset, last - offset};
+  return first < 0 || last - offset >= area.height()
+             ? u"wrapped text inked from row %1 to %2 of %3"_s.arg(first - offset)
+                   .arg(last - offset)
+                   .arg(area.height())
+             : QString();
 }
 
-// What would be cut off: a caption wider than its control, a text taller than its line, ink of
-// a wrapped caption outside its label.
+// What would be cut off: a caption wider or taller than its control, a picture of another size,
+// ink of a wrapped caption outside its label.
 QString clipping(const QWidget* widget) {
   const QFontMetrics metrics = widget->fontMetrics();
-  const auto tooWide = [&](const QString& text, int room) {
-    return metrics.horizontalAdvance(text) > room
-               ? u"text \""_s + text + u"\" wider than "_s + QString::number(room)
-               : QString();
-  };
-  const auto tooTall = [&](int room) {
-    return metrics.ascent() + metrics.descent() > room + 1
-               ? u"text taller than "_s + QString::number(room)
+  const auto fits = [&metrics](const QString& text, int width, int height = 1 << 20) {
+    if (metrics.horizontalAdvance(text) > width)
+      return u"\"%1\" wider than %2"_s.arg(text).arg(width);
+    return metrics.ascent() + metrics.descent() > height + 1
+               ? u"\"%1\" taller than %2"_s.arg(text).arg(height)
                : QString();
   };
   if (const auto* label = qobject_cast<const QLabel*>(widget)) {
@@ -125,42 +88,30 @@ QString clipping(const QWidget* widget) {
       const QSize size = picture.deviceIndependentSize().toSize();
       return std::abs(size.width() - area.width()) > 1 ||
                      std::abs(size.height() - area.height()) > 1
-                 ? u"picture of "_s + QString::number(size.width()) + u'x' +
-                       QString::number(size.height()) + u" in "_s + QString::number(area.width()) +
-                       u'x' + QString::number(area.height())
+                 ? u"picture of %1x%2 in %3x%4"_s.arg(size.width())
+                       .arg(size.height())
+                       .arg(area.width())
+                       .arg(area.height())
                  : QString();
     }
     if (label->text().isEmpty())
       return {};
-    if (label->wordWrap()) {
-      const auto [first, last] = inkRows(label, area);
-      return first < 0 || last >= area.height()
-                 ? u"wrapped text inked from row "_s + QString::number(first) + u" to "_s +
-                       QString::number(last) + u" of "_s + QString::number(area.height())
-                 : QString();
-    }
-    QString problem = tooWide(label->text(), area.width());
-    return problem.isEmpty() ? tooTall(area.height()) : problem;
+    return label->wordWrap() ? wrappedInk(label, area)
+                             : fits(label->text(), area.width(), area.height());
   }
   if (const auto* check = qobject_cast<const QCheckBox*>(widget))
     return check->sizeHint().width() > check->width()
-               ? u"tick box needs "_s + QString::number(check->sizeHint().width()) + u" in "_s +
-                     QString::number(check->width()) + u" "_s + check->font().family() + u" "_s +
-                     QString::number(check->font().pointSizeF())
+               ? u"tick box needs %1 in %2"_s.arg(check->sizeHint().width()).arg(check->width())
                : QString();
-  if (const auto* button = qobject_cast<const QPushButton*>(widget)) {
-    QString problem = tooWide(QString(button->text()).remove(u'&'), button->width() - 4);
-    return problem.isEmpty() ? tooTall(button->height() - 2) : problem;
-  }
+  if (const auto* button = qobject_cast<const QPushButton*>(widget))
+    return fits(QString(button->text()).remove(u'&'), button->width() - 4, button->height() - 2);
   if (const auto* frame = qobject_cast<const QGroupBox*>(widget))
-    return tooWide(frame->title(), frame->width() - 8);
-  if (const auto* edit = qobject_cast<const QLineEdit*>(widget)) {
-    QString problem = tooWide(edit->text(), edit->width() - 4);
-    return problem.isEmpty() ? tooTall(edit->height() - 2) : problem;
-  }
+    return fits(frame->title(), frame->width() - 8);
+  if (const auto* edit = qobject_cast<const QLineEdit*>(widget))
+    return fits(edit->text(), edit->width() - 4, edit->height() - 2);
   if (const auto* list = qobject_cast<const QListWidget*>(widget))
     for (int i = 0; i < list->count(); ++i)
-      if (QString problem = tooWide(list->item(i)->text(), list->viewport()->width());
+      if (QString problem = fits(list->item(i)->text(), list->viewport()->width());
           !problem.isEmpty())
         return problem;
   return {};
@@ -181,83 +132,74 @@ bool near(int actual, double expected) {
   return std::abs(actual - expected) <= 1.0;
 }
 
-class ZoomTable : public ::testing::TestWithParam<std::tuple<WindowCase, int>> {
-protected:
-  // Compares window at zoom with the 100 % layout.
-  void expectScaled(QWidget* window, const Layout& base, QSize baseSize, double zoom) {
-    const Layout now = layoutOf(window);
-    ASSERT_EQ(now.size(), base.size());
-    for (const auto& [path, was] : base) {
-      const auto found = now.find(path);
-      ASSERT_NE(found, now.end()) << path.toStdString();
-      const QRect is = found->second.rect;
-      const QRect& r = was.rect;
-      // A panel placed by a layout (the assembler screen's client area below its menu bar) keeps
-      // its size times the zoom; where it stands is the layout's business.
-      if (found->second.widget->parentWidget()->layout())
-        EXPECT_TRUE(near(is.width(), r.width() * zoom) && near(is.height(), r.height() * zoom))
-            << path.toStdString();
-      else
-        EXPECT_TRUE(near(is.left(), r.left() * zoom) && near(is.top(), r.top() * zoom) &&
-                    near(is.left() + is.width(), (r.left() + r.width()) * zoom) &&
-                    near(is.top() + is.height(), (r.top() + r.height()) * zoom))
-            << path.toStdString() << " at " << zoom << ": " << is.x() << ',' << is.y() << ' '
-            << is.width() << 'x' << is.height() << " from " << r.x() << ',' << r.y() << ' '
-            << r.width() << 'x' << r.height();
-      EXPECT_NEAR(found->second.points, was.points * zoom, 0.01) << path.toStdString();
-      const QString problem = clipping(found->second.widget);
-      EXPECT_TRUE(problem.isEmpty())
-          << path.toStdString() << " at " << zoom << ": " << problem.toStdString();
-    }
-    EXPECT_EQ(overlaps(now), overlaps(base));
-    // The window keeps its proportions; the assembler screen's menu bar follows its font.
-    const QSize size = window->size();
-    EXPECT_TRUE(near(size.width(), baseSize.width() * zoom)) << size.width();
-    EXPECT_NEAR(static_cast<double>(size.width()) / size.height(),
-                static_cast<double>(baseSize.width()) / baseSize.height(), 0.015)
-        << size.width() << 'x' << size.height();
+// A window at zoom against its 100 % layout: every control scaled and legible, no new overlap,
+// the window's proportions kept (the assembler screen's menu bar follows its font).
+void expectScaled(QWidget* window, const Layout& base, QSize baseSize, double zoom) {
+  const Layout now = layoutOf(window);
+  ASSERT_EQ(now.size(), base.size());
+  for (const auto& [path, was] : base) {
+    const auto found = now.find(path);
+    ASSERT_NE(found, now.end()) << path.toStdString();
+    const QRect is = found->second.rect;
+    const QRect& r = was.rect;
+    SCOPED_TRACE(path.toStdString() + " at " + std::to_string(zoom));
+    // A panel placed by a layout (the assembler screen's client area below its menu bar) keeps
+    // its size times the zoom; where it stands is the layout's business.
+    if (found->second.widget->parentWidget()->layout())
+      EXPECT_TRUE(near(is.width(), r.width() * zoom) && near(is.height(), r.height() * zoom));
+    else
+      EXPECT_TRUE(near(is.left(), r.left() * zoom) && near(is.top(), r.top() * zoom) &&
+                  near(is.right() + 1, (r.right() + 1) * zoom) &&
+                  near(is.bottom() + 1, (r.bottom() + 1) * zoom))
+          << is.x() << ',' << is.y() << ' ' << is.width() << 'x' << is.height() << " from " << r.x()
+          << ',' << r.y() << ' ' << r.width() << 'x' << r.height();
+    EXPECT_NEAR(found->second.points, was.points * zoom, 0.01);
+    EXPECT_EQ(clipping(found->second.widget), QString());
   }
+  EXPECT_EQ(overlaps(now), overlaps(base));
+  const QSize size = window->size();
+  EXPECT_TRUE(near(size.width(), baseSize.width() * zoom)) << size.width();
+  EXPECT_NEAR(static_cast<double>(size.width()) / size.height(),
+              static_cast<double>(baseSize.width()) / baseSize.height(), 0.015)
+      << size.width() << 'x' << size.height();
+}
 
+class ZoomTable : public ::testing::TestWithParam<std::tuple<test::Window, int>> {
+protected:
   test::RecordingDialogs boxes;
 };
 
+// Opened at 100 %, then zoomed, past the largest zoom and back: the layout never drifts. Created
+// while the program is zoomed: the window opens at the zoom.
 TEST_P(ZoomTable, EveryControlScalesWithTheWindow) {
   const auto& [window, percent] = GetParam();
-  const double zoom = percent / 100.0;
-
-  // Opened at 100 %, then zoomed, past the largest zoom and back: the layout never drifts.
   FrmMain menu{&boxes};
   QWidget* shown = window.open(menu);
   const Layout base = layoutOf(shown);
   const QSize baseSize = shown->size();
   ASSERT_GT(base.size(), 1u);
   for (const auto& [path, placed] : base)
-    EXPECT_TRUE(clipping(placed.widget).isEmpty())
-        << path.toStdString() << ": " << clipping(placed.widget).toStdString();
-  for (int step : {300, 125, percent}) {
+    EXPECT_EQ(clipping(placed.widget), QString()) << path.toStdString();
+  for (int step : {300, 125, percent})
     menu.setZoomPercent(step);
-    EXPECT_EQ(menu.zoomPercent(), step);
-  }
-  expectScaled(shown, base, baseSize, zoom);
-
-  // Created while the program is zoomed: it opens at the zoom.
+  EXPECT_EQ(menu.zoomPercent(), percent);
+  expectScaled(shown, base, baseSize, percent / 100.0);
   FrmMain zoomed{&boxes};
   zoomed.setZoomPercent(percent);
-  expectScaled(window.open(zoomed), base, baseSize, zoom);
-}
-
-std::string caseName(const ::testing::TestParamInfo<std::tuple<WindowCase, int>>& info) {
-  return std::string(std::get<0>(info.param).name) + '_' + std::to_string(std::get<1>(info.param));
+  expectScaled(window.open(zoomed), base, baseSize, percent / 100.0);
 }
 
 INSTANTIATE_TEST_SUITE_P(WindowsAndSteps, ZoomTable,
-                         ::testing::Combine(::testing::ValuesIn(kWindows),
+                         ::testing::Combine(::testing::ValuesIn(test::kWindows),
                                             ::testing::Values(100, 125, 150, 200, 250, 300)),
-                         caseName);
+                         [](const auto& param) {
+                           return std::string(std::get<0>(param.param).name) + '_' +
+                                  std::to_string(std::get<1>(param.param));
+                         });
 
 // A step up or down stays within 100..300 in steps of 25; the menu takes any percent to the
-// nearest step.
-TEST(ZoomSteps, StepUpAndDownWithinTheRangeAndAnyPercentToTheNearestStep) {
+// nearest step; boxes and menus are as large as the window they belong to.
+TEST(ZoomSteps, WithinTheRangeToTheNearestStepAndBoxesAndMenusFollow) {
   const struct {
     int from, direction, to;
   } cases[] = {{100, +1, 125}, {125, +1, 150}, {275, +1, 300}, {300, +1, 300}, {300, -1, 275},
@@ -269,6 +211,7 @@ TEST(ZoomSteps, StepUpAndDownWithinTheRangeAndAnyPercentToTheNearestStep) {
     EXPECT_EQ(isZoomStep(percent), percent >= 100 && percent <= 300 && percent % 25 == 0);
   test::RecordingDialogs boxes;
   FrmMain menu{&boxes};
+  const qreal points = menu.font().pointSizeF();
   const std::pair<int, int> asked[] = {{160, 150}, {163, 175},    {0, 100},       {-5000, 100},
                                        {301, 300}, {100000, 300}, {INT_MIN, 100}, {INT_MAX, 300},
                                        {287, 275}, {288, 300}};
@@ -276,20 +219,28 @@ TEST(ZoomSteps, StepUpAndDownWithinTheRangeAndAnyPercentToTheNearestStep) {
     menu.setZoomPercent(percent);
     EXPECT_EQ(menu.zoomPercent(), taken) << percent;
   }
+  machine::FrmAssembler& assembler = menu.frmAssembler();
+  for (const QString& name : {u"mnuFile"_s, u"mnuRecent"_s})
+    EXPECT_NEAR(test::control<QMenu>(&assembler, name)->font().pointSizeF(), 3 * points, 0.01);
+  MessageBoxDialogs real(&assembler);
+  QTimer::singleShot(0, [&] {
+    QWidget* box = QApplication::activeModalWidget();
+    ASSERT_NE(box, nullptr);
+    EXPECT_NEAR(box->font().pointSizeF(), 3 * points, 0.01);
+    box->close();
+  });
+  real.inform(u"テスト"_s);
 }
 
 // The keys work in whichever window of the program is active, and every window follows.
 TEST(ZoomKeys, CtrlPlusMinusAndZeroInAnyWindow) {
   test::RecordingDialogs boxes;
   FrmMain menu{&boxes};
-  menu.show();
-  menu.form1().showScreen();
-  menu.frmAssembler().showScreen();
-  menu.frmAssembler().Command6_Click();
-  QWidget* page = &menu.frmAssembler().helpPages().page(1);
-  QWidget* windows[] = {&menu, &menu.form1(), &menu.frmAssembler(), page};
-  const QSize base[] = {menu.size(), menu.form1().size(), menu.frmAssembler().size(), page->size()};
-
+  QWidget* windows[] = {test::kWindows[0].open(menu), test::kWindows[1].open(menu),
+                        test::kWindows[4].open(menu), test::kWindows[5].open(menu)};
+  QSize base[std::size(windows)];
+  for (std::size_t i = 0; i < std::size(windows); ++i)
+    base[i] = windows[i]->size();
   const struct {
     Qt::Key key;
     Qt::KeyboardModifiers modifiers;
@@ -310,36 +261,14 @@ TEST(ZoomKeys, CtrlPlusMinusAndZeroInAnyWindow) {
     QWidget* window = windows[press.window];
     window->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window)) << window->objectName().toStdString();
-    QWidget* target = window->focusWidget() ? window->focusWidget() : window;
-    QTest::keyClick(target, press.key, press.modifiers);
+    QTest::keyClick(window->focusWidget() ? window->focusWidget() : window, press.key,
+                    press.modifiers);
     EXPECT_EQ(menu.zoomPercent(), press.percent)
         << window->objectName().toStdString() << ' ' << press.key;
-    const double zoom = press.percent / 100.0;
     for (std::size_t i = 0; i < std::size(windows); ++i)
-      EXPECT_TRUE(near(windows[i]->width(), base[i].width() * zoom))
+      EXPECT_TRUE(near(windows[i]->width(), base[i].width() * press.percent / 100.0))
           << windows[i]->objectName().toStdString() << ' ' << windows[i]->width();
   }
-}
-
-// Boxes and menus are as large as the window they belong to.
-TEST(ZoomKeys, BoxesAndMenusFollowTheZoom) {
-  test::RecordingDialogs boxes;
-  FrmMain menu{&boxes};
-  const qreal points = menu.font().pointSizeF();
-  menu.setZoomPercent(200);
-  machine::FrmAssembler& assembler = menu.frmAssembler();
-  for (const char* name : {"mnuFile", "mnuRecent"})
-    EXPECT_NEAR(test::control<QMenu>(&assembler, QString::fromLatin1(name))->font().pointSizeF(),
-                2 * points, 0.01)
-        << name;
-  MessageBoxDialogs real(&assembler);
-  QTimer::singleShot(0, [&] {
-    QWidget* box = QApplication::activeModalWidget();
-    ASSERT_NE(box, nullptr);
-    EXPECT_NEAR(box->font().pointSizeF(), 2 * points, 0.01);
-    box->close();
-  });
-  real.inform(u"テスト"_s);
 }
 
 } // namespace

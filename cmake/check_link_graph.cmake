@@ -1,0 +1,61 @@
+cmake_minimum_required(VERSION 3.25)
+# cmake -DGRAPH=link_graph.txt [-DEXCEPTIONS=a>b;...] -P check_link_graph.cmake
+# Fails when a library that must work without a display (an engine, the source files, the shared
+# reverse Polish walk, rpnw's commands) reaches a Qt module other than Qt Core, or when a screen
+# library reaches another screen library (the screens' shared kit common_screen aside; the main
+# menu shell_screen is where the screens come together). Links are followed through the project's
+# own libraries. EXCEPTIONS lists "from>to" links that are known and tolerated for now.
+file(STRINGS "${GRAPH}" lines)
+set(targets "")
+foreach(line IN LISTS lines)
+  string(REGEX MATCH "^([^=]+)=(.*)$" matched "${line}")
+  list(APPEND targets ${CMAKE_MATCH_1})
+  set(links_${CMAKE_MATCH_1} "${CMAKE_MATCH_2}")
+endforeach()
+
+# Everything a target reaches, itself excluded.
+function(reach target out)
+  set(seen "")
+  set(queue ${links_${target}})
+  while(queue)
+    list(POP_FRONT queue next)
+    if(NOT next IN_LIST seen)
+      list(APPEND seen ${next})
+      list(APPEND queue ${links_${next}})
+    endif()
+  endwhile()
+  set(${out} ${seen} PARENT_SCOPE)
+endfunction()
+
+set(faults "")
+set(checked 0)
+foreach(target IN LISTS targets)
+  reach(${target} reached)
+  if(target MATCHES "_engine$|^machine_files$|^rpn_walk$|^rpnw_commands$")
+    math(EXPR checked "${checked} + 1")
+    foreach(library IN LISTS reached)
+      if(library MATCHES "^Qt[0-9]*::" AND NOT library MATCHES "^Qt[0-9]*::Core$")
+        list(APPEND faults "${target} (no display) links ${library}")
+      elseif(library MATCHES "_screen$")
+        list(APPEND faults "${target} (no display) links the screen library ${library}")
+      endif()
+    endforeach()
+  elseif(target MATCHES "_screen$" AND NOT target STREQUAL "shell_screen")
+    math(EXPR checked "${checked} + 1")
+    foreach(library IN LISTS reached)
+      if(library MATCHES "_screen$" AND NOT library STREQUAL "common_screen"
+         AND NOT "${target}>${library}" IN_LIST EXCEPTIONS)
+        list(APPEND faults "the screen library ${target} links the screen library ${library}")
+      endif()
+    endforeach()
+  endif()
+endforeach()
+
+if(checked LESS 8)
+  message(FATAL_ERROR "only ${checked} libraries found in ${GRAPH}")
+endif()
+if(faults)
+  list(JOIN faults "\n  " text)
+  message(FATAL_ERROR "link graph:\n  ${text}")
+endif()
+message(STATUS "link graph: ${checked} libraries checked")
