@@ -344,6 +344,29 @@ TYPED_TEST(ScreenHistoryTest, TheSavedTraceHasARowPerStateKept) {
   EXPECT_TRUE(this->boxes.texts().last().startsWith(u"トレースを保存できませんでした: "_s));
 }
 
+class AssemblerHistoryTest : public ScreenFixture<machine::FrmAssembler> {};
+
+// 100,000 auto-run moves of a program that loops for ever, every one kept, within 64 MB.
+TEST_F(AssemblerHistoryTest, AHundredThousandMovesOfAnEndlessLoopFitIn64MB) {
+  get<QPlainTextEdit>(u"Text1"_s)->setPlainText(u"     LI      0\nLOOP ADDI    1\n"
+                                               "     STOR    A\n     JMP     LOOP\nA    DA 1\n"_s);
+  traceOff();
+  type(u"txtTimer"_s, u"60000"_s);
+  click(u"Command4"_s);
+  auto* timer = const_cast<QTimer*>(&form.timer());
+  while (form.history().size() + form.history().fallenOff() <= 100'000)
+    QMetaObject::invokeMethod(timer, "timeout");
+  const auto& history = form.history();
+  std::cout << "100,000 moves of the assembler: " << history.bytes() << " bytes, "
+            << static_cast<double>(history.bytes()) / static_cast<double>(history.size())
+            << " bytes per move\n";
+  EXPECT_EQ(history.fallenOff(), 0);
+  EXPECT_LT(history.bytes(), std::size_t{64} << 20);
+  // The oldest state is still there: the one before auto-run started, the listing assembled after.
+  const auto oldest = *history.at(0);
+  EXPECT_TRUE(oldest.view.Text2.isEmpty());
+}
+
 class ConversionTraceTest : public ScreenFixture<conversion::Form1> {};
 
 // The conversion example traced, saved and read back: each row one move, the input read from the
