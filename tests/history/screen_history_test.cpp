@@ -239,6 +239,21 @@ TYPED_TEST(ScreenHistoryTest, BackStopsAutoRunAndUndoesAOnePressRun) {
   this->form.stepBack();
   EXPECT_TRUE(this->now() == beforePress);
   EXPECT_TRUE(this->form.history().canForward());
+
+  // A traced press: while its box is open, going back or forth waits for the press to end.
+  this->template get<QCheckBox>(u"Check1"_s)->setChecked(true);
+  const auto kept = this->form.history().cursor() + 1;
+  int boxesOpened = 0;
+  this->boxes.onBox = [&] {
+    ++boxesOpened;
+    const auto shown = this->now();
+    EXPECT_FALSE(this->form.stepBack());
+    this->form.stepForward();
+    EXPECT_TRUE(this->now() == shown);
+  };
+  this->click(QString::fromUtf16(TypeParam::run));
+  EXPECT_GT(boxesOpened, 0);
+  EXPECT_GT(this->form.history().size(), kept);
 }
 
 // An edit of an input starts a new history from the edited state; the run controls are
