@@ -68,13 +68,11 @@ private:
 };
 
 TEST_F(SettingsTest, EverythingComesBackInTheNextRunAndWhatMakesNoSenseIsRefused) {
-  const QStringList files = {u"/tmp/a.txt"_s,
-                             u"/tmp/日本語 のファイル.txt"_s,
-                             u"/tmp/comma, in it.txt"_s,
-                             u"/tmp/&amp; \"quoted\".txt"_s,
-                             u"/tmp/e.txt"_s,
-                             u"/tmp/f.txt"_s,
+  // clang-format off
+  const QStringList files = {u"/tmp/a.txt"_s, u"/tmp/日本語 のファイル.txt"_s, u"/tmp/comma, in it.txt"_s,
+                             u"/tmp/&amp; \"quoted\".txt"_s, u"/tmp/e.txt"_s, u"/tmp/f.txt"_s,
                              u"/tmp/g.txt"_s};
+  // clang-format on
   QStringList expected;
   {
     Settings first;
@@ -193,8 +191,6 @@ TEST_F(SettingsTest, AnUnreadableOrUnwritablePlaceWarnsOnceAndTheRunGoesOn) {
   EXPECT_TRUE(QFileInfo(blocker).isFile());
 }
 
-// The shell and its screens: what the user leaves in one run is there in the next, and the
-// screens act on it (trace mode off: a run opens no box).
 // The shell and its screens: what the user leaves in one run (interval, trace mode, place, zoom)
 // is there in the next, and the screens act on it (trace mode off: a run opens no box). The menu
 // remembers its place and zoom; a place on a monitor no longer there is ignored.
