@@ -47,7 +47,6 @@ TEST_F(Form1Test, LoadClearsTheArrowsAndShowsTheRulesOnButtonFace) {
   const QImage rules = get<QPlainTextEdit>(u"Text4"_s)->viewport()->grab().toImage();
   EXPECT_EQ(rules.pixelColor(rules.width() - 3, rules.height() - 3),
             QApplication::palette().color(QPalette::Button));
-  EXPECT_TRUE(get<QCheckBox>(u"Check1"_s)->isChecked());
   form.Post(u"XY"_s); // Post is the way into the read-only output
   form.Post(u"Z"_s);
   EXPECT_EQ(text(u"Text2"_s), u"XYZ");
@@ -91,8 +90,9 @@ TEST_F(Form1Test, UntracedRunPaintsTheLeftoverStackRed) {
   EXPECT_EQ(background(get(u"lblOperation(0)"_s)), QColor(255, 255, 255));
 }
 
-// The timer's ticks, counted: each is one move of the engine, and the screen shows it.
-TEST_F(Form1Test, AutoRunBlinksTheOutputAndStartsOver) {
+// The timer's ticks, counted: each is one move of the engine, and the screen shows it (the rest
+// of the cycle, starting over included, is the engine test's part).
+TEST_F(Form1Test, AutoRunBlinksTheOutput) {
   type(u"Text1"_s, u"A"_s);
   type(u"Text3"_s, u"60000"_s); // the real timer never fires during the test
   click(u"Command3"_s);
@@ -108,10 +108,6 @@ TEST_F(Form1Test, AutoRunBlinksTheOutputAndStartsOver) {
   auto* output = get<QLineEdit>(u"Text2"_s);
   EXPECT_EQ(output->palette().color(QPalette::Base), QColor(255, 255, 0));
   EXPECT_EQ(output->text() + text(u"Label5"_s) + text(u"Text1"_s), u"A終了");
-  tick(20); // the finale ends, and the next tick starts over from the saved expression
-  EXPECT_EQ(text(u"Text1"_s) + u'|' + output->text(), u"|A");
-  tick(1);
-  EXPECT_EQ(text(u"Text1"_s) + u'|' + output->text(), u"A|");
   click(u"Command4"_s);
   EXPECT_FALSE(form.timer().isActive());
 }
