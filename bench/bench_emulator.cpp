@@ -151,7 +151,7 @@ void registerAll(const Options& options) {
       Assembled a;
       assemble(a, program);
       const double start = threadCpuSeconds();
-      const long long steps = interpret(a.engine.machine());
+      const long long steps = interpret(a.engine.state().machine);
       const double seconds = (threadCpuSeconds() - start);
       state.counters["instructions"] = static_cast<double>(steps);
       report(state, static_cast<double>(steps) / seconds, rowLabel("instructions/s", ""));
@@ -168,9 +168,9 @@ void registerAll(const Options& options) {
       const double start = threadCpuSeconds();
       for (;;) {
         ++steps;
-        if (!a.engine.RunInstruction())
+        if (!a.engine.moves().RunInstruction())
           break;
-        const MachineState& m = a.engine.machine();
+        const MachineState& m = a.engine.state().machine;
         if (m.EndOfProgram && m.SvcCode == 0)
           break;
       }

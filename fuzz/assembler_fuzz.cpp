@@ -1,9 +1,9 @@
 // Fuzz target of the assembler. The input starts with the source text (a seed is a source
 // program); a second text, after a backslash and one more character, is assembled first by the
-// assembler screen's engine. A fresh assembler and the engine must give the same listing, boxes
-// and program image: an assembly does not depend on what was assembled before, and the screen
-// shows the listing. The tables, the program size and the listing keep their bounds, and every
-// field of a split line is free of blanks.
+// assembler screen's engine. The assembler alone and the engine must give the same tables,
+// listing, boxes and program image: an assembly does not depend on what was assembled before, and
+// the screen shows the listing. The tables, the image and the listing keep their bounds, each
+// complaint names its entry, and every field of a split line is free of blanks.
 #include "fuzz_support.h"
 #include "machine/assembler.h"
 #include "machine/machine_engine.h"
@@ -23,10 +23,9 @@ bool hasBlank(const QString& field) {
 }
 
 void checkSplit(const QString& source) {
-  Assembler reader;
-  reader.LoadSource(source);
-  int lines = 0;
-  for (QString line = reader.GetLine(); line != kEndLine; line = reader.GetLine()) {
+  const QStringList lines = sourceLines(source);
+  check(lines.size() <= source.size(), "the reader ends");
+  for (const QString& line : lines) {
     check(!line.contains(QStringLiteral("\r\n")), "a line holds no CR LF");
     const SourceFields fields = Assembler::SplitLine(line);
     for (const QString* field : {&fields.Label, &fields.Mnemonic, &fields.Operand1Text,
@@ -37,29 +36,18 @@ void checkSplit(const QString& source) {
           "a line has a label unless it starts with a blank");
     const std::int16_t kind = Assembler::NumberKind(fields.Operand1Text);
     check(kind >= -1 && kind <= 10, "the number kind is -1 to 10");
-    check(++lines <= source.size() + 1, "the reader ends");
   }
 }
 
-struct Assembled {
-  QString listing;
-  QStringList boxes;
-  std::vector<std::int32_t> image;
-};
-
-Assembled assemble(Assembler& assembler, MachineState& machine, const QString& source) {
-  FuzzDialogs boxes({}, {});
-  Assembled result{assembler.Assemble(source, machine, boxes), boxes.boxes(), {}};
-  check(machine.ProgramSize >= 0 && machine.ProgramSize <= kMemoryWords,
-        "the program image lies in the memory");
-  check(assembler.LineCount() >= 0 && assembler.LineCount() <= kLineSlots,
-        "the line table holds 0 to 101 lines");
-  check(assembler.LabelCount() >= 0 && assembler.LabelCount() <= kLabelSlots,
-        "the label table holds 0 to 21 labels");
-  check(result.listing.count(QStringLiteral("\r\n")) == assembler.LineCount(),
+void checkBounds(const Assembly& assembly) {
+  const AssemblyTables& tables = assembly.tables;
+  check(assembly.words.size() <= kMemoryWords, "the program image lies in the memory");
+  check(tables.Lines.size() <= kLineSlots, "the line table holds 0 to 101 lines");
+  check(tables.Labels.size() <= kLabelSlots, "the label table holds 0 to 21 labels");
+  check(assembly.listing.count(QStringLiteral("\r\n")) == qsizetype(tables.Lines.size()),
         "the listing has one line per assembled line");
-  result.image.assign(machine.Memory.begin(), machine.Memory.begin() + machine.ProgramSize);
-  return result;
+  check(assembly.complaintEntries.size() == std::size_t(assembly.complaints.size()),
+        "every complaint names its entry");
 }
 
 } // namespace
@@ -77,22 +65,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   checkSplit(source);
 
-  Assembler fresh;
-  MachineState freshMachine;
-  const Assembled first = assemble(fresh, freshMachine, source);
+  const Assembly alone = assemble(source);
+  checkBounds(alone);
 
-  Screen<MachineEngine> screen;
-  MachineEngine& engine = screen.engine;
+  // No tick comes during an assembly's boxes: the boxes are only recorded.
+  FuzzDialogs boxes({}, {});
+  MachineEngine engine(boxes);
+  engine.Form_Load();
   engine.setText1(earlier);
   engine.Command1_Click();
-  screen.boxes.clear();
+  boxes.clear();
   engine.setText1(source);
   engine.Command1_Click();
-  const MachineState& machine = engine.machine();
-  check(engine.view().Text2 == first.listing, "the listing does not depend on an earlier assembly");
-  check(screen.boxes.boxes() == first.boxes, "the boxes do not depend on an earlier assembly");
-  check(std::equal(first.image.begin(), first.image.end(), machine.Memory.begin(),
-                   machine.Memory.begin() + machine.ProgramSize),
+  const MachineState& machine = engine.state().machine;
+  check(engine.state().tables == alone.tables, "the tables do not depend on an earlier assembly");
+  check(engine.view().Text2 == alone.listing, "the listing does not depend on an earlier assembly");
+  check(boxes.boxes() == alone.complaints, "the boxes are the assembler's complaints");
+  check(std::equal(alone.words.begin(), alone.words.end(), machine.Memory.begin(),
+                   machine.Memory.begin() + machine.ProgramSize) &&
+            machine.ProgramSize == qsizetype(alone.words.size()),
         "the image does not depend on an earlier assembly");
   engine.Command3_Click();
   return 0;

@@ -1,48 +1,50 @@
 // Fuzz target of the translation engine and of the hand-off to the pseudo machine. The input
 // starts with the reverse Polish expression (a seed is just an expression; some 220 characters fill
 // the object buffer). It is translated and optimised by the buttons; a short expression also with
-// trace mode and by one auto-run cycle, which must give the same object code and variable table
-// (a long one costs a listing redrawn at every push and pop, and takes the same paths). The
+// trace mode and by one auto-run cycle, which must reach the same state (the way aside: trace
+// mode, the interval box, the clock, the blinks) after the translation and after the
+// optimisation (a long one takes the same paths, box after box). The
 // hand-off text is assembled and run unseen on the machine engine with a step bound; the button
 // hands over only a program that fits the machine, which assembles without a complaint and runs
 // to its end unless it divides by zero. The rest of the input then plays presses, edits, single
-// moves and ticks on the auto-run engine.
+// moves and ticks on the auto-run engine, with snapshots replayed (playWithReplays).
 #include "fuzz_support.h"
 #include "machine/machine_engine.h"
 #include "translation/translation_engine.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
+#include <vector>
 
 namespace rpn::fuzz {
 namespace {
 
 using namespace translation;
 
-struct Outcome {
-  std::vector<ObjectInstruction> program;
-  QStringList table;
-  QStringList cells;
-  bool operator==(const Outcome&) const = default;
-};
-
-Outcome outcomeOf(const TranslationEngine& engine) {
-  Outcome outcome{engine.program(), engine.VariableTable(), {}};
-  for (int i = 0; i < engine.view().StackCount; ++i)
-    outcome.cells << engine.view().lblValue.at(static_cast<std::size_t>(i));
-  return outcome;
+// The state a run must reach whichever way it went: trace mode, the interval box, the auto-run
+// clock, the blink count, and the captions and colours of the end display are the way.
+TranslationState outcomeOf(const TranslationEngine& engine) {
+  TranslationState state = engine.state();
+  state.view.Check1 = false;
+  state.view.Text3.clear();
+  state.view.Label4.clear();
+  state.view.lblValueMark = {};
+  state.clock = {};
+  state.BlinkCount = 0;
+  return state;
 }
 
 void checkInvariants(const TranslationEngine& engine) {
-  const TranslationVariables& vars = engine.variables();
+  const TranslationState& vars = engine.state();
   check(vars.ObjectCount >= 0 && vars.ObjectCount <= kObjectSlots, "the buffer holds 0 to 301");
   check(vars.VariableCount >= 0 && vars.VariableCount <= kTableCapacity,
         "the table holds 0 to 13 names");
   for (int i = vars.VariableCount; i < kNameLabels; ++i)
     check(engine.view().lblName.at(static_cast<std::size_t>(i)).isEmpty(),
           "labels past the table are empty");
-  check(engine.view().StackCount >= 0 && engine.view().StackCount <= execution::kStackCells,
+  check(engine.view().StackCount >= 0 && engine.view().StackCount <= walk::kStackCells,
         "the stack holds 0 to 10 cells");
   check(vars.WorkCounter >= 0, "work numbers count up from 0");
 }
@@ -60,9 +62,9 @@ bool listsProgram(const TranslationEngine& engine) {
 }
 
 struct Translated {
-  Outcome translated;
+  TranslationState translated;
   QStringList boxes;
-  Outcome optimised;
+  TranslationState optimised;
   std::optional<QString> handOff; // nothing when the assembler would not read it as meant
 };
 
@@ -93,103 +95,79 @@ void runHandOff(const QString& handOff) {
   engine.setText1(handOff);
   engine.Command1_Click();
   const bool fits = handOff.count(QStringLiteral("\r\n")) < machine::kLineSlots &&
-                    engine.assembler().LocationCounter() <= machine::kMemoryWords;
+                    engine.state().tables.LocationCounter <= machine::kMemoryWords;
   check(fits, "the button hands over only what fits the machine");
   check(boxes.count() == 0, "a hand-off assembles without a complaint");
   const std::size_t assemblyBoxes = boxes.count();
   for (int step = 0; step < 4 * machine::kLineSlots; ++step) {
     engine.Command2_Click();
-    if (engine.machine().EndOfProgram || boxes.count() > assemblyBoxes)
+    if (engine.state().machine.EndOfProgram || boxes.count() > assemblyBoxes)
       break;
   }
-  const bool ended = engine.machine().EndOfProgram && engine.machine().SvcCode == 0;
+  const bool ended = engine.state().machine.EndOfProgram && engine.state().machine.SvcCode == 0;
   const bool divided = boxes.count() > assemblyBoxes && (boxes.boxes().last().contains(u"除算") ||
                                                          boxes.boxes().last().contains(u"0で割る"));
   check(ended || divided, "the hand-off runs to its end unless it divides by zero");
 }
 
-void playScript(TranslationEngine& engine, FuzzedDataProvider& in, bool utf16) {
+// One action of the script, read from the input: a press, an edit, a single move or ticks.
+std::function<void(TranslationEngine&)> nextAction(FuzzedDataProvider& in, bool utf16) {
   const auto text = [&](std::size_t length) {
     return toText(in.ConsumeRandomLengthString(length), utf16);
   };
-  for (int action = 0; action < 100 && in.remaining_bytes() > 0; ++action) {
-    switch (in.ConsumeIntegralInRange(0, 23)) {
-    case 0:
-      for (int ticks = in.ConsumeIntegralInRange(1, 64); ticks > 0; --ticks)
-        engine.Timer1_Timer();
-      break;
-    case 1:
-      engine.setText1(text(64));
-      break;
-    case 2:
-      engine.setText2(text(16));
-      break;
-    case 3:
-      engine.setText3(text(16));
-      break;
-    case 4:
-      engine.Command1_Click();
-      break;
-    case 5:
-      engine.Command2_Click();
-      break;
-    case 6:
-      engine.Command3_Click();
-      break;
-    case 7:
-      engine.Command4_Click();
-      break;
-    case 8:
-      engine.Command5_Click();
-      break;
-    case 9:
-      engine.setCheck1(in.ConsumeBool());
-      break;
-    case 10:
-      engine.ReadSymbol();
-      break;
-    case 11:
-      engine.TranslateSymbol();
-      break;
-    case 12:
-      engine.PushValue();
-      break;
-    case 13:
-      engine.PopOperands();
-      break;
-    case 14:
-      engine.PopOperand();
-      break;
-    case 15:
-      engine.MarkUselessInstructions();
-      break;
-    case 16:
-      engine.DeleteUselessInstructions();
-      break;
-    case 17:
-      engine.MarkUnreferencedWorkVariables();
-      break;
-    case 18:
-      engine.DeleteUnreferencedVariables();
-      break;
-    case 19:
-      engine.EmitArithmetic(QStringLiteral("ADD"));
-      break;
-    case 20:
-      engine.EmitNegate(QStringLiteral("MINUS"));
-      break;
-    case 21:
-      engine.EmitAssign();
-      break;
-    case 22:
-      (void)engine.Command6_Click();
-      break;
-    default: // the screen is closed and opened again
-      engine.unload();
-      engine.Form_Load();
-      break;
-    }
-    checkInvariants(engine);
+  using E = TranslationEngine;
+  switch (in.ConsumeIntegralInRange(0, 23)) {
+  case 0:
+    return [ticks = in.ConsumeIntegralInRange(1, 64)](E& e) {
+      for (int i = 0; i < ticks; ++i)
+        e.Timer1_Timer();
+    };
+  case 1:
+    return [t = text(64)](E& e) { e.setText1(t); };
+  case 2:
+    return [t = text(16)](E& e) { e.setText2(t); };
+  case 3:
+    return [t = text(16)](E& e) { e.setText3(t); };
+  case 4:
+    return [](E& e) { e.Command1_Click(); };
+  case 5:
+    return [](E& e) { e.Command2_Click(); };
+  case 6:
+    return [](E& e) { e.Command3_Click(); };
+  case 7:
+    return [](E& e) { e.Command4_Click(); };
+  case 8:
+    return [](E& e) { e.Command5_Click(); };
+  case 9:
+    return [on = in.ConsumeBool()](E& e) { e.setCheck1(on); };
+  case 10:
+    return [](E& e) { e.moves().ReadSymbol(); };
+  case 11:
+    return [](E& e) { e.moves().TranslateSymbol(); };
+  case 12:
+    return [](E& e) { e.moves().PushValue(); };
+  case 13:
+    return [](E& e) { e.moves().PopOperands(); };
+  case 14:
+    return [](E& e) { e.moves().PopOperand(); };
+  case 15:
+    return [](E& e) { e.moves().MarkUselessInstructions(); };
+  case 16:
+    return [](E& e) { e.moves().DeleteUselessInstructions(); };
+  case 17:
+    return [](E& e) { e.moves().MarkUnreferencedWorkVariables(); };
+  case 18:
+    return [](E& e) { e.moves().DeleteUnreferencedVariables(); };
+  case 19:
+    return [](E& e) { e.moves().EmitArithmetic(QStringLiteral("ADD")); };
+  case 20:
+    return [](E& e) { e.moves().EmitNegate(); };
+  case 21:
+    return [](E& e) { e.moves().EmitAssign(); };
+  case 22:
+    return [](E& e) { (void)e.Command6_Click(); };
+  default: // the screen is closed and opened again
+    return [](E& e) { reopen(e); };
   }
 }
 
@@ -246,6 +224,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   if (plain.handOff)
     runHandOff(*plain.handOff);
-  playScript(engine, in, utf16);
+  std::vector<std::function<void(TranslationEngine&)>> script;
+  while (script.size() < 100 && in.remaining_bytes() > 0)
+    script.push_back(nextAction(in, utf16));
+  playWithReplays(engine, script,
+                  [](TranslationEngine& e, const std::function<void(TranslationEngine&)>& act) {
+                    act(e);
+                    checkInvariants(e);
+                  });
   return 0;
 }

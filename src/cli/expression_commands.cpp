@@ -83,16 +83,16 @@ QStringList expandStandardInput(const QStringList& inputs, Console& console) {
   return expanded;
 }
 
-QString joinedStack(const execution::RpnView& view) {
+QString joinedStack(const walk::RpnView& view) {
   QStringList cells;
-  for (int i = 0; i < view.StackCount && i < execution::kStackCells; ++i)
+  for (int i = 0; i < view.StackCount && i < walk::kStackCells; ++i)
     cells << view.lblValue.at(static_cast<std::size_t>(i));
   return cells.join(u' ');
 }
 
-QJsonArray stackJson(const execution::RpnView& view) {
+QJsonArray stackJson(const walk::RpnView& view) {
   QJsonArray cells;
-  for (int i = 0; i < view.StackCount && i < execution::kStackCells; ++i)
+  for (int i = 0; i < view.StackCount && i < walk::kStackCells; ++i)
     cells.append(view.lblValue.at(static_cast<std::size_t>(i)));
   return cells;
 }

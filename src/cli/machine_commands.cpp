@@ -23,14 +23,13 @@ using machine::MachineState;
 // Where each word of the program image came from: the line-table entry and its source line.
 class SourceMap {
 public:
-  SourceMap(const QString& source, const machine::Assembler& assembler) {
+  SourceMap(const QString& source, const machine::AssemblyTables& tables) {
     // Entries are the source's non-blank lines in order: each matches the next line that reads
     // the same (a blank line never reads like an entry).
     const QStringList lines = source.split(QStringLiteral("\r\n"));
-    const auto& table = assembler.LineTable();
     qsizetype next = 0;
-    for (int k = 0; k < assembler.LineCount(); ++k) {
-      const machine::LineEntry& entry = table.at(static_cast<std::size_t>(k));
+    for (int k = 0; k < static_cast<int>(tables.Lines.size()); ++k) {
+      const machine::LineEntry& entry = tables.Lines.at(static_cast<std::size_t>(k));
       while (next < lines.size() && lines.at(next) != entry.Source)
         ++next;
       m_entryLines.push_back(next < lines.size() ? std::optional<int>(int(next) + 1)
@@ -72,11 +71,9 @@ struct Session {
 };
 
 // The labels as references see them: the first definition of each name.
-std::vector<machine::LabelEntry> definedLabels(const machine::Assembler& assembler) {
+std::vector<machine::LabelEntry> definedLabels(const machine::AssemblyTables& tables) {
   std::vector<machine::LabelEntry> labels;
-  const auto& table = assembler.LabelTable();
-  for (int i = 0; i < assembler.LabelCount(); ++i) {
-    const machine::LabelEntry& label = table.at(static_cast<std::size_t>(i));
+  for (const machine::LabelEntry& label : tables.Labels) {
     if (std::none_of(labels.begin(), labels.end(),
                      [&label](const machine::LabelEntry& l) { return l.Name == label.Name; }))
       labels.push_back(label);
@@ -87,7 +84,7 @@ std::vector<machine::LabelEntry> definedLabels(const machine::Assembler& assembl
 void assembleIn(Session& session, const QString& source) {
   std::vector<std::pair<int, QString>> boxes;
   session.dialogs.onBox = [&](const QString& text) {
-    boxes.emplace_back(session.engine.complaintEntry(), text);
+    boxes.emplace_back(session.engine.state().complaintEntry, text);
   };
   session.engine.Form_Load();
   session.engine.setCheck1(false);
@@ -95,7 +92,7 @@ void assembleIn(Session& session, const QString& source) {
   session.engine.Command1_Click();
   session.dialogs.onBox = nullptr;
   // The table is complete only now: a label's complaint comes before its line is entered.
-  session.map.emplace(source, session.engine.assembler());
+  session.map.emplace(source, session.engine.state().tables);
   for (const auto& [entry, text] : boxes)
     session.complaints.push_back({session.map->lineOfEntry(entry), text});
 }
@@ -168,12 +165,12 @@ Status assemble(const QStringList& files, const AssembleOptions& options, Consol
     writeMessages(console, file, session.complaints);
     const QStringList listing = listingLines(session.engine.view().Text2);
     if (options.format == Format::Json) {
-      const MachineState& m = session.engine.machine();
+      const MachineState& m = session.engine.state().machine;
       QJsonArray words;
       for (int a = 0; a < m.ProgramSize && a < machine::kMemoryWords; ++a)
         words.append(m.Memory.at(static_cast<std::size_t>(a)));
       QJsonObject labels;
-      for (const machine::LabelEntry& label : definedLabels(session.engine.assembler()))
+      for (const machine::LabelEntry& label : definedLabels(session.engine.state().tables))
         labels.insert(label.Name, label.Value);
       printJson(console, {{QStringLiteral("file"), file},
                           {QStringLiteral("status"), static_cast<int>(own)},
@@ -211,15 +208,13 @@ QString registerName(std::size_t k) {
 
 // One trace row: the instruction just executed and what it changed.
 QStringList traceRow(const Session& session, const MachineState& before) {
-  const MachineState& after = session.engine.machine();
+  const MachineState& after = session.engine.state().machine;
   const std::int16_t address = after.InstructionAddress;
   const int entry = session.map->entryAt(address);
   QString instruction;
   if (entry >= 0) {
-    instruction = session.engine.assembler()
-                      .LineTable()
-                      .at(static_cast<std::size_t>(entry))
-                      .Source.simplified();
+    instruction =
+        session.engine.state().tables.Lines.at(static_cast<std::size_t>(entry)).Source.simplified();
   } else if (const machine::Instruction* known = machine::findCode(after.Ope[0])) {
     instruction = machine::mnemonicText(*known).toString();
   } else {
@@ -252,7 +247,7 @@ RunResult runIn(Session& session, const RunOptions& options) {
   session.dialogs.setInputs(options.inputs);
   // A box while running concerns the instruction being executed.
   session.dialogs.onBox = [&](const QString& text) {
-    const int entry = session.map->entryAt(engine.machine().InstructionAddress);
+    const int entry = session.map->entryAt(engine.state().machine.InstructionAddress);
     session.complaints.push_back({session.map->lineOfEntry(entry), text});
   };
   // The output box keeps only its last few thousand characters; each line is taken as it comes.
@@ -264,8 +259,8 @@ RunResult runIn(Session& session, const RunOptions& options) {
       result.stop = Status::StepLimit;
       break;
     }
-    const MachineState before = options.trace ? engine.machine() : MachineState{};
-    if (!engine.RunInstruction()) {
+    const MachineState before = options.trace ? engine.state().machine : MachineState{};
+    if (!engine.moves().RunInstruction()) {
       result.stop = Status::Fault;
       break;
     }
@@ -278,7 +273,7 @@ RunResult runIn(Session& session, const RunOptions& options) {
       seen = text.constData();
       seenSize = text.size();
     }
-    const MachineState& m = engine.machine();
+    const MachineState& m = engine.state().machine;
     if (m.EndOfProgram && m.SvcCode == 0)
       break;
   }
@@ -292,7 +287,7 @@ QString stepLimitMessage(std::int64_t limit) {
 }
 
 QStringList stateText(const Session& session, std::int64_t steps) {
-  const MachineState& m = session.engine.machine();
+  const MachineState& m = session.engine.state().machine;
   QStringList lines;
   QStringList registers;
   for (std::size_t k = 0; k < machine::kRegisters; ++k)
@@ -300,7 +295,7 @@ QStringList stateText(const Session& session, std::int64_t steps) {
   lines << registers.mid(0, 8).join(u' ') << registers.mid(8).join(u' ');
   lines << flagsText(m) + QStringLiteral("  steps=") + QString::number(steps);
   QStringList labels;
-  for (const machine::LabelEntry& label : definedLabels(session.engine.assembler())) {
+  for (const machine::LabelEntry& label : definedLabels(session.engine.state().tables)) {
     const QString value = machine::inMemory(label.Value)
                               ? QString::number(m.Memory.at(static_cast<std::size_t>(label.Value)))
                               : QStringLiteral("-");
@@ -318,7 +313,7 @@ QStringList stateText(const Session& session, std::int64_t steps) {
 }
 
 QJsonObject stateJson(const Session& session) {
-  const MachineState& m = session.engine.machine();
+  const MachineState& m = session.engine.state().machine;
   QJsonArray registers;
   for (const std::int32_t r : m.Register)
     registers.append(r);
@@ -326,7 +321,7 @@ QJsonObject stateJson(const Session& session) {
   for (const std::int32_t w : m.Memory)
     memory.append(w);
   QJsonObject labels;
-  for (const machine::LabelEntry& label : definedLabels(session.engine.assembler()))
+  for (const machine::LabelEntry& label : definedLabels(session.engine.state().tables))
     labels.insert(label.Name,
                   QJsonObject{{QStringLiteral("address"), label.Value},
                               {QStringLiteral("value"),

@@ -7,6 +7,13 @@
 
 namespace rpn::execution {
 
+using walk::endClass;
+using walk::isReference;
+using walk::nameClass;
+using walk::referencedName;
+using walk::referencePrefix;
+using walk::RpnStack;
+
 QString variableNotFoundMessage() {
   return QStringLiteral("変数名が見つかりません");
 }
@@ -20,45 +27,43 @@ QString outOfRangeMessage() {
   return QStringLiteral("数値が範囲を超えました");
 }
 
-ExecutionEngine::ExecutionEngine(Dialogs& dialogs)
-    : m_driver(dialogs),
-      m_stack(m_view, m_driver, RpnStack::Options{QStringLiteral("値Push"), {}}) {}
+ExecutionEngine::ExecutionEngine(Dialogs& dialogs) : m_driver(dialogs, m_state.clock) {}
 
 void ExecutionEngine::unload() {
-  m_view = ExecutionView{};
+  m_state.view = ExecutionView{};
   m_driver.stop();
 }
 
 void ExecutionEngine::setTxtName(int entry, const QString& text) {
   if (entry >= 0 && entry < kVariableCount)
-    m_view.txtName.at(static_cast<std::size_t>(entry)) = text;
+    m_state.view.txtName.at(static_cast<std::size_t>(entry)) = text;
 }
 
 void ExecutionEngine::Command1_Click() {
   if (!m_driver.running()) {
-    m_vars.SavedExpression = m_view.Text1;
-    RunToEnd();
+    m_state.SavedExpression = m_state.view.Text1;
+    stack().RunToEnd([this] { executeSymbol(); });
     return;
   }
   // A press during auto-run stops it and finishes its run: the symbol in hand is executed and
   // pushed once, and the expression saved at its start stays the one the reset brings back.
   m_driver.stop();
   const std::int16_t phase = m_driver.phase();
-  m_stack.RunToEnd([this] { ExecuteSymbol(); }, phase == kExecute ? RpnStack::Resume::Execute
+  stack().RunToEnd([this] { executeSymbol(); }, phase == kExecute ? RpnStack::Resume::Execute
                                                 : phase == kPush  ? RpnStack::Resume::Push
                                                                   : RpnStack::Resume::Read);
 }
 
 void ExecutionEngine::Command2_Click() {
-  ClearScreen();
-  m_view.Text1 = m_vars.SavedExpression;
+  clearScreen();
+  m_state.view.Text1 = m_state.SavedExpression;
 }
 
 void ExecutionEngine::Command3_Click() {
   // An interval the timer cannot take is refused with a box, and then nothing else changes.
-  if (!m_driver.setIntervalFromText(m_view.Text3))
+  if (!m_driver.setIntervalFromText(m_state.view.Text3))
     return;
-  m_vars.SavedExpression = m_view.Text1;
+  m_state.SavedExpression = m_state.view.Text1;
   m_driver.setPhase(kRestart);
 }
 
@@ -66,28 +71,28 @@ void ExecutionEngine::Timer1_Timer() {
   m_driver.tick([this] {
     switch (m_driver.phase()) {
     case kRestart:
-      RestartCycle();
+      Command2_Click();
       m_driver.setPhase(kRead);
       break;
     case kRead:
-      ReadSymbol();
-      if (m_view.lblKind == endClass()) {
-        m_vars.EndBlinkCount = 10;
+      stack().ReadSymbol();
+      if (m_state.view.lblKind == endClass()) {
+        m_state.EndBlinkCount = 10;
         m_driver.setPhase(kEndState);
       } else {
         m_driver.setPhase(kExecute);
       }
       break;
     case kExecute:
-      ExecuteSymbol();
+      executeSymbol();
       m_driver.setPhase(kPush);
       break;
     case kPush:
-      PushValue();
+      stack().PushValue();
       m_driver.setPhase(kRead);
       break;
     case kEndState:
-      ShowEndState();
+      showEndState();
       break;
     default:
       break; // a phase outside the cycle does nothing
@@ -95,66 +100,59 @@ void ExecutionEngine::Timer1_Timer() {
   });
 }
 
-void ExecutionEngine::ClearScreen() {
-  m_view.Text2.clear();
-  m_stack.clearCells();
-  m_stack.hideAllArrows();
-  m_view.lblOpe.clear();
-  m_view.lblOpe1.clear();
-  m_view.lblOpe2.clear();
-  m_view.Label4.clear();
-  PaintStack();
+void ExecutionEngine::clearScreen() {
+  ExecutionView& view = m_state.view;
+  view.Text2.clear();
+  stack().clearCells();
+  stack().hideAllArrows();
+  view.lblOpe.clear();
+  view.lblOpe1.clear();
+  view.lblOpe2.clear();
+  view.Label4.clear();
+  stack().PaintStack();
 }
 
-void ExecutionEngine::RestartCycle() {
-  Command2_Click();
-}
-
-void ExecutionEngine::ShowEndState() {
-  if (m_stack.BlinkTopCell(m_vars.EndBlinkCount))
+void ExecutionEngine::showEndState() {
+  if (stack().BlinkTopCell(m_state.EndBlinkCount))
     m_driver.setPhase(kRestart);
 }
 
-void ExecutionEngine::RunToEnd() {
-  m_stack.RunToEnd([this] { ExecuteSymbol(); });
-}
-
-void ExecutionEngine::ExecuteSymbol() {
-  const QString k = m_view.lblKind;
-  const QString c = m_view.lblCH;
+void ExecutionEngine::executeSymbol() {
+  const QString k = m_state.view.lblKind;
+  const QString c = m_state.view.lblCH;
   if (k == endClass())
     return;
   if (k == nameClass()) {
-    m_stack.setArrows({3}, {1, 2, 4, 5, 6, 7, 8});
-    m_view.Label4 = QStringLiteral("変数") + c + QStringLiteral("の設定");
-    m_view.Text2 = referencePrefix() + c;
+    stack().setArrows({3}, {1, 2, 4, 5, 6, 7, 8});
+    m_state.view.Label4 = QStringLiteral("変数") + c + QStringLiteral("の設定");
+    m_state.view.Text2 = referencePrefix() + c;
     return;
   }
-  m_view.lblOpe = c;
-  m_stack.setArrows({4, 5, 6}, {1, 2, 3, 7, 8});
-  m_view.Label4 = QStringLiteral("演算対象Popと演算の実行");
+  m_state.view.lblOpe = c;
+  stack().setArrows({4, 5, 6}, {1, 2, 3, 7, 8});
+  m_state.view.Label4 = QStringLiteral("演算対象Popと演算の実行");
   paintVariablesWhite();
   const QString result = executeOperator(c);
   if (!result.isNull())
-    m_view.Text2 = result;
+    m_state.view.Text2 = result;
 }
 
 QString ExecutionEngine::executeOperator(const QString& op) {
   if (op == u"＋" || op == u"－") {
-    PopOperand();
-    const double value = OperandValue(m_view.lblOpe1);
+    stack().PopOperand();
+    const double value = operandValue(m_state.view.lblOpe1);
     return numberToText(op == u"＋" ? value : -value);
   }
   if (op == u"=") {
-    PopOperands();
-    const double value = OperandValue(m_view.lblOpe2);
-    return numberToText(AssignVariable(m_view.lblOpe1, value));
+    stack().PopOperands();
+    const double value = operandValue(m_state.view.lblOpe2);
+    return numberToText(assignVariable(m_state.view.lblOpe1, value));
   }
   if (op != u"+" && op != u"-" && op != u"*" && op != u"/")
     return {}; // not one of the seven: nothing after the boxes are repainted
-  PopOperands();
-  const double left = OperandValue(m_view.lblOpe1);
-  const double right = OperandValue(m_view.lblOpe2);
+  stack().PopOperands();
+  const double left = operandValue(m_state.view.lblOpe1);
+  const double right = operandValue(m_state.view.lblOpe2);
   if (op == u"+")
     return numberToText(checkedResult(left + right));
   if (op == u"-")
@@ -189,17 +187,17 @@ double ExecutionEngine::readNumber(const QString& text) {
 }
 
 void ExecutionEngine::paintVariablesWhite() {
-  m_view.txtNameMark.fill(Mark::White);
+  m_state.view.txtNameMark.fill(Mark::White);
 }
 
 int ExecutionEngine::FindVariable(const QString& name) const {
   for (int i = 0; i < kVariableCount; ++i)
-    if (m_view.lblName.at(static_cast<std::size_t>(i)) == name)
+    if (m_state.view.lblName.at(static_cast<std::size_t>(i)) == name)
       return i;
   return -1;
 }
 
-double ExecutionEngine::OperandValue(const QString& operand) {
+double ExecutionEngine::operandValue(const QString& operand) {
   if (!isReference(operand))
     return readNumber(operand);
   const int entry = FindVariable(referencedName(operand));
@@ -208,12 +206,12 @@ double ExecutionEngine::OperandValue(const QString& operand) {
     return 0.0;
   }
   const auto k = static_cast<std::size_t>(entry);
-  m_view.txtNameMark.at(k) = Mark::Red;
-  m_stack.setArrows({8}, {});
-  return readNumber(m_view.txtName.at(k));
+  m_state.view.txtNameMark.at(k) = Mark::Red;
+  stack().setArrows({8}, {});
+  return readNumber(m_state.view.txtName.at(k));
 }
 
-double ExecutionEngine::AssignVariable(const QString& target, double value) {
+double ExecutionEngine::assignVariable(const QString& target, double value) {
   if (!isReference(target)) {
     inform(cannotAssignMessage() + target);
     return value;
@@ -225,9 +223,9 @@ double ExecutionEngine::AssignVariable(const QString& target, double value) {
   }
   const auto k = static_cast<std::size_t>(entry);
   paintVariablesWhite();
-  m_view.txtNameMark.at(k) = Mark::Red;
-  m_stack.setArrows({7}, {});
-  m_view.txtName.at(k) = numberToText(value);
+  m_state.view.txtNameMark.at(k) = Mark::Red;
+  stack().setArrows({7}, {});
+  m_state.view.txtName.at(k) = numberToText(value);
   return value;
 }
 

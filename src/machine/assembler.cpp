@@ -109,14 +109,6 @@ std::int32_t readMachineNumber(QStringView text, QStringList& complaints) {
   return static_cast<std::int32_t>(value);
 }
 
-std::int32_t readMachineNumber(QStringView text, Dialogs& dialogs) {
-  QStringList complaints;
-  const std::int32_t value = readMachineNumber(text, complaints);
-  for (const QString& complaint : complaints)
-    dialogs.inform(complaint);
-  return value;
-}
-
 bool holdsNumber(QStringView text) {
   // The leading-number rule skips blanks anywhere inside a number, so this does too.
   qsizetype i = 0;
@@ -147,21 +139,16 @@ bool holdsNumber(QStringView text) {
   return decimal(c);
 }
 
-void Assembler::LoadSource(const QString& source) {
-  m_source = source;
-  m_position = 0;
-  m_locationCounter = 0;
-  m_labelCount = 0;
-}
-
-QString Assembler::GetLine() {
-  if (m_position >= m_source.size())
-    return kEndLine.toString();
-  const qsizetype end = m_source.indexOf(QStringLiteral("\r\n"), m_position);
-  const qsizetype lineEnd = end < 0 ? m_source.size() : end;
-  QString line = m_source.mid(m_position, lineEnd - m_position);
-  m_position = end < 0 ? m_source.size() : end + 2;
-  return line;
+QStringList sourceLines(QStringView source) {
+  QStringList lines;
+  qsizetype position = 0;
+  while (position < source.size()) {
+    const qsizetype end = source.indexOf(u"\r\n", position);
+    const qsizetype lineEnd = end < 0 ? source.size() : end;
+    lines << source.mid(position, lineEnd - position).toString();
+    position = end < 0 ? source.size() : end + 2;
+  }
+  return lines;
 }
 
 SourceFields Assembler::SplitLine(QStringView line) {
@@ -206,140 +193,149 @@ bool Assembler::CanBeLabel(QStringView word) {
                       [](QChar c) { return isWhitespace(c) || c == u','; });
 }
 
-Assembly Assembler::Assemble(const QString& source, MachineState& machine) {
-  LoadSource(source);
+namespace {
+
+// One assembly in progress: the result being built and the line-table entry each complaint is
+// about.
+class Pass {
+public:
   Assembly result;
-  const std::vector<bool> redefined = readLines(result);
-  for (int i = 0; i < m_lineCount; ++i) {
-    noteEntry(result);
-    m_currentEntry = i;
-    LineEntry& line = m_lines[static_cast<std::size_t>(i)];
-    resolveAndEncode(line, result.complaints);
-    const QStringList problems =
-        lineProblems(line, redefined[static_cast<std::size_t>(i)], SplitLine(line.Source));
-    if (!problems.isEmpty())
-      result.complaints << QStringLiteral("%1行目: ").arg(line.SourceLine) + line.Source + u'\n' +
-                               problems.join(u'\n');
-    result.listing += listingLine(line);
+
+  void complain(const QString& text) {
+    result.complaints << text;
+    result.complaintEntries.push_back(m_entry);
   }
-  noteEntry(result);
-  loadMemory(machine);
-  return result;
-}
 
-void Assembler::noteEntry(Assembly& result) const {
-  result.complaintEntries.resize(static_cast<std::size_t>(result.complaints.size()),
-                                 m_currentEntry);
-}
+  // Pass 1; for every line entered, whether its label was already defined.
+  std::vector<bool> readLines(QStringView source);
+  // Pass 2 and the image.
+  void encodeLines(const std::vector<bool>& redefined);
 
-QString Assembler::Assemble(const QString& source, MachineState& machine, Dialogs& dialogs) {
-  Assembly result = Assemble(source, machine);
-  for (const QString& complaint : result.complaints)
-    dialogs.inform(complaint);
-  return std::move(result.listing);
-}
+private:
+  LineEntry enterLine(const SourceFields& fields);
+  bool isDefined(const QString& label) const;
+  void defineLabel(const QString& name);
+  void resolveAndEncode(LineEntry& line);
+  void buildImage();
 
-bool Assembler::isDefined(const QString& label) const {
-  const auto defined = m_labels.begin() + m_labelCount;
-  return std::any_of(m_labels.begin(), defined,
-                     [&](const LabelEntry& entry) { return entry.Name == label; });
-}
+  int m_entry = 0;
+};
 
-void Assembler::defineLabel(const QString& name, QStringList& complaints) {
-  if (m_labelCount >= kLabelSlots) {
-    complaints << tooManyLabelsMessage(name);
-    return;
-  }
-  m_labels[static_cast<std::size_t>(m_labelCount)] = {name, wrap16(m_locationCounter)};
-  ++m_labelCount;
-}
-
-std::vector<bool> Assembler::readLines(Assembly& result) {
-  QStringList& complaints = result.complaints;
-  m_lineCount = 0;
+std::vector<bool> Pass::readLines(QStringView source) {
+  AssemblyTables& tables = result.tables;
   std::vector<bool> redefined;
   bool imageTooLarge = false;
   std::int32_t sourceLine = 0;
-  for (QString text = GetLine(); text != kEndLine; text = GetLine()) {
+  const QStringList lines = sourceLines(source);
+  tables.Lines.reserve(static_cast<std::size_t>(std::min<qsizetype>(lines.size(), kLineSlots)));
+  for (const QString& text : lines) {
+    if (text == kEndLine)
+      break;
     ++sourceLine;
     if (isBlank(text))
       continue;
-    noteEntry(result);
-    m_currentEntry = m_lineCount;
-    if (m_lineCount == kLineSlots) {
-      complaints << tooManyLinesMessage();
+    m_entry = static_cast<int>(tables.Lines.size());
+    if (m_entry == kLineSlots) {
+      complain(tooManyLinesMessage());
       break;
     }
-    const SourceFields fields = SplitLine(text);
+    const SourceFields fields = Assembler::SplitLine(text);
     redefined.push_back(!fields.Label.isEmpty() && isDefined(fields.Label));
     if (!fields.Label.isEmpty())
-      defineLabel(fields.Label, complaints);
-
-    LineEntry& line = m_lines[static_cast<std::size_t>(m_lineCount)];
+      defineLabel(fields.Label);
+    LineEntry line = enterLine(fields);
     line.Source = text;
     line.SourceLine = sourceLine;
-    line.Address = m_locationCounter;
-    line.LabelRef.clear();
-    line.Operand1 = line.Operand2 = line.Operand3 = 0;
-    line.Word1 = line.Word2 = 0;
-
-    const Instruction* instruction = findMnemonic(fields.Mnemonic);
-    if (fields.Mnemonic.isEmpty()) {
-      line.Kind = LineKind::NoWord;
-      line.OpCode = 0;
-      line.Size = 0;
-    } else if (!instruction) {
-      // Entered as one word 0000, so that the addresses after it stay where the reader expects.
-      complaints << QStringLiteral("未定義命令=") + fields.Mnemonic;
-      line.Kind = LineKind::Undefined;
-      line.OpCode = 0;
-      line.Size = 1;
-    } else if (instruction->format == Format::Constant) {
-      line.Kind = LineKind::Dc;
-      line.OpCode = 0;
-      line.Operand1 = readMachineNumber(fields.Operand1Text, complaints);
-      line.Size = 1;
-    } else if (instruction->format == Format::Area) {
-      line.Kind = LineKind::Da;
-      line.OpCode = 0;
-      line.Size = readMachineNumber(fields.Operand1Text, complaints);
-      if (line.Size <= 0) {
-        complaints << QStringLiteral("DAの語数が不正です: ") + fields.Operand1Text;
-        line.Size = 0;
-      }
-    } else {
-      line.Kind = LineKind::Op;
-      line.OpCode = instruction->code;
-      if (!fields.Operand1Text.isEmpty() && NumberKind(fields.Operand1Text) < 0)
-        line.LabelRef = fields.Operand1Text;
-      else
-        line.Operand1 = readMachineNumber(fields.Operand1Text, complaints);
-      line.Operand2 = readMachineNumber(fields.Operand2Text, complaints);
-      line.Operand3 = readMachineNumber(fields.Operand3Text, complaints);
-      line.Size = instruction->code >= kTwoWordCode ? 2 : 1;
-    }
-
-    const std::int64_t end = std::int64_t{m_locationCounter} + line.Size;
+    line.Address = tables.LocationCounter;
+    const std::int64_t end = std::int64_t{tables.LocationCounter} + line.Size;
     if (end > kMemoryWords && !imageTooLarge) {
-      complaints << imageTooLargeMessage();
+      complain(imageTooLargeMessage());
       imageTooLarge = true;
     }
-    m_locationCounter = static_cast<std::int32_t>(
+    tables.LocationCounter = static_cast<std::int32_t>(
         std::min<std::int64_t>(end, std::numeric_limits<std::int32_t>::max()));
-    ++m_lineCount;
+    tables.Lines.push_back(std::move(line));
   }
-  noteEntry(result);
   return redefined;
 }
 
-void Assembler::resolveAndEncode(LineEntry& line, QStringList& complaints) const {
+// The entry of a line by its mnemonic and operands, before its address and words are known.
+LineEntry Pass::enterLine(const SourceFields& fields) {
+  LineEntry line;
+  QStringList complaints;
+  const Instruction* instruction = findMnemonic(fields.Mnemonic);
+  if (fields.Mnemonic.isEmpty()) {
+    line.Kind = LineKind::NoWord;
+  } else if (!instruction) {
+    // Entered as one word 0000, so that the addresses after it stay where the reader expects.
+    complaints << QStringLiteral("未定義命令=") + fields.Mnemonic;
+    line.Kind = LineKind::Undefined;
+    line.Size = 1;
+  } else if (instruction->format == Format::Constant) {
+    line.Kind = LineKind::Dc;
+    line.Operand1 = readMachineNumber(fields.Operand1Text, complaints);
+    line.Size = 1;
+  } else if (instruction->format == Format::Area) {
+    line.Kind = LineKind::Da;
+    line.Size = readMachineNumber(fields.Operand1Text, complaints);
+    if (line.Size <= 0) {
+      complaints << QStringLiteral("DAの語数が不正です: ") + fields.Operand1Text;
+      line.Size = 0;
+    }
+  } else {
+    line.OpCode = instruction->code;
+    if (!fields.Operand1Text.isEmpty() && Assembler::NumberKind(fields.Operand1Text) < 0)
+      line.LabelRef = fields.Operand1Text;
+    else
+      line.Operand1 = readMachineNumber(fields.Operand1Text, complaints);
+    line.Operand2 = readMachineNumber(fields.Operand2Text, complaints);
+    line.Operand3 = readMachineNumber(fields.Operand3Text, complaints);
+    line.Size = instruction->code >= kTwoWordCode ? 2 : 1;
+  }
+  for (const QString& complaint : complaints)
+    complain(complaint);
+  return line;
+}
+
+bool Pass::isDefined(const QString& label) const {
+  const std::vector<LabelEntry>& labels = result.tables.Labels;
+  return std::any_of(labels.begin(), labels.end(),
+                     [&](const LabelEntry& entry) { return entry.Name == label; });
+}
+
+void Pass::defineLabel(const QString& name) {
+  std::vector<LabelEntry>& labels = result.tables.Labels;
+  if (labels.size() >= kLabelSlots) {
+    complain(tooManyLabelsMessage(name));
+    return;
+  }
+  labels.push_back({name, wrap16(result.tables.LocationCounter)});
+}
+
+void Pass::encodeLines(const std::vector<bool>& redefined) {
+  std::vector<LineEntry>& lines = result.tables.Lines;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    m_entry = static_cast<int>(i);
+    LineEntry& line = lines[i];
+    resolveAndEncode(line);
+    const QStringList problems =
+        lineProblems(line, redefined[i], Assembler::SplitLine(line.Source));
+    if (!problems.isEmpty())
+      complain(QStringLiteral("%1行目: ").arg(line.SourceLine) + line.Source + u'\n' +
+               problems.join(u'\n'));
+    result.listing += listingLine(line);
+  }
+  buildImage();
+}
+
+void Pass::resolveAndEncode(LineEntry& line) {
   if (!line.LabelRef.isEmpty()) {
-    const auto defined = m_labels.begin() + m_labelCount;
-    const auto found = std::find_if(m_labels.begin(), defined, [&](const LabelEntry& label) {
+    const std::vector<LabelEntry>& labels = result.tables.Labels;
+    const auto found = std::find_if(labels.begin(), labels.end(), [&](const LabelEntry& label) {
       return label.Name == line.LabelRef;
     }); // the first definition wins
-    if (found == defined) {
-      complaints << QStringLiteral("未定義ラベル=") + line.LabelRef;
+    if (found == labels.end()) {
+      complain(QStringLiteral("未定義ラベル=") + line.LabelRef);
       line.Operand1 = 0;
     } else {
       line.Operand1 = found->Value;
@@ -372,18 +368,19 @@ void Assembler::resolveAndEncode(LineEntry& line, QStringList& complaints) const
   }
 }
 
-void Assembler::loadMemory(MachineState& machine) const {
-  std::int64_t p = 0;
-  auto fillTo = [&](std::int64_t address) {
-    for (; p < std::min<std::int64_t>(address, kMemoryWords); ++p)
-      machine.Memory[static_cast<std::size_t>(p)] = 0;
+void Pass::buildImage() {
+  std::vector<std::int32_t>& words = result.words;
+  words.reserve(static_cast<std::size_t>(
+      std::clamp<std::int32_t>(result.tables.LocationCounter, 0, kMemoryWords)));
+  const auto fillTo = [&](std::int64_t address) {
+    words.resize(static_cast<std::size_t>(
+        std::clamp<std::int64_t>(address, static_cast<std::int64_t>(words.size()), kMemoryWords)));
   };
-  auto store = [&](std::int32_t word) {
-    if (p < kMemoryWords)
-      machine.Memory[static_cast<std::size_t>(p++)] = word;
+  const auto store = [&](std::int32_t word) {
+    if (words.size() < kMemoryWords)
+      words.push_back(word);
   };
-  for (int i = 0; i < m_lineCount; ++i) {
-    const LineEntry& line = m_lines[static_cast<std::size_t>(i)];
+  for (const LineEntry& line : result.tables.Lines) {
     fillTo(line.Address);
     if (line.Size >= 1)
       store(line.Word1);
@@ -391,8 +388,21 @@ void Assembler::loadMemory(MachineState& machine) const {
       store(line.Word2);
   }
   // A DA area at the very end is zeroed like any other, up to the end of the image.
-  fillTo(m_locationCounter);
-  machine.ProgramSize = static_cast<std::int16_t>(p);
+  fillTo(result.tables.LocationCounter);
+}
+
+} // namespace
+
+Assembly assemble(QStringView source) {
+  Pass pass;
+  const std::vector<bool> redefined = pass.readLines(source);
+  pass.encodeLines(redefined);
+  return std::move(pass.result);
+}
+
+void loadImage(const Assembly& assembly, MachineState& machine) {
+  std::copy(assembly.words.begin(), assembly.words.end(), machine.Memory.begin());
+  machine.ProgramSize = static_cast<std::int16_t>(assembly.words.size());
 }
 
 QString listingLine(const LineEntry& line) {

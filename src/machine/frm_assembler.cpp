@@ -2,9 +2,9 @@
 
 #include "samples.h"
 
+#include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
-#include <QCloseEvent>
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <QMouseEvent>
@@ -79,34 +79,26 @@ qsizetype boxPosition(const QString& engineText, qsizetype position) {
 }
 
 FrmAssembler::FrmAssembler(Dialogs* dialogs, SourceFileDialogs* files, QWidget* parent)
-    : ScreenWindow(parent), m_dialogs(this, dialogs, [this] { refresh(); }), m_platformFiles(this),
-      m_files(files ? *files : m_platformFiles), m_engine(m_dialogs) {
+    : EngineScreen(dialogs, parent), m_platformFiles(this),
+      m_files(files ? *files : m_platformFiles) {
   setObjectName(QStringLiteral("frmAssembler"));
   setWindowTitle(QStringLiteral("擬似アセンブラ"));
-  m_engine.setSaveSource([this](const QString& text) {
-    if (!SaveSourceFile(text, m_notingFiles, m_dialogs))
+  mutableEngine().setSaveSource([this](const QString& text) {
+    if (!SaveSourceFile(text, m_notingFiles, screenDialogs()))
       return false;
     rememberFile(m_notingFiles.chosen());
     return true;
   });
   build();
-  connect(&m_timer, &QTimer::timeout, this, &FrmAssembler::autoRunTick);
   refresh();
 }
 
 FrmAssembler::~FrmAssembler() = default;
 
-template <class Handler>
-void FrmAssembler::connectButton(QPushButton* button, Handler handler, bool focus) {
-  connect(button, &QPushButton::clicked, this, [this, handler, focus] {
-    {
-      const auto press = m_dialogs.press(!m_engine.view().Check1);
-      (m_engine.*handler)();
-    }
-    refresh();
-    if (focus)
-      focusListing();
-  });
+void FrmAssembler::connectCommand(QPushButton* button, void (MachineEngine::*press)(), bool focus) {
+  connectPress(button, press);
+  if (focus) // after the press and its paint
+    connect(button, &QPushButton::clicked, this, [this] { focusListing(); });
 }
 
 void FrmAssembler::build() {
@@ -153,21 +145,21 @@ void FrmAssembler::build() {
     if (m_painting)
       return;
     m_shownText1 = engineText(m_text1);
-    m_engine.setText1(m_shownText1);
+    mutableEngine().setText1(m_shownText1);
   });
   connect(m_text2, &QPlainTextEdit::textChanged, this, [this] {
     if (m_painting)
       return;
     m_shownText2 = engineText(m_text2);
-    m_engine.setText2(m_shownText2);
+    mutableEngine().setText2(m_shownText2);
   });
   connect(m_text3, &QPlainTextEdit::textChanged, this, [this] {
     if (m_painting)
       return;
     m_shownText3 = engineText(m_text3);
-    m_engine.setText3(m_shownText3);
+    mutableEngine().setText3(m_shownText3);
   });
-  connectButton(command1, &MachineEngine::Command1_Click, false);
+  connectCommand(command1, &MachineEngine::Command1_Click, false);
   connect(command6, &QPushButton::clicked, this, &FrmAssembler::Command6_Click);
 }
 
@@ -251,48 +243,61 @@ void FrmAssembler::buildMemoryPanel(QWidget* client) {
   }
 }
 
+namespace {
+
+using K = ControlKind;
+
+// The emulator frame, in three parts around the register and flag arrays (numbered in
+// hexadecimal, which the table's "%1" does not write), all inside Frame1.
+// clang-format off
+constexpr ControlSpec kFrameTop[] = {
+    {u"Label4", K::Label, u"実行アドレス", {120, 360, 1035, 255}},
+    {u"txtExecAddress", K::ReadOnlyEdit, {}, {1200, 360, 855, 270}, u"実行アドレスの値"},
+    {u"Command3", K::Button, u"初期化", {2160, 360, 735, 255}},
+    {u"Command2", K::Button, u"実行", {2880, 360, 855, 255}},
+    {u"Check1", K::CheckBox, u"トレースモード", {2160, 600, 1575, 255}},
+    // The instruction register: operation code, register, index register, address.
+    {u"Label6(0)", K::Label, u"Ope", {120, 720, 435, 255}, u"命令レジスタの見出し Ope"},
+    {u"txtOpe(0)", K::ReadOnlyEdit, {}, {120, 960, 435, 270}, u"命令レジスタ 命令コード"},
+    {u"Label6(1)", K::Label, u"1", {600, 720, 315, 255}, u"命令レジスタの見出し 1"},
+    {u"txtOpe(1)", K::ReadOnlyEdit, {}, {600, 960, 315, 270}, u"命令レジスタ レジスタ"},
+    {u"Label6(2)", K::Label, u"2", {960, 720, 315, 255}, u"命令レジスタの見出し 2"},
+    {u"txtOpe(2)", K::ReadOnlyEdit, {}, {960, 960, 315, 270},
+     u"命令レジスタ インデックスレジスタ"},
+    {u"Label6(3)", K::Label, u"3", {1320, 720, 735, 255}, u"命令レジスタの見出し 3"},
+    {u"txtOpe(3)", K::ReadOnlyEdit, {}, {1320, 960, 735, 270}, u"命令レジスタ アドレス"},
+    {u"Label8", K::Label, u"オペランドアドレス", {2160, 960, 1695, 255}},
+    {u"txtEffectAddress", K::ReadOnlyEdit, {}, {2280, 1200, 1215, 270},
+     u"オペランドアドレスの値"},
+    {u"Label7(0)", K::Label, u"Register", {240, 1320, 855, 255}},
+    {u"Label7(1)", K::Label, u"Value", {1200, 1320, 855, 255}},
+};
+constexpr ControlSpec kFrameFlags[] = {
+    {u"Frame2", K::Frame, u"Status Flag", {2280, 1560, 1335, 855}},
+};
+constexpr ControlSpec kFrameBottom[] = {
+    {u"Command4", K::Button, u"自動実行", {2280, 2640, 1335, 375}},
+    {u"Label11", K::Label, u"タイマー", {2280, 3120, 735, 255}},
+    {u"txtTimer", K::LineEdit, {}, {3000, 3120, 855, 270}, u"タイマー間隔 (ミリ秒)"},
+    {u"Command5", K::Button, u"自動実行停止", {2280, 3480, 1335, 375}},
+    {u"Label10(0)", K::Label, u"その他のアセンブラ", {2280, 4200, 1575, 255}},
+    {u"Label10(1)", K::Label, u"ソースプログラム", {2400, 4440, 1455, 255},
+     u"その他のアセンブラソースプログラムの見出し"},
+};
+// clang-format on
+
+} // namespace
+
 void FrmAssembler::buildEmulatorFrame(QWidget* client) {
   QGroupBox* frame1 =
       makeFrame(client, QStringLiteral("Frame1"), QStringLiteral("マシン語エミュレーション"),
                 twipsRect(7680, 120, 3975, 5535));
-  makeLabel(frame1, QStringLiteral("Label4"), QStringLiteral("実行アドレス"),
-            twipsRect(120, 360, 1035, 255));
-  m_txtExecAddress =
-      makeStateBox(frame1, QStringLiteral("txtExecAddress"), twipsRect(1200, 360, 855, 270),
-                   QStringLiteral("実行アドレスの値"));
-  QPushButton* command3 = makeButton(frame1, QStringLiteral("Command3"), QStringLiteral("初期化"),
-                                     twipsRect(2160, 360, 735, 255));
-  QPushButton* command2 = makeButton(frame1, QStringLiteral("Command2"), QStringLiteral("実行"),
-                                     twipsRect(2880, 360, 855, 255));
-  m_check1 = makeCheckBox(frame1, QStringLiteral("Check1"), QStringLiteral("トレースモード"),
-                          twipsRect(2160, 600, 1575, 255));
-
-  // The instruction register: operation code, register, index register, address.
-  const int opeLeft[] = {120, 600, 960, 1320};
-  const int opeWidth[] = {435, 315, 315, 735};
-  const QString opeHeads[] = {QStringLiteral("Ope"), QStringLiteral("1"), QStringLiteral("2"),
-                              QStringLiteral("3")};
-  const QString opeNames[] = {
-      QStringLiteral("命令レジスタ 命令コード"), QStringLiteral("命令レジスタ レジスタ"),
-      QStringLiteral("命令レジスタ インデックスレジスタ"), QStringLiteral("命令レジスタ アドレス")};
-  for (std::size_t i = 0; i < m_txtOpe.size(); ++i) {
-    const int index = static_cast<int>(i);
-    makeLabel(frame1, indexedName(QStringLiteral("Label6"), index), opeHeads[i],
-              twipsRect(opeLeft[i], 720, opeWidth[i], 255),
-              QStringLiteral("命令レジスタの見出し %1").arg(opeHeads[i]));
-    m_txtOpe[i] = makeStateBox(frame1, indexedName(QStringLiteral("txtOpe"), index),
-                               twipsRect(opeLeft[i], 960, opeWidth[i], 270), opeNames[i]);
-  }
-  makeLabel(frame1, QStringLiteral("Label8"), QStringLiteral("オペランドアドレス"),
-            twipsRect(2160, 960, 1695, 255));
-  m_txtEffectAddress =
-      makeStateBox(frame1, QStringLiteral("txtEffectAddress"), twipsRect(2280, 1200, 1215, 270),
-                   QStringLiteral("オペランドアドレスの値"));
-
-  makeLabel(frame1, indexedName(QStringLiteral("Label7"), 0), QStringLiteral("Register"),
-            twipsRect(240, 1320, 855, 255));
-  makeLabel(frame1, indexedName(QStringLiteral("Label7"), 1), QStringLiteral("Value"),
-            twipsRect(1200, 1320, 855, 255));
+  const Controls top = buildControls(frame1, kFrameTop);
+  m_txtExecAddress = top.get<QLineEdit>(u"txtExecAddress");
+  m_check1 = top.get<QCheckBox>(u"Check1");
+  m_txtEffectAddress = top.get<QLineEdit>(u"txtEffectAddress");
+  for (std::size_t i = 0; i < m_txtOpe.size(); ++i)
+    m_txtOpe[i] = top.at<QLineEdit>(u"txtOpe", static_cast<int>(i));
   for (int k = 0; k < kRegisters; ++k) {
     const QString number = hexDigits(k, 1);
     makeCentredLabel(frame1, indexedName(QStringLiteral("Label7"), k + 2), number,
@@ -302,9 +307,7 @@ void FrmAssembler::buildEmulatorFrame(QWidget* client) {
         frame1, indexedName(QStringLiteral("txtRegister"), k),
         twipsRect(1200, 1560 + 240 * k, 855, 270), QStringLiteral("レジスタ X%1").arg(number));
   }
-
-  QGroupBox* frame2 = makeFrame(frame1, QStringLiteral("Frame2"), QStringLiteral("Status Flag"),
-                                twipsRect(2280, 1560, 1335, 855));
+  auto* frame2 = buildControls(frame1, kFrameFlags).get<QGroupBox>(u"Frame2");
   const QString flags[] = {QStringLiteral("P"), QStringLiteral("Z"), QStringLiteral("M")};
   for (std::size_t i = 0; i < m_txtStatus.size(); ++i) {
     const int index = static_cast<int>(i);
@@ -316,32 +319,25 @@ void FrmAssembler::buildEmulatorFrame(QWidget* client) {
                      twipsRect(left, 480, 315, 270), QStringLiteral("ステータス %1").arg(flags[i]));
     m_txtStatus[i]->setAlignment(Qt::AlignCenter);
   }
-
-  QPushButton* command4 = makeButton(frame1, QStringLiteral("Command4"), QStringLiteral("自動実行"),
-                                     twipsRect(2280, 2640, 1335, 375));
-  makeLabel(frame1, QStringLiteral("Label11"), QStringLiteral("タイマー"),
-            twipsRect(2280, 3120, 735, 255));
-  m_txtTimer = makeLineEdit(frame1, QStringLiteral("txtTimer"), twipsRect(3000, 3120, 855, 270),
-                            QStringLiteral("タイマー間隔 (ミリ秒)"));
-  QPushButton* command5 =
-      makeButton(frame1, QStringLiteral("Command5"), QStringLiteral("自動実行停止"),
-                 twipsRect(2280, 3480, 1335, 375));
-  makeLabel(frame1, indexedName(QStringLiteral("Label10"), 0), QStringLiteral("その他のアセンブラ"),
-            twipsRect(2280, 4200, 1575, 255));
-  makeLabel(frame1, indexedName(QStringLiteral("Label10"), 1), QStringLiteral("ソースプログラム"),
-            twipsRect(2400, 4440, 1455, 255),
-            QStringLiteral("その他のアセンブラソースプログラムの見出し"));
+  const Controls bottom = buildControls(frame1, kFrameBottom);
+  m_txtTimer = bottom.get<QLineEdit>(u"txtTimer");
   m_list1 = new QListWidget(frame1);
   m_list1->setObjectName(QStringLiteral("List1"));
   placeAt(m_list1, twipsRect(2280, 4800, 1575, 600));
   m_list1->setAccessibleName(QStringLiteral("その他のアセンブラソースプログラム"));
   m_list1->addItems(sampleNames());
 
-  takeEdits(
-      m_txtTimer, this, [this] { return m_engine.view().txtTimer; },
-      [this](const QString& text) { m_engine.setTxtTimer(text); });
-  connect(m_check1, &QCheckBox::toggled, this, [this](bool on) { m_engine.setCheck1(on); });
-  rememberControls(m_txtTimer, m_check1);
+  connectRunControls(
+      m_txtTimer, [](const MachineEngine& e) { return e.view().txtTimer; },
+      &MachineEngine::setTxtTimer, m_check1);
+  connectList();
+  connectCommand(top.get<QPushButton>(u"Command2"), &MachineEngine::Command2_Click, true);
+  connectCommand(top.get<QPushButton>(u"Command3"), &MachineEngine::Command3_Click, true);
+  connectCommand(bottom.get<QPushButton>(u"Command4"), &MachineEngine::Command4_Click, false);
+  connectCommand(bottom.get<QPushButton>(u"Command5"), &MachineEngine::Command5_Click, false);
+}
+
+void FrmAssembler::connectList() {
   // A click on an item loads its sample, again when it is already selected; moving the selection
   // with the keys loads the sample it lands on. The mouse press is taken before the list moves
   // its selection (eventFilter), so that one click asks at most once about a changed source and a
@@ -358,16 +354,12 @@ void FrmAssembler::buildEmulatorFrame(QWidget* client) {
     if (!m_painting && !selected.isEmpty() && selected.first() != m_list1->currentItem())
       m_list1->setCurrentItem(selected.first());
   });
-  connectButton(command2, &MachineEngine::Command2_Click, true);
-  connectButton(command3, &MachineEngine::Command3_Click, true);
-  connectButton(command4, &MachineEngine::Command4_Click, false);
-  connectButton(command5, &MachineEngine::Command5_Click, false);
 }
 
 void FrmAssembler::List1_Click(int row) {
   if (m_painting || row < 0)
     return;
-  m_engine.List1_Click(row);
+  mutableEngine().List1_Click(row);
   refresh(); // also puts the list's selection back after a cancelled question
 }
 
@@ -419,34 +411,34 @@ bool FrmAssembler::listKeyPress(const QKeyEvent& key) {
 }
 
 bool FrmAssembler::setSourceText(const QString& text) {
-  const bool replaced = m_engine.QueryDiscardSource();
+  const bool replaced = mutableEngine().QueryDiscardSource();
   if (replaced)
-    m_engine.ReplaceSource(text);
+    mutableEngine().ReplaceSource(text);
   refresh();
   return replaced;
 }
 
 void FrmAssembler::mnuOpen_Click() {
   // Asked before the file dialog: what is not saved is settled before another file is chosen.
-  if (m_engine.QueryDiscardSource())
-    if (const std::optional<QString> text = OpenSourceFile(m_notingFiles, m_dialogs)) {
-      m_engine.ReplaceSource(*text);
+  if (mutableEngine().QueryDiscardSource())
+    if (const std::optional<QString> text = OpenSourceFile(m_notingFiles, screenDialogs())) {
+      mutableEngine().ReplaceSource(*text);
       rememberFile(m_notingFiles.chosen());
     }
   refresh();
 }
 
 void FrmAssembler::openSourceFile(const QString& path) {
-  if (m_engine.QueryDiscardSource())
-    if (const std::optional<QString> text = OpenSourcePath(path, m_dialogs)) {
-      m_engine.ReplaceSource(*text);
+  if (mutableEngine().QueryDiscardSource())
+    if (const std::optional<QString> text = OpenSourcePath(path, screenDialogs())) {
+      mutableEngine().ReplaceSource(*text);
       rememberFile(path);
     }
   refresh();
 }
 
 void FrmAssembler::mnuSave_Click() {
-  m_engine.mnuSave_Click();
+  mutableEngine().mnuSave_Click();
 }
 
 void FrmAssembler::openRecentFile(const QString& path) {
@@ -454,7 +446,7 @@ void FrmAssembler::openRecentFile(const QString& path) {
     if (settings())
       settings()->removeRecentFile(path);
     rebuildRecentMenu();
-    m_dialogs.inform(fileErrorMessage(
+    screenDialogs().inform(fileErrorMessage(
         QStringLiteral("ファイルが見つかりません。最近使ったファイルの一覧から外しました。"),
         path));
     return;
@@ -528,7 +520,7 @@ void FrmAssembler::mnuExit_Click() {
 }
 
 void FrmAssembler::closeEvent(QCloseEvent* event) {
-  if (!m_engine.QueryDiscardSource()) {
+  if (!mutableEngine().QueryDiscardSource()) {
     event->ignore();
     refresh();
     return;
@@ -540,31 +532,20 @@ void FrmAssembler::Command6_Click() {
   m_help.show(1);
 }
 
-void FrmAssembler::autoRunTick() {
-  if (m_dialogs.boxOpen())
-    return;
-  const std::int16_t phase = m_engine.driver().phase();
-  m_engine.Timer1_Timer();
-  m_focusPending = m_focusPending || (phase >= kFetch && phase <= kExecute);
-  if (keepsRhythm(m_timer, m_engine.driver().interval()))
-    m_framePaint.request();
-  else
-    paintFrame();
-}
-
-void FrmAssembler::paintFrame() {
-  refresh();
-  if (m_focusPending)
-    focusListing();
-  m_focusPending = false;
+void FrmAssembler::tick() {
+  // A machine step moves the focus to the listing with the paint that shows it.
+  const std::int16_t phase = engine().state().clock.phase;
+  if (!screenDialogs().boxOpen() && phase >= kFetch && phase <= kExecute)
+    m_focusPending = true;
+  EngineScreen::tick();
 }
 
 void FrmAssembler::Timer1_Timer() {
   // A box held for the end of a press is open outside the engine's guard: the tick waits too.
-  if (m_dialogs.boxOpen())
+  if (screenDialogs().boxOpen())
     return;
-  const std::int16_t phase = m_engine.driver().phase();
-  m_engine.Timer1_Timer();
+  const std::int16_t phase = engine().state().clock.phase;
+  mutableEngine().Timer1_Timer();
   refresh();
   // The fetch, operand-address and execute ticks repaint the machine, as a press of "実行" does.
   if (phase >= kFetch && phase <= kExecute)
@@ -572,23 +553,8 @@ void FrmAssembler::Timer1_Timer() {
 }
 
 void FrmAssembler::load() {
-  m_engine.Form_Load();
-  refresh();
+  EngineScreen::load();
   focusListing();
-}
-
-void FrmAssembler::restoreRemembered(const std::optional<QString>& interval,
-                                     std::optional<bool> trace) {
-  if (interval)
-    m_engine.setTxtTimer(*interval);
-  if (trace)
-    m_engine.setCheck1(*trace);
-  refresh();
-}
-
-void FrmAssembler::unload() {
-  m_engine.unload();
-  refresh();
 }
 
 void FrmAssembler::focusListing() {
@@ -597,7 +563,7 @@ void FrmAssembler::focusListing() {
 }
 
 void FrmAssembler::paintListingSelection() {
-  const AssemblerView& view = m_engine.view();
+  const AssemblerView& view = engine().view();
   if (view.Text2SelStart == m_shownSelStart && view.Text2SelLength == m_shownSelLength)
     return;
   m_shownSelStart = view.Text2SelStart;
@@ -613,10 +579,9 @@ void FrmAssembler::paintListingSelection() {
   m_text2->ensureCursorVisible();
 }
 
-void FrmAssembler::refresh() {
-  m_framePaint.cancel();
+void FrmAssembler::paint() {
   const QScopedValueRollback painting(m_painting, true);
-  const AssemblerView& view = m_engine.view();
+  const AssemblerView& view = engine().view();
 
   setBoxText(m_text1, m_shownText1, view.Text1);
   const QString listingBefore = m_shownText2;
@@ -657,8 +622,9 @@ void FrmAssembler::refresh() {
     if (view.List1Index < 0)
       m_list1->clearSelection();
   }
-
-  followInterval(m_timer, m_engine.driver().interval());
+  if (m_focusPending)
+    focusListing();
+  m_focusPending = false;
 }
 
 } // namespace rpn::machine

@@ -21,7 +21,7 @@
 
 namespace rpn::machine {
 
-class FrmAssembler final : public ScreenWindow {
+class FrmAssembler final : public EngineScreen<MachineEngine> {
   Q_OBJECT
 public:
   // Boxes go to real message boxes and file choices to the platform's file dialog unless a test
@@ -36,8 +36,6 @@ public:
   // not. False when the question was cancelled or the save it asked for failed: nothing changed.
   bool setSourceText(const QString& text);
 
-  const MachineEngine& engine() const { return m_engine; }
-  const QTimer& timer() const { return m_timer; }
   HelpPages& helpPages() { return m_help; }
 
   // The file menu's "最近使ったファイル": opens a file as "開く" would; a file that is no longer
@@ -58,15 +56,11 @@ public:
   void mnuExit_Click();
   void Command6_Click();
   void Timer1_Timer();
-  // Repaints every control from the engine.
-  void refresh();
-  ScreenDialogs& screenDialogs() { return m_dialogs; }
 
 protected:
+  void paint() override;
+  void tick() override;
   void load() override;
-  void unload() override;
-  void restoreRemembered(const std::optional<QString>& interval,
-                         std::optional<bool> trace) override;
   // Closing the window (its close button, 終了(&X), the end of the program) discards the source:
   // a changed one is asked about first, and a cancel keeps the window open.
   void closeEvent(QCloseEvent* event) override;
@@ -84,11 +78,9 @@ private:
   bool listKeyPress(const QKeyEvent& key);
   // The listing takes the focus so that its selected line shows, as after every machine step.
   void focusListing();
-  template <class Handler> void connectButton(QPushButton* button, Handler handler, bool focus);
-  // A tick of the real timer: the paint waits for the next frame while auto-run keeps going.
-  void autoRunTick();
-  // The paint of a frame during auto-run.
-  void paintFrame();
+  // A press of the button; focus: the listing takes the focus after it, as after a machine step.
+  void connectCommand(QPushButton* button, void (MachineEngine::*press)(), bool focus);
+  void connectList();
   // A file opened or saved goes to the top of the recent files.
   void rememberFile(const QString& path);
   void rebuildRecentMenu();
@@ -108,16 +100,12 @@ private:
     QString m_chosen;
   };
 
-  ScreenDialogs m_dialogs;
   PlatformFileDialogs m_platformFiles;
   SourceFileDialogs& m_files;
   NotingFileDialogs m_notingFiles{*this};
-  MachineEngine m_engine;
   HelpPages m_help;
-  QTimer m_timer;
-  FramePaint m_framePaint{[this] { paintFrame(); }};
   bool m_focusPending = false; // a machine step since the last frame: the listing takes the focus
-  bool m_painting = false;     // refresh() is writing into the text boxes
+  bool m_painting = false;     // paint() is writing into the text boxes
 
   // What the multi-line boxes were last given (engine text, CR LF line ends) and the listing
   // selection last applied, so a repaint that changes nothing leaves the user's cursor alone.

@@ -15,47 +15,6 @@ const QString kStepEnd = QStringLiteral("プログラムの終了です.");
 const QString kAutoRunEnd = QStringLiteral(" プログラムの終了です.");
 const QString kCrLf = QStringLiteral("\r\n");
 
-// Result of a register operation, or the machine fault it meets.
-struct Outcome {
-  std::int32_t value = 0;
-  const char16_t* fault = nullptr; // none when the operation succeeded (a plain pointer: the
-                                   // result of every instruction is returned without a QString)
-};
-
-// 32-bit two's complement arithmetic: overflow wraps around as it does in hardware.
-Outcome compute(Action action, std::int32_t r, std::int32_t operand) {
-  const std::int64_t a = r;
-  const std::int64_t b = operand;
-  switch (action) {
-  case Action::Load:
-    return {operand, {}};
-  case Action::Add:
-    return {wrap32(a + b), {}};
-  case Action::Subtract:
-    return {wrap32(a - b), {}};
-  case Action::Multiply:
-    return {wrap32(a * b), {}};
-  case Action::Divide:
-    if (operand == 0)
-      return {0, u"0で割ることはできません"};
-    if (r == std::numeric_limits<std::int32_t>::min() && operand == -1)
-      return {0, u"除算の結果が32ビットに収まりません"};
-    return {r / operand, {}}; // truncates toward zero
-  case Action::And:
-    return {r & operand, {}};
-  case Action::Or:
-    return {r | operand, {}};
-  case Action::Xor:
-    return {r ^ operand, {}};
-  case Action::Eqv:
-    return {~(r ^ operand), {}};
-  case Action::Imp:
-    return {~r | operand, {}};
-  default:
-    return {r, {}};
-  }
-}
-
 bool changesRegister(Action action) {
   switch (action) {
   case Action::Load:
@@ -81,29 +40,35 @@ std::size_t index(std::int64_t i) {
   return static_cast<std::size_t>(i);
 }
 
+const QString& phaseBox(Phase phase) {
+  switch (phase) {
+  case Phase::Fetch:
+    return kFetchBox;
+  case Phase::OperandAddress:
+    return kOperandAddressBox;
+  case Phase::Execute:
+    break;
+  }
+  return kExecuteBox;
+}
+
 } // namespace
 
 QString sourceChangedQuestion() {
   return QStringLiteral("ソースプログラムが変更されています。保存しますか?");
 }
 
-void MachineEngine::restoreMachine(const MachineState& state) {
-  m_machine = state;
-  RefreshMachine();
+void MachineEngine::Moves::restoreMachine(const MachineState& machine) {
+  m_engine.m_state.machine = machine;
+  m_engine.repaint();
 }
 
 void MachineEngine::Form_Load() {
-  m_view.Text3.clear();
-  m_view.Text2.clear();
-  m_view.Text2SelStart = 0;
-  m_view.Text2SelLength = 0;
-  ResetMachine();
-}
-
-void MachineEngine::unload() {
-  m_driver.stop();
-  m_view = AssemblerView{};
-  m_keptText1.clear(); // the source box is emptied: nothing of it is kept
+  m_state.view.Text3.clear();
+  m_state.view.Text2.clear();
+  m_state.view.Text2SelStart = 0;
+  m_state.view.Text2SelLength = 0;
+  resetMachine();
 }
 
 bool MachineEngine::QueryDiscardSource() {
@@ -122,66 +87,129 @@ bool MachineEngine::QueryDiscardSource() {
 }
 
 void MachineEngine::ReplaceSource(const QString& text) {
-  m_view.Text1 = text;
-  m_keptText1 = text;
+  m_state.view.Text1 = text;
+  m_state.keptText1 = text;
 }
 
 bool MachineEngine::mnuSave_Click() {
-  const QString text = m_view.Text1;
+  const QString text = m_state.view.Text1;
   if (!m_saveSource || !m_saveSource(text))
     return false;
-  m_keptText1 = text;
+  m_state.keptText1 = text;
   return true;
 }
 
 void MachineEngine::Command1_Click() {
-  Assembly assembly = m_assembler.Assemble(m_view.Text1, m_machine);
-  m_view.Text2 = std::move(assembly.listing);
-  m_view.Text2SelStart = 0;
-  m_view.Text2SelLength = 0;
-  m_view.lblCode = blankMemoryCells();
-  m_view.lblCodeMarks.fill(Mark::White);
-  m_storedBeyondImage.reset();
-  ShowMemory();
+  Assembly assembly = assemble(m_state.view.Text1);
+  loadImage(assembly, m_state.machine);
+  m_state.tables = std::move(assembly.tables);
+  AssemblerView& view = m_state.view;
+  view.Text2 = std::move(assembly.listing);
+  view.Text2SelStart = 0;
+  view.Text2SelLength = 0;
+  view.lblCode = blankMemoryCells();
+  view.lblCodeMarks.fill(Mark::White);
+  m_state.storedBeyondImage.reset();
+  showMemory();
   // The complaints come after the new listing and memory are shown, in the order of the lines.
   for (qsizetype i = 0; i < assembly.complaints.size(); ++i) {
-    m_complaintEntry = assembly.complaintEntries.at(static_cast<std::size_t>(i));
+    m_state.complaintEntry = assembly.complaintEntries.at(static_cast<std::size_t>(i));
     m_driver.dialogs().inform(assembly.complaints.at(i));
   }
-  m_complaintEntry = -1;
+  m_state.complaintEntry = -1;
 }
-
 
 void MachineEngine::Command2_Click() {
   // A press during auto-run stops it first. An instruction that auto-run has fetched is finished
   // by the press rather than skipped, so that every instruction still runs exactly once.
   const std::int16_t phase = m_driver.running() ? m_driver.phase() : std::int16_t{kIdle};
   m_driver.stop();
-  RunInstruction(phase);
+  runInstruction(phase);
 }
 
-bool MachineEngine::RunInstruction(std::int16_t from) {
-  if (from != kOperandAddress && from != kExecute) {
-    if (!FetchInstruction())
+bool MachineEngine::runInstruction(std::int16_t from) {
+  const std::int16_t first =
+      from == kOperandAddress || from == kExecute ? from : std::int16_t{kFetch};
+  for (std::int16_t p = first; p <= kExecute; ++p) {
+    const auto phase = static_cast<Phase>(p);
+    if (!runPhase(phase, p == kExecute || m_state.view.Check1))
       return false;
-    traceBox(kFetchBox);
+    traceBox(phaseBox(phase));
   }
-  if (from != kExecute) {
-    if (!ComputeOperandAddress())
-      return false;
-    traceBox(kOperandAddressBox);
-  }
-  if (!ExecuteInstruction())
-    return false;
-  traceBox(kExecuteBox);
-  if (m_machine.EndOfProgram && m_machine.SvcCode == 0)
+  if (m_state.machine.EndOfProgram && m_state.machine.SvcCode == 0)
     endProgram(kStepEnd);
   return true;
 }
 
+bool MachineEngine::runPhase(Phase phase, bool visible) {
+  const Happening happening = step(m_state.machine, phase);
+  if (!answer(happening))
+    return false;
+  const MachineState& m = m_state.machine;
+  const Instruction* instruction = findCode(m.Ope[0]);
+  if (phase == Phase::Execute && instruction && instruction->action == Action::Store)
+    showCell(m.EffectAddress);
+  if (!m_state.painting) // the marks only matter to a view that is painted
+    return true;
+  if (visible)
+    paintView();
+  markPhase(phase);
+  return true;
+}
+
+bool MachineEngine::answer(const Happening& happening) {
+  MachineState& m = m_state.machine;
+  switch (happening.kind) {
+  case Happening::Nothing:
+  case Happening::End:
+    break;
+  case Happening::Output:
+    appendOutput(happening.text);
+    break;
+  case Happening::Input: {
+    repaint();
+    const QString typed = m_driver.dialogs().askText(QStringLiteral("データ入力"));
+    QStringList complaints;
+    const std::int32_t value = readMachineNumber(typed, complaints);
+    for (const QString& complaint : complaints)
+      m_driver.dialogs().inform(complaint);
+    m.Register[index(happening.inputRegister)] = value;
+    break;
+  }
+  case Happening::Notice:
+    repaint();
+    m_driver.dialogs().inform(happening.text);
+    break;
+  case Happening::Fault:
+    m_driver.stop();
+    repaint();
+    m_driver.dialogs().inform(happening.text + QStringLiteral(" (命令アドレス ") +
+                              hex4(happening.address) + u')');
+    return false;
+  }
+  return true;
+}
+
+void MachineEngine::markPhase(Phase phase) {
+  AssemblerView& view = m_state.view;
+  switch (phase) {
+  case Phase::Fetch:
+    view.txtOpeMark = Mark::Yellow;
+    break;
+  case Phase::OperandAddress:
+    view.txtEffectAddressMark = Mark::Red;
+    break;
+  case Phase::Execute:
+    view.txtEffectAddressMark = Mark::White;
+    view.txtOpeMark = Mark::White;
+    markResult(findCode(m_state.machine.Ope[0]));
+    break;
+  }
+}
+
 void MachineEngine::Command4_Click() {
   // An interval the timer cannot take is refused with a box, and then nothing else changes.
-  if (!m_driver.setIntervalFromText(m_view.txtTimer))
+  if (!m_driver.setIntervalFromText(m_state.view.txtTimer))
     return;
   m_driver.setPhase(kIdle);
 }
@@ -190,34 +218,21 @@ void MachineEngine::Timer1_Timer() {
   if (!m_driver.running())
     return; // a tick that was already on its way when auto-run stopped
   m_driver.tick([this] {
-    switch (m_driver.phase()) {
-    case kIdle:
+    const std::int16_t phase = m_driver.phase();
+    if (phase == kIdle) {
       m_driver.setPhase(kAssemble);
-      break;
-    case kAssemble:
+    } else if (phase == kAssemble) {
       Command1_Click();
       m_driver.setPhase(kFetch);
-      break;
-    case kFetch:
-      if (FetchInstruction())
-        m_driver.setPhase(kOperandAddress);
-      break;
-    case kOperandAddress:
-      if (ComputeOperandAddress())
-        m_driver.setPhase(kExecute);
-      break;
-    case kExecute:
-      if (!ExecuteInstruction())
-        break;
-      if (m_machine.EndOfProgram && m_machine.SvcCode == 0) {
+    } else if (phase >= kFetch && phase <= kExecute && runPhase(static_cast<Phase>(phase), true)) {
+      if (phase != kExecute) {
+        m_driver.setPhase(static_cast<std::int16_t>(phase + 1));
+      } else if (m_state.machine.EndOfProgram && m_state.machine.SvcCode == 0) {
         endProgram(kAutoRunEnd);
         m_driver.setPhase(kIdle);
       } else {
         m_driver.setPhase(kFetch);
       }
-      break;
-    default:
-      break;
     }
   });
 }
@@ -225,249 +240,66 @@ void MachineEngine::Timer1_Timer() {
 void MachineEngine::List1_Click(int index) {
   if ((index != 0 && index != 1) || !QueryDiscardSource())
     return;
-  m_view.List1Index = index;
-  if (index == 0)
-    LoadSampleCompare();
-  else
-    LoadSampleRegisters();
+  m_state.view.List1Index = index;
+  ReplaceSource(index == 0 ? sampleCompare() : sampleRegisters());
 }
 
-void MachineEngine::LoadSampleCompare() {
-  ReplaceSource(sampleCompare());
-}
-void MachineEngine::LoadSampleRegisters() {
-  ReplaceSource(sampleRegisters());
-}
-
-void MachineEngine::fetchFault(std::int64_t address) {
-  fault(QStringLiteral("メモリ範囲外から命令を読み出そうとしました: ") + hex4(address));
-}
-
-bool MachineEngine::FetchInstruction() {
-  MachineState& m = m_machine;
-  m.InstructionAddress = m.ExecAddress;
-  const std::int64_t address = m.ExecAddress;
-  if (!inMemory(address)) {
-    fetchFault(address);
-    return false;
-  }
-  const std::int32_t word = m.Memory[index(address)];
-  const std::int32_t code = word / 256; // truncates toward zero
-  const std::int32_t rest = word % 256; // takes the sign of the word
-  if (code >= kTwoWordCode && !inMemory(address + 1)) {
-    fetchFault(address + 1);
-    return false;
-  }
-  m.Ope[0] = code;
-  if (code >= kTwoWordCode) {
-    m.Ope[1] = rest / 16;
-    m.Ope[2] = rest % 16;
-    m.Ope[3] = m.Memory[index(address + 1)];
-    m.ExecAddress = wrap16(address + 2);
-  } else if (code == kMovrCode) {
-    m.Ope[1] = rest / 16;
-    m.Ope[2] = rest % 16; // the address field keeps the previous instruction's value
-    m.ExecAddress = wrap16(address + 1);
-  } else {
-    m.Ope[1] = 0;
-    m.Ope[2] = 0;
-    m.Ope[3] = rest;
-    m.ExecAddress = wrap16(address + 1);
-  }
-  if (m_painting) {
-    RefreshMachine();
-    m_view.txtOpeMark = Mark::Yellow;
-  }
-  return true;
-}
-
-bool MachineEngine::ComputeOperandAddress() {
-  MachineState& m = m_machine;
-  if (m.Ope[0] >= kTwoWordCode && m.Ope[2] != 0) {
-    if (m.Ope[2] < 0 || m.Ope[2] >= kRegisters) {
-      fault(QStringLiteral("インデックスレジスタ番号が範囲外です: ") + QString::number(m.Ope[2]));
-      return false;
-    }
-    m.EffectAddress = wrap16(std::int64_t{m.Register[index(m.Ope[2])]} + m.Ope[3]);
-  } else {
-    m.EffectAddress = wrap16(m.Ope[3]);
-  }
-  if (m_painting) {
-    RefreshMachine();
-    m_view.txtEffectAddressMark = Mark::Red;
-  }
-  return true;
-}
-
-bool MachineEngine::ExecuteInstruction() {
-  m_machine.EndOfProgram = false;
-  const Instruction* instruction = findCode(m_machine.Ope[0]);
-  // A code that is not in the table does nothing; the address has already moved past it.
-  if (instruction && !perform(*instruction))
-    return false;
-  // The marks only matter to a view that is painted; turning painting on repaints them all.
-  if (m_painting) {
-    RefreshMachine();
-    m_view.txtEffectAddressMark = Mark::White;
-    m_view.txtOpeMark = Mark::White;
-    markResult(instruction);
-  }
-  return true;
-}
-
-bool MachineEngine::checkRegister(std::int32_t number) {
-  if (number >= 0 && number < kRegisters)
-    return true;
-  fault(QStringLiteral("レジスタ番号が範囲外です: ") + QString::number(number));
-  return false;
-}
-
-bool MachineEngine::perform(const Instruction& instruction) {
-  MachineState& m = m_machine;
-  const std::int32_t operandByte = m.Ope[3];
-  switch (instruction.action) {
-  case Action::Jump:
-  case Action::JumpIfPlus:
-  case Action::JumpIfZero:
-  case Action::JumpIfMinus: {
-    const bool taken = instruction.action == Action::Jump ||
-                       (instruction.action == Action::JumpIfPlus && m.Status[kPlus] == 1) ||
-                       (instruction.action == Action::JumpIfZero && m.Status[kZero] == 1) ||
-                       (instruction.action == Action::JumpIfMinus && m.Status[kMinus] == 1);
-    if (taken)
-      m.ExecAddress = m.EffectAddress;
-    return true;
-  }
-  case Action::Output:
-    if (!checkRegister(operandByte))
-      return false;
-    appendOutput(QStringLiteral("* ") + QString::number(m.Register[index(operandByte)]));
-    return true;
-  case Action::Input: {
-    if (!checkRegister(operandByte))
-      return false;
-    const QString typed = m_driver.dialogs().askText(QStringLiteral("データ入力"));
-    m.Register[index(operandByte)] = readMachineNumber(typed, m_driver.dialogs());
-    return true;
-  }
-  case Action::Move:
-    if (!checkRegister(m.Ope[1]) || !checkRegister(m.Ope[2]))
-      return false;
-    m.Register[index(m.Ope[1])] = m.Register[index(m.Ope[2])];
-    m.SetStatus(m.Ope[1]);
-    return true;
-  case Action::Negate:
-  case Action::Complement: {
-    if (!checkRegister(operandByte))
-      return false;
-    std::int32_t& r = m.Register[index(operandByte)];
-    r = instruction.action == Action::Negate ? wrap32(-std::int64_t{r}) : ~r;
-    m.SetStatus(operandByte);
-    return true;
-  }
-  case Action::SupervisorCall:
-    m.SvcCode = wrap16(operandByte);
-    m.EndOfProgram = true;
-    if (m.SvcCode != 0) {
-      RefreshMachine();
-      m_driver.dialogs().inform(QStringLiteral("サポートされていないSVCです: ") +
-                                QString::number(m.SvcCode));
-    }
-    return true;
-  case Action::Declare:
-    return true;
-  default:
-    return registerOperation(instruction);
-  }
-}
-
-bool MachineEngine::registerOperation(const Instruction& instruction) {
-  MachineState& m = m_machine;
-  const std::int32_t r = m.Ope[1];
-  if (!checkRegister(r))
-    return false;
-  std::int32_t operand = m.EffectAddress; // the immediate forms: the address itself
-  if (instruction.source == Source::Memory) {
-    if (!inMemory(m.EffectAddress)) {
-      fault(QStringLiteral("メモリ範囲外のアドレスです: ") + hex4(m.EffectAddress));
-      return false;
-    }
-    operand = m.Memory[index(m.EffectAddress)];
-  }
-  if (instruction.action == Action::Store) {
-    m.Memory[index(m.EffectAddress)] = m.Register[index(r)];
-    showCell(m.EffectAddress);
-  } else {
-    const Outcome outcome = compute(instruction.action, m.Register[index(r)], operand);
-    if (outcome.fault) {
-      fault(QString::fromUtf16(outcome.fault));
-      return false;
-    }
-    m.Register[index(r)] = outcome.value;
-  }
-  m.SetStatus(r);
-  return true;
+void MachineEngine::traceBox(const QString& text) {
+  if (m_state.view.Check1) // read afresh before every box
+    m_driver.dialogs().inform(text);
 }
 
 void MachineEngine::markResult(const Instruction* instruction) {
   if (!instruction)
     return;
   if (instruction->action == Action::Store) {
-    markCell(m_machine.EffectAddress, Mark::Yellow);
+    markCell(m_state.machine.EffectAddress, Mark::Yellow);
     return;
   }
   if (!changesRegister(instruction->action))
     return;
   const bool byOperandByte = instruction->format == Format::OneWord;
-  const std::int32_t r = byOperandByte ? m_machine.Ope[3] : m_machine.Ope[1];
+  const std::int32_t r = byOperandByte ? m_state.machine.Ope[3] : m_state.machine.Ope[1];
   if (r >= 0 && r < kRegisters)
-    m_view.txtRegisterMarks[index(r)] = Mark::Yellow;
+    m_state.view.txtRegisterMarks[index(r)] = Mark::Yellow;
 }
 
 void MachineEngine::markCell(std::int64_t address, Mark mark) {
   // Words beyond the panel's 64 cells run normally; their marks are simply not drawn.
   if (address >= 0 && address < kMemoryCells)
-    m_view.lblCodeMarks[index(address)] = mark;
+    m_state.view.lblCodeMarks[index(address)] = mark;
 }
 
 void MachineEngine::showCell(std::int64_t address) {
   // The panel shows what the memory holds, past the program image too.
   if (address < 0 || address >= kMemoryCells)
     return;
-  if (address >= m_machine.ProgramSize)
-    m_storedBeyondImage.set(index(address));
+  if (address >= m_state.machine.ProgramSize)
+    m_state.storedBeyondImage.set(index(address));
   // A run that shows nothing formats the cell when painting is turned on again.
-  if (m_painting)
-    writeHex4(m_view.lblCode[index(address)], m_machine.Memory[index(address)]);
+  if (m_state.painting)
+    writeHex4(m_state.view.lblCode[index(address)], m_state.machine.Memory[index(address)]);
 }
 
 void MachineEngine::appendOutput(const QString& text) {
-  m_view.Text3 = m_view.Text3.right(kOutputKeep) + kCrLf + text;
+  m_state.view.Text3 = m_state.view.Text3.right(kOutputKeep) + kCrLf + text;
 }
 
 void MachineEngine::endProgram(const QString& message) {
   appendOutput(message);
-  m_machine.ExecAddress = 0;
-  RefreshMachine();
+  m_state.machine.ExecAddress = 0;
+  repaint();
 }
 
-void MachineEngine::fault(const QString& what) {
-  // The instruction changes nothing: the execution address goes back to it.
-  m_machine.ExecAddress = m_machine.InstructionAddress;
-  m_driver.stop();
-  RefreshMachine();
-  m_driver.dialogs().inform(what + QStringLiteral(" (命令アドレス ") +
-                            hex4(m_machine.InstructionAddress) + u')');
-}
-
-void MachineEngine::ShowMemory() {
-  const MachineState& m = m_machine;
+void MachineEngine::showMemory() {
+  const MachineState& m = m_state.machine;
+  AssemblerView& view = m_state.view;
   const int shown = std::min<int>(m.ProgramSize, kMemoryCells);
   for (int k = 0; k < kMemoryCells; ++k) {
-    if (k >= shown && !m_storedBeyondImage.test(index(k)))
+    if (k >= shown && !m_state.storedBeyondImage.test(index(k)))
       continue;
-    writeHex4(m_view.lblCode[index(k)], m.Memory[index(k)]);
-    m_view.lblCodeMarks[index(k)] = Mark::White;
+    writeHex4(view.lblCode[index(k)], m.Memory[index(k)]);
+    view.lblCodeMarks[index(k)] = Mark::White;
   }
   if (!inMemory(m.ExecAddress))
     return;
@@ -477,26 +309,27 @@ void MachineEngine::ShowMemory() {
 }
 
 void MachineEngine::setPainting(bool painting) {
-  m_painting = painting;
-  RefreshMachine();
+  m_state.painting = painting;
+  repaint();
 }
 
 void MachineEngine::paintView() {
-  const MachineState& m = m_machine;
+  const MachineState& m = m_state.machine;
+  AssemblerView& view = m_state.view;
   // The texts are written in place: a step formats the whole view without allocating.
-  writeHexDigits(m_view.txtOpe[0], m.Ope[0], 2);
-  writeHexDigits(m_view.txtOpe[1], m.Ope[1], 1);
-  writeHexDigits(m_view.txtOpe[2], m.Ope[2], 1);
-  writeHex4(m_view.txtOpe[3], m.Ope[3]);
-  writeHex4(m_view.txtExecAddress, m.ExecAddress);
-  ShowMemory();
+  writeHexDigits(view.txtOpe[0], m.Ope[0], 2);
+  writeHexDigits(view.txtOpe[1], m.Ope[1], 1);
+  writeHexDigits(view.txtOpe[2], m.Ope[2], 1);
+  writeHex4(view.txtOpe[3], m.Ope[3]);
+  writeHex4(view.txtExecAddress, m.ExecAddress);
+  showMemory();
   for (std::size_t k = 0; k < kRegisters; ++k) {
-    writeHex4(m_view.txtRegister[k], m.Register[k]);
-    m_view.txtRegisterMarks[k] = Mark::White;
+    writeHex4(view.txtRegister[k], m.Register[k]);
+    view.txtRegisterMarks[k] = Mark::White;
   }
-  writeHex4(m_view.txtEffectAddress, m.EffectAddress);
+  writeHex4(view.txtEffectAddress, m.EffectAddress);
   for (std::size_t k = 0; k < m.Status.size(); ++k)
-    writeHexDigits(m_view.txtStatus[k], m.Status[k], 1); // each flag is 0 or 1
+    writeHexDigits(view.txtStatus[k], m.Status[k], 1); // each flag is 0 or 1
   selectListingLine();
 }
 
@@ -504,8 +337,8 @@ void MachineEngine::selectListingLine() {
   // The first listing line whose address column reads the execution address, from its first
   // character up to its CR LF. A line that holds no word (a label on its own, an empty DA) is
   // skipped: the next fetch reads the line after it. No match leaves the selection as it was.
-  const QString& listing = m_view.Text2;
-  const QString address = hex4(m_machine.ExecAddress);
+  const QString& listing = m_state.view.Text2;
+  const QString address = hex4(m_state.machine.ExecAddress);
   const QString noWord = QStringLiteral(" : ") + QString(10, u' ') + QStringLiteral(" :");
   qsizetype pos = 0;
   while (listing.size() - pos >= 4) {
@@ -513,8 +346,8 @@ void MachineEngine::selectListingLine() {
     const qsizetype end = crlf < 0 ? listing.size() : crlf;
     if (QStringView(listing).mid(pos, 4) == address &&
         QStringView(listing).mid(pos + 4, noWord.size()) != noWord) {
-      m_view.Text2SelStart = pos;
-      m_view.Text2SelLength = end - pos;
+      m_state.view.Text2SelStart = pos;
+      m_state.view.Text2SelLength = end - pos;
       return;
     }
     if (crlf < 0)
@@ -523,10 +356,10 @@ void MachineEngine::selectListingLine() {
   }
 }
 
-void MachineEngine::ResetMachine() {
-  m_machine.SvcCode = 0;
-  m_machine.ExecAddress = 0;
-  RefreshMachine();
+void MachineEngine::resetMachine() {
+  m_state.machine.SvcCode = 0;
+  m_state.machine.ExecAddress = 0;
+  repaint();
 }
 
 } // namespace rpn::machine

@@ -15,16 +15,19 @@
 // Every box (trace, complaints, machine faults, the IN input box) goes through the step driver's
 // Dialogs, so a tick that arrives while one is open is held.
 //
-// A machine fault (a memory operand or a fetch outside 0..200, division by zero, the most
-// negative value divided by -1, a register or index field outside 0..15) is a box naming the
-// fault and the instruction's address; the instruction changes nothing, the execution address
-// stays on it and auto-run stops.
+// The machine itself is the emulator (emulator.h) and the assembler a function (assembler.h): the
+// engine turns what they give into the view and the boxes. The view's texts are formatted once per
+// step that can be seen (the end of a press or tick, a box), never while a run shows nothing.
+//
+// Everything that defines the screen is one copyable value, MachineScreenState: a snapshot is a
+// copy and restore() puts it back.
 #pragma once
 
 #include "assembler.h"
 #include "common/dialogs.h"
 #include "common/marks.h"
 #include "common/step_driver.h"
+#include "emulator.h"
 #include "instruction_set.h"
 #include "machine_state.h"
 
@@ -67,44 +70,65 @@ struct AssemblerView {
   QString txtTimer = QStringLiteral("500");
   bool Check1 = true;  // trace mode
   int List1Index = -1; // the sample selected in List1, -1 for none
+  bool operator==(const AssemblerView&) const = default;
 };
 
 // The question before a changed source is replaced or discarded.
 QString sourceChangedQuestion();
 
-// Phases of auto-run.
+// Phases of auto-run; the last three are the emulator's phases.
 enum AssemblerPhase : std::int16_t {
   kIdle = 0,
   kAssemble = 1,
-  kFetch = 2,
-  kOperandAddress = 3,
-  kExecute = 4,
+  kFetch = static_cast<std::int16_t>(Phase::Fetch),
+  kOperandAddress = static_cast<std::int16_t>(Phase::OperandAddress),
+  kExecute = static_cast<std::int16_t>(Phase::Execute),
+};
+
+// What closing the screen puts back: the controls, auto-run and the source kept as saved.
+struct MachineControls {
+  AssemblerView view;
+  StepClock clock;
+  // The source as last opened, saved, handed over or loaded as a sample.
+  QString keptText1;
+  bool operator==(const MachineControls&) const = default;
+};
+
+// Everything that defines the assembler screen.
+struct MachineScreenState : MachineControls {
+  MachineState machine;
+  AssemblyTables tables; // of the last assembly
+  // Cells of the panel past the program image that the program has stored into since the last
+  // assembly: the memory display shows them with the image.
+  std::bitset<kMemoryCells> storedBeyondImage;
+  // While an assembly complaint is shown: the line-table entry it is about; -1 otherwise.
+  int complaintEntry = -1;
+  // Off for a run that shows nothing (the command line): see setPainting.
+  bool painting = true;
+  bool operator==(const MachineScreenState&) const = default;
 };
 
 class MachineEngine {
 public:
-  explicit MachineEngine(Dialogs& dialogs) : m_driver(dialogs) {}
+  explicit MachineEngine(Dialogs& dialogs) : m_driver(dialogs, m_state.clock) {}
 
   // How the source is saved: the file menu's save flow (asks for the path, writes, explains a
   // failure in a box), true when the text was written. Without one nothing can be saved.
   void setSaveSource(std::function<bool(const QString&)> save) { m_saveSource = std::move(save); }
 
-  const AssemblerView& view() const { return m_view; }
-  const MachineState& machine() const { return m_machine; }
-  const Assembler& assembler() const { return m_assembler; }
-  const StepDriver& driver() const { return m_driver; }
-
-  // Puts back a machine state taken earlier with machine() and shows it.
-  void restoreMachine(const MachineState& state);
+  const MachineScreenState& state() const { return m_state; }
+  const AssemblerView& view() const { return m_state.view; }
+  // Puts back a state taken earlier with state(), exactly.
+  void restore(const MachineScreenState& snapshot) { m_state = snapshot; }
 
   // Screen lifecycle: Form_Load, and the unloading of a closed screen (controls back to their
   // initial texts, auto-run stopped; machine state and tables stay).
   void Form_Load();
-  void unload();
+  void unload() { static_cast<MachineControls&>(m_state) = MachineControls{}; }
 
   // Whether the source box differs from the text last opened, saved, handed over or loaded as a
   // sample (the empty box of a freshly loaded screen counts as unchanged).
-  bool SourceChanged() const { return m_view.Text1 != m_keptText1; }
+  bool SourceChanged() const { return m_state.view.Text1 != m_state.keptText1; }
   // Asked before anything replaces or discards the source. A changed source raises the question
   // "ソースプログラムが変更されています。保存しますか?" (Yes / No / Cancel, Cancel preselected):
   // Yes saves and goes on only when the text was written, No goes on, Cancel stops. An unchanged
@@ -117,16 +141,16 @@ public:
   bool mnuSave_Click();
 
   // The user's edits, as they happen.
-  void setText1(const QString& text) { m_view.Text1 = text; }
-  void setText2(const QString& text) { m_view.Text2 = text; }
-  void setText3(const QString& text) { m_view.Text3 = text; }
-  void setTxtTimer(const QString& text) { m_view.txtTimer = text; }
-  void setCheck1(bool ticked) { m_view.Check1 = ticked; }
+  void setText1(const QString& text) { m_state.view.Text1 = text; }
+  void setText2(const QString& text) { m_state.view.Text2 = text; }
+  void setText3(const QString& text) { m_state.view.Text3 = text; }
+  void setTxtTimer(const QString& text) { m_state.view.txtTimer = text; }
+  void setCheck1(bool ticked) { m_state.view.Check1 = ticked; }
 
   // Presses and ticks.
   void Command1_Click();                     // "アセンブル"
   void Command2_Click();                     // "実行": one instruction; stops auto-run first
-  void Command3_Click() { ResetMachine(); }  // "初期化"
+  void Command3_Click() { resetMachine(); }  // "初期化"
   void Command4_Click();                     // "自動実行"
   void Command5_Click() { m_driver.stop(); } // "自動実行停止"
   void Timer1_Timer();
@@ -134,64 +158,58 @@ public:
   // and the list's selection as they were.
   void List1_Click(int index);
 
-  void LoadSampleCompare();
-  void LoadSampleRegisters();
-
-  // What "実行" does: the three phases of one instruction with their trace boxes, then the end
-  // check. Returns false when a machine fault stopped the instruction.
-  // From a phase of auto-run (kIdle for a whole instruction), the phases still to come.
-  bool RunInstruction(std::int16_t from = kIdle);
-
-  // The three phases of an instruction; each returns false after a machine fault.
-  bool FetchInstruction();
-  bool ComputeOperandAddress();
-  bool ExecuteInstruction();
-
-  // A run that shows nothing (the command line) turns painting off: the phases then leave the
+  // A run that shows nothing (the command line) turns painting off: the steps then leave the
   // register, address, memory and listing texts alone, which is most of their work. The output
   // box still receives OUT and the end message. Turning it on again repaints the whole view.
   void setPainting(bool painting);
-  // While an assembly complaint is shown: the line-table entry it is about; -1 otherwise.
-  int complaintEntry() const { return m_complaintEntry; }
 
-  void RefreshMachine() {
-    if (m_painting)
-      paintView();
-  }
-  void ShowMemory();
-  void ResetMachine();
+  // The named moves of the screen, one at a time, for tests, fuzzers and the command line.
+  class Moves {
+  public:
+    // What "実行" does: the three phases of one instruction with their trace boxes, then the end
+    // check. Returns false when a machine fault stopped the instruction. From a phase of
+    // auto-run (kIdle for a whole instruction), the phases still to come.
+    bool RunInstruction(std::int16_t from = kIdle) { return m_engine.runInstruction(from); }
+    // One phase each, shown; false after a machine fault.
+    bool FetchInstruction() { return m_engine.runPhase(Phase::Fetch, true); }
+    bool ComputeOperandAddress() { return m_engine.runPhase(Phase::OperandAddress, true); }
+    bool ExecuteInstruction() { return m_engine.runPhase(Phase::Execute, true); }
+    void ResetMachine() { m_engine.resetMachine(); }
+    // Puts back a machine state and shows it.
+    void restoreMachine(const MachineState& machine);
+
+  private:
+    friend class MachineEngine;
+    explicit Moves(MachineEngine& engine) : m_engine(engine) {}
+    MachineEngine& m_engine;
+  };
+  Moves moves() { return Moves(*this); }
 
 private:
-  bool perform(const Instruction& instruction);
-  bool registerOperation(const Instruction& instruction);
-  bool checkRegister(std::int32_t number);
+  bool runInstruction(std::int16_t from);
+  // One phase of the emulator and what it gives; visible when the phase is shown after it (a
+  // trace box follows or it ends the press or tick). False after a machine fault.
+  bool runPhase(Phase phase, bool visible);
+  bool answer(const Happening& happening);
+  void markPhase(Phase phase);
   void markResult(const Instruction* instruction);
   void markCell(std::int64_t address, Mark mark);
   void showCell(std::int64_t address);
+  void showMemory();
+  void resetMachine();
   void selectListingLine();
   void endProgram(const QString& message);
   void appendOutput(const QString& text);
-  void fault(const QString& what);
-  // Kept out of line, so that the fetch every instruction goes through stays small.
-  [[gnu::cold]] void fetchFault(std::int64_t address);
-  void traceBox(const QString& text) {
-    if (m_view.Check1) // read afresh before every box
-      m_driver.dialogs().inform(text);
+  void traceBox(const QString& text);
+  void repaint() {
+    if (m_state.painting)
+      paintView();
   }
   void paintView();
 
-  AssemblerView m_view;
-  MachineState m_machine;
-  Assembler m_assembler;
+  MachineScreenState m_state;
   StepDriver m_driver;
-  bool m_painting = true;
-  int m_complaintEntry = -1;
   std::function<bool(const QString&)> m_saveSource;
-  // The source as last opened, saved, handed over or loaded as a sample.
-  QString m_keptText1;
-  // Cells of the panel past the program image that the program has stored into since the last
-  // assembly: the memory display shows them with the image.
-  std::bitset<kMemoryCells> m_storedBeyondImage;
 };
 
 } // namespace rpn::machine

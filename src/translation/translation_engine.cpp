@@ -116,35 +116,30 @@ TranslationView::TranslationView() {
   lblArrow.at(7).clear();
 }
 
-TranslationEngine::TranslationEngine(Dialogs& dialogs)
-    : m_driver(dialogs), m_stack(m_view, m_driver, stackOptions()) {}
-
-execution::RpnStack::Options TranslationEngine::stackOptions() {
-  // This screen pushes names, and every push and pop redraws the table count and the listing.
-  return {QStringLiteral("変数Push"), [this] { RefreshTranslationView(); }, &arrowCharacter};
-}
+TranslationEngine::TranslationEngine(Dialogs& dialogs) : m_driver(dialogs, m_state.clock) {}
 
 std::vector<ObjectInstruction> TranslationEngine::program() const {
-  const auto count = static_cast<std::ptrdiff_t>(m_vars.ObjectCount);
-  return {m_vars.ObjectBuffer.begin(), m_vars.ObjectBuffer.begin() + count};
+  const auto count = static_cast<std::ptrdiff_t>(m_state.ObjectCount);
+  return {m_state.ObjectBuffer.begin(), m_state.ObjectBuffer.begin() + count};
 }
 
 QStringList TranslationEngine::VariableTable() const {
   QStringList names;
-  for (int i = 0; i < m_vars.VariableCount; ++i)
-    names << m_view.lblName.at(static_cast<std::size_t>(i));
+  for (int i = 0; i < m_state.VariableCount; ++i)
+    names << m_state.view.lblName.at(static_cast<std::size_t>(i));
   return names;
 }
 
 void TranslationEngine::unload() {
-  m_view = TranslationView{};
+  m_state.view = TranslationView{};
+  m_state.ListingMarked = false;
   m_driver.stop();
 }
 
 void TranslationEngine::Command1_Click() {
   if (!m_driver.running()) {
-    m_vars.SavedExpression = m_view.Text1;
-    RunTranslation();
+    m_state.SavedExpression = m_state.view.Text1;
+    stack().RunToEnd([this] { translateSymbol(); });
     return;
   }
   // A press during auto-run stops it and finishes its translation: the symbol in hand is
@@ -152,102 +147,111 @@ void TranslationEngine::Command1_Click() {
   // brings back.
   m_driver.stop();
   const std::int16_t phase = m_driver.phase();
-  using Resume = execution::RpnStack::Resume;
-  m_stack.RunToEnd([this] { TranslateSymbol(); }, phase == kTranslate ? Resume::Execute
+  using Resume = walk::RpnStack::Resume;
+  stack().RunToEnd([this] { translateSymbol(); }, phase == kTranslate ? Resume::Execute
                                                   : phase == kPush    ? Resume::Push
                                                                       : Resume::Read);
 }
 
 void TranslationEngine::Command2_Click() {
-  ResetTranslation();
-  m_view.Text1 = m_vars.SavedExpression;
+  resetTranslation();
+  m_state.view.Text1 = m_state.SavedExpression;
 }
 
 void TranslationEngine::Command3_Click() {
   // An interval the timer cannot take is refused with a box, and then nothing else changes.
-  if (!m_driver.setIntervalFromText(m_view.Text3))
+  if (!m_driver.setIntervalFromText(m_state.view.Text3))
     return;
-  m_vars.SavedExpression = m_view.Text1;
+  m_state.SavedExpression = m_state.view.Text1;
   m_driver.setPhase(kRestart);
 }
 
 void TranslationEngine::Command5_Click() {
   m_driver.stop(); // the auto-run's own optimiser steps would act on stale marks
-  MarkUselessInstructions();
+  markUselessInstructions();
   inform(uselessInstructionsMessage());
-  DeleteUselessInstructions();
+  deleteUselessInstructions();
   inform(checkWorkVariablesMessage());
-  MarkUnreferencedWorkVariables();
+  markUnreferencedWorkVariables();
   inform(unreferencedVariablesMessage());
-  DeleteUnreferencedVariables();
+  deleteUnreferencedVariables();
 }
 
 void TranslationEngine::Timer1_Timer() {
   m_driver.tick([this] {
-    const auto next = [this](std::int16_t phase) { m_driver.setPhase(phase); };
-    switch (m_driver.phase()) {
+    const std::int16_t phase = m_driver.phase();
+    switch (phase) {
     case kRestart:
       Command2_Click();
-      next(kRead);
+      m_driver.setPhase(kRead);
       break;
     case kRead:
-      ReadSymbol();
-      if (m_view.lblKind == execution::endClass()) {
-        m_vars.BlinkCount = kBlinkTicks;
-        next(kTranslationEnd);
+      stack().ReadSymbol();
+      if (m_state.view.lblKind == walk::endClass()) {
+        m_state.BlinkCount = kBlinkTicks;
+        m_driver.setPhase(kTranslationEnd);
       } else {
-        next(kTranslate);
+        m_driver.setPhase(kTranslate);
       }
       break;
     case kTranslate:
-      TranslateSymbol();
-      next(kPush);
+      translateSymbol();
+      m_driver.setPhase(kPush);
       break;
     case kPush:
-      PushValue();
-      next(kRead);
+      stack().PushValue();
+      m_driver.setPhase(kRead);
       break;
     case kTranslationEnd:
-      if (BlinkTranslationEnd())
-        next(kMarkInstructions);
-      break;
-    case kMarkInstructions:
-      MarkUselessInstructions();
-      m_view.Label4 = QStringLiteral("無駄な命令の削除");
-      m_vars.BlinkCount = kBlinkTicks;
-      next(kBlinkList);
-      break;
-    case kBlinkList:
-      if (BlinkObjectList())
-        next(kDeleteInstructions);
-      break;
-    case kDeleteInstructions:
-      DeleteUselessInstructions();
-      next(kMarkVariables);
-      break;
-    case kMarkVariables:
-      MarkUnreferencedWorkVariables();
-      m_view.Label4 = QStringLiteral("無駄な変数の削除");
-      m_vars.BlinkCount = kBlinkTicks;
-      next(kBlinkTable);
-      break;
-    case kBlinkTable:
-      if (BlinkVariableTable())
-        next(kDeleteVariables);
-      break;
-    case kDeleteVariables:
-      DeleteUnreferencedVariables();
-      m_vars.BlinkCount = kDoneBlinkTicks;
-      next(kOptimisationDone);
-      break;
-    case kOptimisationDone:
-      if (BlinkOptimisationDone())
-        next(kRestart);
+      if (stack().BlinkTopCell(m_state.BlinkCount))
+        m_driver.setPhase(kMarkInstructions);
       break;
     default:
-      break; // a phase outside the cycle does nothing
+      tickOptimiser(phase);
+      break;
     }
   });
+}
+
+void TranslationEngine::tickOptimiser(std::int16_t phase) {
+  const auto next = [this](std::int16_t following) { m_driver.setPhase(following); };
+  switch (phase) {
+  case kMarkInstructions:
+    markUselessInstructions();
+    m_state.view.Label4 = QStringLiteral("無駄な命令の削除");
+    m_state.BlinkCount = kBlinkTicks;
+    next(kBlinkList);
+    break;
+  case kBlinkList:
+    if (blinkObjectList())
+      next(kDeleteInstructions);
+    break;
+  case kDeleteInstructions:
+    deleteUselessInstructions();
+    next(kMarkVariables);
+    break;
+  case kMarkVariables:
+    markUnreferencedWorkVariables();
+    m_state.view.Label4 = QStringLiteral("無駄な変数の削除");
+    m_state.BlinkCount = kBlinkTicks;
+    next(kBlinkTable);
+    break;
+  case kBlinkTable:
+    if (blinkVariableTable())
+      next(kDeleteVariables);
+    break;
+  case kDeleteVariables:
+    deleteUnreferencedVariables();
+    m_state.BlinkCount = kDoneBlinkTicks;
+    next(kOptimisationDone);
+    break;
+  case kOptimisationDone:
+    if (blinkOptimisationDone())
+      next(kRestart);
+    break;
+  default:
+    break; // a phase outside the cycle does nothing
+  }
 }
 
 void TranslationEngine::showOnlyArrows(std::initializer_list<int> shown) {
@@ -255,104 +259,104 @@ void TranslationEngine::showOnlyArrows(std::initializer_list<int> shown) {
     bool show = false;
     for (const int s : shown)
       show = show || s == number;
-    m_view.lblArrow.at(static_cast<std::size_t>(number - 1)) =
+    m_state.view.lblArrow.at(static_cast<std::size_t>(number - 1)) =
         show ? arrowCharacter(number) : QString();
   }
 }
 
-void TranslationEngine::TranslateSymbol() {
-  const QString kind = m_view.lblKind;
-  const QString symbol = m_view.lblCH;
-  if (kind == execution::nameClass())
+void TranslationEngine::translateSymbol() {
+  const QString kind = m_state.view.lblKind;
+  const QString symbol = m_state.view.lblCH;
+  if (kind == walk::nameClass())
     translateName(symbol);
-  else if (kind == execution::operatorClass())
+  else if (kind == walk::operatorClass())
     translateOperator(symbol);
   // "終了": nothing happens.
 }
 
 void TranslationEngine::translateName(const QString& name) {
   showOnlyArrows({3});
-  m_view.Label4 = QStringLiteral("変数") + name + QStringLiteral("の取出し");
+  m_state.view.Label4 = QStringLiteral("変数") + name + QStringLiteral("の取出し");
   int entry = findEntry(name);
   if (entry < 0) {
     if (!enterName(name))
       return; // the table and Text2 stay as they were
-    entry = m_vars.VariableCount - 1;
+    entry = m_state.VariableCount - 1;
   }
-  m_view.lblNameMark.fill(Mark::White);
-  m_view.lblNameMark.at(static_cast<std::size_t>(entry)) = Mark::Blue;
-  m_view.Text2 = name;
+  m_state.view.lblNameMark.fill(Mark::White);
+  m_state.view.lblNameMark.at(static_cast<std::size_t>(entry)) = Mark::Blue;
+  m_state.view.Text2 = name;
 }
 
 void TranslationEngine::translateOperator(const QString& symbol) {
-  m_view.lblOpe = symbol;
+  m_state.view.lblOpe = symbol;
   showOnlyArrows({4, 5, 6});
-  m_view.Label4 = QStringLiteral("演算対象Popと演算の実行");
+  m_state.view.Label4 = QStringLiteral("演算対象Popと演算の実行");
   static const std::pair<const char16_t*, const char16_t*> arithmetic[] = {
       {u"+", u"ADD"}, {u"-", u"SUB"}, {u"*", u"MULT"}, {u"/", u"DIV"}};
   for (const auto& [op, operation] : arithmetic) {
     if (symbol == op) {
-      PopOperands();
-      m_view.Text2 = EmitArithmetic(QString::fromUtf16(operation));
+      stack().PopOperands();
+      m_state.view.Text2 = emitArithmetic(QString::fromUtf16(operation));
       return;
     }
   }
   if (symbol == u"=") {
-    PopOperands();
-    m_view.Text2 = EmitAssign();
+    stack().PopOperands();
+    m_state.view.Text2 = emitAssign();
   } else if (symbol == u"＋") {
-    PopOperand();
-    m_view.Text2 = m_view.lblOpe1;
+    stack().PopOperand();
+    m_state.view.Text2 = m_state.view.lblOpe1;
   } else if (symbol == u"－") {
-    PopOperand();
-    m_view.Text2 = EmitNegate(QStringLiteral("MINUS"));
+    stack().PopOperand();
+    m_state.view.Text2 = emitNegate();
   }
 }
 
 int TranslationEngine::findEntry(const QString& name) const {
-  for (int i = 0; i < m_vars.VariableCount; ++i)
-    if (m_view.lblName.at(static_cast<std::size_t>(i)) == name)
+  for (int i = 0; i < m_state.VariableCount; ++i)
+    if (m_state.view.lblName.at(static_cast<std::size_t>(i)) == name)
       return i;
   return -1;
 }
 
 bool TranslationEngine::enterName(const QString& name) {
-  if (m_vars.VariableCount >= kTableCapacity) {
+  if (m_state.VariableCount >= kTableCapacity) {
     inform(tableOverflowMessage());
     return false;
   }
-  m_view.lblName.at(static_cast<std::size_t>(m_vars.VariableCount)) = name;
-  ++m_vars.VariableCount;
+  m_state.view.lblName.at(static_cast<std::size_t>(m_state.VariableCount)) = name;
+  ++m_state.VariableCount;
   return true;
 }
 
 void TranslationEngine::append(const QString& operation, const QString& operand) {
   // Callers have checked the room: a template starts at slot 297 at the latest.
-  m_vars.ObjectBuffer.at(static_cast<std::size_t>(m_vars.ObjectCount)) = {operation, operand,
-                                                                          false};
-  ++m_vars.ObjectCount;
+  m_state.ObjectBuffer.at(static_cast<std::size_t>(m_state.ObjectCount)) = {operation, operand,
+                                                                            false};
+  ++m_state.ObjectCount;
 }
 
 bool TranslationEngine::roomForTemplate() {
-  if (m_vars.ObjectCount <= kLastTemplateStart)
+  if (m_state.ObjectCount <= kLastTemplateStart)
     return true;
   inform(bufferOverflowMessage());
   return false;
 }
 
 QString TranslationEngine::newWorkVariable() {
-  const QString name = workPrefix() + workNumberText(m_vars.WorkCounter);
+  const QString name = workPrefix() + workNumberText(m_state.WorkCounter);
   // Every number leaves an operation in the buffer that no optimisation removes, so between two
   // resets there are at most about 300 of them.
-  m_vars.WorkCounter = static_cast<std::int16_t>(m_vars.WorkCounter + 1);
+  m_state.WorkCounter = static_cast<std::int16_t>(m_state.WorkCounter + 1);
   return name;
 }
 
-QString TranslationEngine::EmitArithmetic(const QString& operation) {
+QString TranslationEngine::emitArithmetic(const QString& operation) {
   if (!roomForTemplate())
     return {};
-  append(QStringLiteral("LOAD"), m_view.lblOpe1);
-  append(operation, m_view.lblOpe2);
+  append(QStringLiteral("LOAD"), m_state.view.lblOpe1);
+  append(operation, m_state.view.lblOpe2);
   const QString name = newWorkVariable();
   if (findEntry(name) < 0 && !enterName(name))
     return {}; // the two instructions stay, no STOR; the work number stays used
@@ -360,11 +364,11 @@ QString TranslationEngine::EmitArithmetic(const QString& operation) {
   return name;
 }
 
-QString TranslationEngine::EmitNegate(const QString& operation) {
+QString TranslationEngine::emitNegate() {
   if (!roomForTemplate())
     return {};
-  append(QStringLiteral("LOAD"), m_view.lblOpe1);
-  append(operation, QString());
+  append(QStringLiteral("LOAD"), m_state.view.lblOpe1);
+  append(QStringLiteral("MINUS"), QString());
   const QString name = newWorkVariable();
   if (findEntry(name) < 0 && !enterName(name))
     return {};
@@ -372,62 +376,61 @@ QString TranslationEngine::EmitNegate(const QString& operation) {
   return name;
 }
 
-QString TranslationEngine::EmitAssign() {
+QString TranslationEngine::emitAssign() {
   if (!roomForTemplate())
     return {};
-  append(QStringLiteral("LOAD"), m_view.lblOpe2);
-  append(QStringLiteral("STOR"), m_view.lblOpe1);
-  return m_view.lblOpe1;
+  append(QStringLiteral("LOAD"), m_state.view.lblOpe2);
+  append(QStringLiteral("STOR"), m_state.view.lblOpe1);
+  return m_state.view.lblOpe1;
 }
 
-void TranslationEngine::RunTranslation() {
-  m_stack.RunToEnd([this] { TranslateSymbol(); });
+void TranslationEngine::refreshTranslationView() {
+  stack().PaintStack();
+  m_state.view.lblPtr = QString::number(m_state.VariableCount);
+  // The listing changes only when the buffer grew or the optimiser's marks are to go.
+  if (m_state.ListingMarked || m_state.view.List1.size() != m_state.ObjectCount)
+    drawListing(false);
 }
 
-void TranslationEngine::RefreshTranslationView() {
-  m_stack.PaintStack();
-  m_view.lblPtr = QString::number(m_vars.VariableCount);
-  drawListing(false);
-}
-
-void TranslationEngine::ResetTranslation() {
-  m_view.Text2.clear();
-  m_stack.clearCells();
-  m_stack.hideAllArrows();
-  m_view.lblOpe.clear();
-  m_view.lblOpe1.clear();
-  m_view.lblOpe2.clear();
-  m_view.Label4.clear();
-  for (QString& name : m_view.lblName)
+void TranslationEngine::resetTranslation() {
+  m_state.view.Text2.clear();
+  stack().clearCells();
+  stack().hideAllArrows();
+  m_state.view.lblOpe.clear();
+  m_state.view.lblOpe1.clear();
+  m_state.view.lblOpe2.clear();
+  m_state.view.Label4.clear();
+  for (QString& name : m_state.view.lblName)
     name.clear();
-  m_view.List1.clear();
-  m_vars.VariableCount = 0;
-  m_vars.ObjectCount = 0;
-  m_vars.WorkCounter = 0;
-  m_view.lblPtr = QStringLiteral("0");
-  RefreshTranslationView();
+  m_state.view.List1.clear();
+  m_state.VariableCount = 0;
+  m_state.ObjectCount = 0;
+  m_state.WorkCounter = 0;
+  m_state.view.lblPtr = QStringLiteral("0");
+  refreshTranslationView();
 }
 
 void TranslationEngine::drawListing(bool showMarks) {
-  // Between two draws without marks the buffer only grows at its end (every push and pop draws),
-  // so only the new lines are formatted; anything else draws the listing again.
-  const bool grew = !showMarks && !m_listedMarks && m_view.List1.size() == m_listedCount &&
-                    m_listedCount <= m_vars.ObjectCount;
-  if (!grew)
-    m_view.List1.clear();
-  m_listedMarks = showMarks;
-  m_listedCount = m_vars.ObjectCount;
-  for (int i = static_cast<int>(m_view.List1.size()); i < m_vars.ObjectCount; ++i) {
-    const ObjectInstruction& instruction = m_vars.ObjectBuffer.at(static_cast<std::size_t>(i));
+  // Drawn without marks, the listing is the first instructions of the buffer, which only grows
+  // at its end between two such draws (the steps that change it otherwise draw with marks, a
+  // reset empties both): only the new lines are formatted, and a push or pop that added nothing
+  // draws nothing.
+  QStringList& listing = m_state.view.List1;
+  const bool grows = !showMarks && !m_state.ListingMarked && listing.size() <= m_state.ObjectCount;
+  if (!grows)
+    listing.clear();
+  m_state.ListingMarked = showMarks;
+  for (auto i = static_cast<int>(listing.size()); i < m_state.ObjectCount; ++i) {
+    const ObjectInstruction& instruction = m_state.ObjectBuffer.at(static_cast<std::size_t>(i));
     const bool marked = showMarks && instruction.Useless;
-    m_view.List1 << FormatInstructionLine(marked ? uselessLabelColumn() : plainLabelColumn(),
-                                          instruction);
+    listing << FormatInstructionLine(marked ? uselessLabelColumn() : plainLabelColumn(),
+                                     instruction);
   }
 }
 
-void TranslationEngine::MarkUselessInstructions() {
-  auto& buffer = m_vars.ObjectBuffer;
-  const int count = m_vars.ObjectCount;
+void TranslationEngine::markUselessInstructions() {
+  auto& buffer = m_state.ObjectBuffer;
+  const int count = m_state.ObjectCount;
   for (int i = 0; i < count; ++i)
     buffer.at(static_cast<std::size_t>(i)).Useless = false;
   int i = 0;
@@ -447,63 +450,63 @@ void TranslationEngine::MarkUselessInstructions() {
   drawListing(true);
 }
 
-void TranslationEngine::DeleteUselessInstructions() {
-  auto& buffer = m_vars.ObjectBuffer;
+void TranslationEngine::deleteUselessInstructions() {
+  auto& buffer = m_state.ObjectBuffer;
   std::size_t j = 0;
-  for (std::size_t i = 0; i < static_cast<std::size_t>(m_vars.ObjectCount); ++i) {
+  for (std::size_t i = 0; i < static_cast<std::size_t>(m_state.ObjectCount); ++i) {
     if (!buffer.at(i).Useless) {
       buffer.at(j) = buffer.at(i);
       ++j;
     }
   }
-  m_vars.ObjectCount = static_cast<std::int16_t>(j);
+  m_state.ObjectCount = static_cast<std::int16_t>(j);
   drawListing(true);
 }
 
 void TranslationEngine::findReferences() {
-  for (int j = 0; j < m_vars.VariableCount; ++j)
-    m_vars.UsedFlags.at(static_cast<std::size_t>(j)) = false;
-  for (int i = 0; i < m_vars.ObjectCount; ++i) {
-    const QString& operand = m_vars.ObjectBuffer.at(static_cast<std::size_t>(i)).Operand;
+  for (int j = 0; j < m_state.VariableCount; ++j)
+    m_state.UsedFlags.at(static_cast<std::size_t>(j)) = false;
+  for (int i = 0; i < m_state.ObjectCount; ++i) {
+    const QString& operand = m_state.ObjectBuffer.at(static_cast<std::size_t>(i)).Operand;
     if (operand.isEmpty())
       continue;
     const int entry = findEntry(operand);
     if (entry >= 0)
-      m_vars.UsedFlags.at(static_cast<std::size_t>(entry)) = true;
+      m_state.UsedFlags.at(static_cast<std::size_t>(entry)) = true;
   }
 }
 
-void TranslationEngine::MarkUnreferencedWorkVariables() {
+void TranslationEngine::markUnreferencedWorkVariables() {
   findReferences();
-  for (int j = 0; j < m_vars.VariableCount; ++j) {
+  for (int j = 0; j < m_state.VariableCount; ++j) {
     const auto k = static_cast<std::size_t>(j);
-    const bool red = !m_vars.UsedFlags.at(k) && isWorkVariable(m_view.lblName.at(k));
-    m_view.lblNameMark.at(k) = red ? Mark::Red : Mark::White;
+    const bool red = !m_state.UsedFlags.at(k) && isWorkVariable(m_state.view.lblName.at(k));
+    m_state.view.lblNameMark.at(k) = red ? Mark::Red : Mark::White;
   }
 }
 
-void TranslationEngine::DeleteUnreferencedVariables() {
+void TranslationEngine::deleteUnreferencedVariables() {
   // Uses the flags of the marking step: the buttons that translate or optimise stop an auto-run
   // first, so between its marking and its deletion nothing enters the table (a reset empties it).
-  m_view.lblNameMark.fill(Mark::White);
-  const int oldCount = m_vars.VariableCount;
+  m_state.view.lblNameMark.fill(Mark::White);
+  const int oldCount = m_state.VariableCount;
   int j = 0;
   for (int i = 0; i < oldCount; ++i) {
-    if (m_vars.UsedFlags.at(static_cast<std::size_t>(i))) {
-      m_view.lblName.at(static_cast<std::size_t>(j)) =
-          m_view.lblName.at(static_cast<std::size_t>(i));
+    if (m_state.UsedFlags.at(static_cast<std::size_t>(i))) {
+      m_state.view.lblName.at(static_cast<std::size_t>(j)) =
+          m_state.view.lblName.at(static_cast<std::size_t>(i));
       ++j;
     }
   }
   for (int i = j; i < oldCount; ++i)
-    m_view.lblName.at(static_cast<std::size_t>(i)).clear();
-  m_vars.VariableCount = static_cast<std::int16_t>(j);
-  m_view.lblPtr = QString::number(m_vars.VariableCount);
+    m_state.view.lblName.at(static_cast<std::size_t>(i)).clear();
+  m_state.VariableCount = static_cast<std::int16_t>(j);
+  m_state.view.lblPtr = QString::number(m_state.VariableCount);
 }
 
 std::optional<QString> TranslationEngine::Command6_Click() {
   m_driver.stop();
-  if (const std::optional<QString> refusal = HandOffRefusal()) {
+  if (const std::optional<QString> refusal = handOffRefusal()) {
     inform(*refusal);
     return std::nullopt;
   }
@@ -514,14 +517,14 @@ std::optional<QString> TranslationEngine::Command6_Click() {
 // room for them.
 static_assert(kTableCapacity <= machine::kLabelSlots);
 
-std::optional<QString> TranslationEngine::HandOffRefusal() const {
+std::optional<QString> TranslationEngine::handOffRefusal() const {
   for (const QString& name : VariableTable())
     if (!machine::Assembler::CanBeLabel(name))
       return unlabelableNameMessage(name);
   // The end line and one declaration per entry, one word each.
-  int words = 1 + m_vars.VariableCount;
-  for (int i = 0; i < m_vars.ObjectCount; ++i) {
-    const ObjectInstruction& instruction = m_vars.ObjectBuffer.at(static_cast<std::size_t>(i));
+  int words = 1 + m_state.VariableCount;
+  for (int i = 0; i < m_state.ObjectCount; ++i) {
+    const ObjectInstruction& instruction = m_state.ObjectBuffer.at(static_cast<std::size_t>(i));
     if (instruction.Operation != u"MINUS") {
       if (instruction.Operand.isEmpty())
         return emptyOperandMessage(i + 1, instruction.Operation);
@@ -533,7 +536,7 @@ std::optional<QString> TranslationEngine::HandOffRefusal() const {
   }
   if (words > machine::kMemoryWords)
     return tooManyWordsMessage(words);
-  const int lines = m_vars.ObjectCount + 1 + m_vars.VariableCount;
+  const int lines = m_state.ObjectCount + 1 + m_state.VariableCount;
   if (lines > machine::kLineSlots)
     return tooManyLinesMessage(lines);
   return std::nullopt;
@@ -557,35 +560,32 @@ QString TranslationEngine::BuildAssemblerSource() const {
 
 template <class Paint> bool TranslationEngine::blink(const QString& caption, Paint paint) {
   // A count that is not positive (never set) ends the phase at once rather than blinking on.
-  m_vars.BlinkCount =
-      m_vars.BlinkCount > 1 ? static_cast<std::int16_t>(m_vars.BlinkCount - 1) : std::int16_t{0};
-  if (m_vars.BlinkCount == 0) {
-    m_view.Label4.clear();
+  m_state.BlinkCount =
+      m_state.BlinkCount > 1 ? static_cast<std::int16_t>(m_state.BlinkCount - 1) : std::int16_t{0};
+  if (m_state.BlinkCount == 0) {
+    m_state.view.Label4.clear();
     return true;
   }
-  paint(m_vars.BlinkCount % 2 == 0);
-  m_view.Label4 = caption;
+  paint(m_state.BlinkCount % 2 == 0);
+  m_state.view.Label4 = caption;
   return false;
 }
 
-bool TranslationEngine::BlinkTranslationEnd() {
-  return m_stack.BlinkTopCell(m_vars.BlinkCount);
-}
-
-bool TranslationEngine::BlinkObjectList() {
+bool TranslationEngine::blinkObjectList() {
   return blink(QStringLiteral("無駄な命令削除"),
-               [this](bool even) { m_view.List1Mark = even ? Mark::Yellow : Mark::White; });
+               [this](bool even) { m_state.view.List1Mark = even ? Mark::Yellow : Mark::White; });
 }
 
-bool TranslationEngine::BlinkVariableTable() {
-  return blink(QStringLiteral("無駄な変数削除"),
-               [this](bool even) { m_view.Frame3Mark = even ? Mark::Yellow : Mark::ButtonFace; });
+bool TranslationEngine::blinkVariableTable() {
+  return blink(QStringLiteral("無駄な変数削除"), [this](bool even) {
+    m_state.view.Frame3Mark = even ? Mark::Yellow : Mark::ButtonFace;
+  });
 }
 
-bool TranslationEngine::BlinkOptimisationDone() {
+bool TranslationEngine::blinkOptimisationDone() {
   return blink(QStringLiteral("最適化完了"), [this](bool even) {
-    m_view.List1Mark = even ? Mark::Yellow : Mark::White;
-    m_view.Frame3Mark = even ? Mark::Yellow : Mark::ButtonFace;
+    m_state.view.List1Mark = even ? Mark::Yellow : Mark::White;
+    m_state.view.Frame3Mark = even ? Mark::Yellow : Mark::ButtonFace;
   });
 }
 

@@ -9,7 +9,7 @@ using namespace Qt::StringLiterals;
 
 class Form2Test : public test::ScreenFixture<Form2> {
 protected:
-  QString arrows() { return ScreenFixture::arrows(kArrowCount); }
+  QString arrows() { return ScreenFixture::arrows(walk::kArrowCount); }
   // The painted backgrounds of the first count controls of an array: R(ed), Y(ellow), W(hite).
   QString colours(const QString& array, int count) {
     QString letters;
@@ -62,23 +62,6 @@ TEST_F(Form2Test, OneShotRunPaintsRedAndClosingUnloadsOnlyTheControls) {
   EXPECT_EQ(text(u"Text1"_s), u"XA=");
 }
 
-TEST_F(Form2Test, TraceBoxesSeeTheMoveTheyDescribe) {
-  QStringList seen;
-  boxes.onBox = [&] {
-    seen << QStringList{boxes.texts().last(), text(u"Label4"_s), text(u"Text2"_s),
-                        text(u"lblOpe"_s), arrows()}
-                .join(u" | ");
-  };
-  click(u"Command1"_s);
-  ASSERT_EQ(seen.size(), 40);
-  // The first symbol's three moves, and the execution of "*", the fifth symbol.
-  EXPECT_EQ(seen.mid(0, 3) << seen.at(1 + 4 * 3),
-            (QStringList{u"ポーランド記法取出し | 逆ポーランド記法取出し |  |  | 1"_s,
-                         u"実行途中 | 変数Xの設定 | Name:X |  | 3"_s,
-                         u"値プッシュ | 値Push | Name:X |  | 2"_s,
-                         u"実行途中 | 演算対象Popと演算の実行 | 6 | * | 4568"_s}));
-}
-
 TEST_F(Form2Test, EditsFlowIntoTheEngineAsTheyHappen) {
   type(u"txtName(0)"_s, u"8"_s);
   type(u"Text1"_s, u"AB/"_s);
@@ -97,23 +80,6 @@ TEST_F(Form2Test, EditsFlowIntoTheEngineAsTheyHappen) {
   ASSERT_TRUE(form.timer().isActive());
   click(u"Command1"_s);
   EXPECT_FALSE(form.timer().isActive());
-}
-
-TEST_F(Form2Test, AutoRunBlinksTheTopCellUnderTheEndCaption) {
-  click(u"Command3"_s);
-  for (int i = 0; i < 41; ++i) // the restart, 13 symbols, the end read
-    form.Timer1_Timer();
-  QStringList captions;
-  QString blink;
-  for (int i = 0; i < 10; ++i) {
-    form.Timer1_Timer();
-    captions << text(u"Label4"_s);
-    blink += colours(u"lblValue"_s, 1);
-  }
-  const QString ok = u"正常終了"_s;
-  EXPECT_EQ(captions, (QStringList{ok, ok, ok, ok, ok, ok, ok, ok, ok, QString()}));
-  EXPECT_EQ(blink, u"WYWYWYWYWW");
-  EXPECT_EQ(text(u"lblValue(0)"_s), u"-11");
 }
 
 } // namespace

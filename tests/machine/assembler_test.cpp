@@ -1,4 +1,5 @@
 #include "machine_fixture.h"
+#include "support/state_harness.h"
 
 #include <vector>
 
@@ -7,10 +8,9 @@ namespace {
 
 using AssemblerTest = MachineFixture;
 // The label table as "name=address" in hexadecimal.
-QString labels(const Assembler& assembler) {
+QString labels(const AssemblyTables& tables) {
   QStringList list;
-  for (int i = 0; i < assembler.LabelCount(); ++i) {
-    const LabelEntry& entry = assembler.LabelTable()[static_cast<std::size_t>(i)];
+  for (const LabelEntry& entry : tables.Labels) {
     list << entry.Name + u'=' + QString::number(entry.Value, 16).toUpper();
   }
   return list.join(u' ');
@@ -38,7 +38,7 @@ TEST_P(Samples, AssembleToTheirListingAndRunToTheirEnd) {
   used.Status = {0, 0, 1};
   used.ExecAddress = 6;
   used.Memory[150] = 1234; // beyond the image
-  engine.restoreMachine(used);
+  engine.moves().restoreMachine(used);
   engine.List1_Click(c.item);
   MachineState expected = used;
   expected.ProgramSize = static_cast<std::int16_t>(c.programSize);
@@ -53,8 +53,8 @@ TEST_P(Samples, AssembleToTheirListingAndRunToTheirEnd) {
   for (int pass = 0; pass < 2; ++pass) {
     engine.Command1_Click();
     EXPECT_EQ(engine.view().Text2, listing);
-    EXPECT_EQ(engine.machine(), expected);
-    EXPECT_EQ(labels(engine.assembler()), c.labels);
+    EXPECT_EQ(engine.state().machine, expected);
+    EXPECT_EQ(labels(engine.state().tables), c.labels);
   }
 
   engine.Command3_Click();
@@ -63,9 +63,32 @@ TEST_P(Samples, AssembleToTheirListingAndRunToTheirEnd) {
   EXPECT_EQ(engine.view().txtExecAddress, u"0000"_s);
   EXPECT_EQ(engine.view().txtRegister[0], u"002D"_s);
   // The program initialises its own data, so pressing on runs it the same again.
+  const MachineScreenState start = engine.state();
   EXPECT_EQ(stepsToEnd(), c.steps);
   EXPECT_EQ(engine.view().Text3, kEndOutput + kEndOutput);
-  EXPECT_TRUE(boxes.texts().isEmpty());
+  const MachineScreenState pressed = engine.state();
+
+  // Trace mode and auto-run (an idle tick, the assembly, three ticks an instruction) end in the
+  // same state, but for the wording of auto-run's end, the trace switch and auto-run's clock.
+  engine.restore(start);
+  engine.setCheck1(true);
+  for (int i = 0; i < c.steps; ++i)
+    engine.Command2_Click();
+  const MachineScreenState traced = engine.state();
+  EXPECT_EQ(boxes.texts().size(), 3 * c.steps);
+  engine.restore(start);
+  engine.Command4_Click();
+  const auto ended = [&](const MachineScreenState& s) {
+    return s.clock.phase == kIdle && s.view.Text3 != start.view.Text3;
+  };
+  EXPECT_EQ(test::tickUntil(engine, ended, 1000), 2 + 3 * c.steps);
+  const auto outcome = [](MachineScreenState s) {
+    s.view.Text3.replace(u" プ"_s, u"プ"_s);
+    s.view.Check1 = false;
+    s.clock = {};
+    return s;
+  };
+  test::expectSameOutcome(outcome, pressed, traced, engine.state());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -73,8 +96,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(SampleCase{0, u"compare.lst"_s, 28, u"LOOP=8 ENDP=16 A=1A I=1B"_s, 80},
                       SampleCase{1, u"registers.lst"_s, 22, u"LOOP=6 ENDP=11 A=15"_s, 68}));
 
-// One source, the words it puts into memory from address 0, and the boxes it shows. The memory
-// is filled with 99 first: the word after the image must keep it.
+// One source, the words of its program image from address 0, and its complaints.
 struct EncodingCase {
   QString source;
   std::vector<std::int32_t> words;
@@ -95,22 +117,16 @@ const QString kByte = u"オペランドが0～255の範囲外です(隣の欄に
 const QString kNoNumber = u"オペランドが数値でもラベルでもありません(0とみなします): "_s;
 const QString kTwice = u"ラベルが二重に定義されています(最初の定義を使います): "_s;
 
-class Encodings : public MachineFixture, public ::testing::WithParamInterface<EncodingCase> {};
+class Encodings : public ::testing::TestWithParam<EncodingCase> {};
 
+// The assembler alone, without the screen or any box.
 TEST_P(Encodings, AssembleToTheirWords) {
   const EncodingCase& c = GetParam();
-  MachineState used;
-  used.Memory.fill(99);
-  engine.restoreMachine(used);
-  assemble(c.source);
-  const auto size = static_cast<std::ptrdiff_t>(c.words.size());
-  std::vector<std::int32_t> image = c.words;
-  image.push_back(99);
-  EXPECT_EQ(std::vector<std::int32_t>(engine.machine().Memory.begin(),
-                                      engine.machine().Memory.begin() + size + 1),
-            image);
-  EXPECT_EQ(engine.machine().ProgramSize, size);
-  EXPECT_EQ(boxes.texts(), c.boxes);
+  const Assembly assembly = assemble(c.source);
+  EXPECT_EQ(assembly.words, c.words);
+  EXPECT_EQ(assembly.complaints, c.boxes);
+  EXPECT_EQ(assembly.complaintEntries.size(), std::size_t(c.boxes.size()));
+  EXPECT_EQ(assembly, assemble(c.source)); // the same source, the same result
 }
 
 // clang-format off
@@ -184,32 +200,34 @@ TEST_F(AssemblerTest, ListingSkipsBlankLinesAndShowsWordlessLinesAndAreas) {
                    u"0006 :            :HERE", u"0006 : E000 0006  :     JMP     HERE"}));
 }
 
-TEST_F(AssemblerTest, LimitsAreRefusedOnceAndNothingIsWrittenBeyondThem) {
+TEST(AssemblerLimits, AreRefusedOnceAndNothingIsWrittenBeyondThem) {
   QString lines; // 103 lines with blank lines between them
   for (int i = 0; i < 103; ++i)
     lines += QStringLiteral("     DC      %1\r\n\r\n").arg(i);
-  assemble(lines);
-  EXPECT_EQ(engine.assembler().LineCount(), 101);
-  EXPECT_EQ(engine.machine().ProgramSize, 101);
-  EXPECT_EQ(engine.machine().Memory[100], 100);
+  const Assembly tooLong = assemble(lines);
+  EXPECT_EQ(tooLong.tables.Lines.size(), 101u);
+  EXPECT_EQ(tooLong.words.size(), 101u);
+  EXPECT_EQ(tooLong.words[100], 100);
+  EXPECT_EQ(tooLong.complaintEntries, std::vector<int>{kLineSlots});
 
   QString labelLines; // 22 labels, one more than the table holds
   for (int i = 0; i < 22; ++i)
     labelLines += QStringLiteral("L%1   DC      %1\r\n").arg(i);
-  assemble(labelLines + u"     LI      L20\r\n     LI      L21\r\n"_s);
-  EXPECT_EQ(engine.assembler().LabelCount(), 21);
-  EXPECT_EQ(engine.machine().Memory[23], 20); // LI L20: the address of L20
-  EXPECT_EQ(engine.machine().Memory[25], 0);
+  const Assembly manyLabels = assemble(labelLines + u"     LI      L20\r\n     LI      L21\r\n"_s);
+  EXPECT_EQ(manyLabels.tables.Labels.size(), 21u);
+  EXPECT_EQ(manyLabels.words[23], 20); // LI L20: the address of L20
+  EXPECT_EQ(manyLabels.words[25], 0);
 
-  assemble(u"X    DA      199\r\n     LI      7\r\n     DC      5\r\n"_s);
-  EXPECT_EQ(engine.machine().ProgramSize, kMemoryWords);
-  EXPECT_EQ(engine.machine().Memory[200], 7);
-  EXPECT_TRUE(engine.view().Text2.endsWith(u"00C9 : 0005       :     DC      5\r\n"_s));
-  assemble(u"X    DA      2147483647\r\n     DA      2147483647\r\n     SVC     0\r\n"_s);
-  EXPECT_EQ(engine.machine().ProgramSize, kMemoryWords);
+  const Assembly full = assemble(u"X    DA      199\r\n     LI      7\r\n     DC      5\r\n"_s);
+  EXPECT_EQ(full.words.size(), std::size_t(kMemoryWords));
+  EXPECT_EQ(full.words[200], 7);
+  EXPECT_TRUE(full.listing.endsWith(u"00C9 : 0005       :     DC      5\r\n"_s));
+  const Assembly huge =
+      assemble(u"X    DA      2147483647\r\n     DA      2147483647\r\n     SVC     0\r\n"_s);
+  EXPECT_EQ(huge.words.size(), std::size_t(kMemoryWords));
 
   const QString memoryFull = u"プログラムがメモリに収まりません(最大201語)"_s;
-  EXPECT_EQ(boxes.texts(),
+  EXPECT_EQ(tooLong.complaints + manyLabels.complaints + full.complaints + huge.complaints,
             (QStringList{u"ソースプログラムの行数が多すぎます(空白行を除き最大101行)"_s,
                          u"ラベルが多すぎます(最大21個): L21"_s, u"未定義ラベル=L21"_s, memoryFull,
                          memoryFull}));

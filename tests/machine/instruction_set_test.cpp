@@ -105,21 +105,21 @@ TEST_P(Rows, AssembleAndExecuteAsTheTableSays) {
   assemble(u"     "_s + line.left(blank).toLower() + line.mid(blank) +
            u"\r\n     DC      0\r\nV    DC      "_s + QString::number(c.v) + u"\r\n"_s);
   const auto size = static_cast<int>(c.words.size());
-  EXPECT_EQ(std::vector<std::int32_t>(engine.machine().Memory.begin(),
-                                      engine.machine().Memory.begin() + size),
+  EXPECT_EQ(std::vector<std::int32_t>(engine.state().machine.Memory.begin(),
+                                      engine.state().machine.Memory.begin() + size),
             c.words);
   EXPECT_EQ(c.words[0] / 256, row->code);
   EXPECT_EQ(size, row->format == Format::OneWord || row->format == Format::RegisterPair ? 1 : 2);
 
-  MachineState state = engine.machine();
+  MachineState state = engine.state().machine;
   state.Register[1] = c.x1;
   state.Register[2] = c.x2;
   state.Status = c.flags;
-  engine.restoreMachine(state);
+  engine.moves().restoreMachine(state);
   boxes.answerText(u"77"_s);
   step();
 
-  const MachineState& after = engine.machine();
+  const MachineState& after = engine.state().machine;
   EXPECT_EQ(after.Register[1], c.x1After);
   EXPECT_EQ(after.Register[2], c.x2);
   EXPECT_EQ(after.Memory[static_cast<std::size_t>(size + 1)], c.vAfter);

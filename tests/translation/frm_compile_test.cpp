@@ -206,45 +206,5 @@ TEST_F(FrmCompileTest, ResetAndClosingKeepOnlyTheSavedExpression) {
   EXPECT_EQ(text(u"Text1"_s), u"XAB+=");
 }
 
-// The boxes a press shows without trace mode are the engine's own boxes with every run of the
-// same box in a row opened once, saying how many more followed; with trace mode all of them.
-TEST_F(FrmCompileTest, AnUntracedPressOpensEachRunOfTheSameBoxOnce) {
-  QString everyLetter = u"A"_s;
-  for (char16_t c = u'B'; c <= u'Z'; ++c)
-    everyLetter += QString(QChar(c)) + u'+';
-  const QString inputs[] = {everyLetter.repeated(4), u"AB+C"_s.repeated(30), u"XABC*DE-/+F-="_s,
-                            u"+++"_s};
-  // The same presses on an engine of its own give the boxes before collapsing.
-  test::RecordingDialogs raw;
-  TranslationEngine engine(raw);
-  engine.Form_Load();
-  for (const QString& input : inputs) {
-    for (const bool trace : {false, true}) {
-      raw.clear();
-      engine.setCheck1(trace);
-      engine.setText1(input);
-      engine.Command1_Click();
-      QStringList expected;
-      for (qsizetype i = 0; i < raw.texts().size();) {
-        qsizetype j = i + 1;
-        while (!trace && j < raw.texts().size() && raw.texts().at(j) == raw.texts().at(i))
-          ++j;
-        expected << collapsedBoxText(raw.texts().at(i), j - i - 1);
-        i = j;
-      }
-
-      boxes.clear();
-      test::control<QCheckBox>(&form, u"Check1"_s)->setChecked(trace);
-      test::control<QLineEdit>(&form, u"Text1"_s)->setText(input);
-      click(u"Command1"_s);
-      EXPECT_EQ(boxes.texts(), expected) << input.left(20).toStdString() << trace;
-      EXPECT_EQ(form.engine().view().List1, engine.view().List1);
-      if (&input == &inputs[0] && !trace) {
-        EXPECT_TRUE(expected.join(u'\n').contains(u"オーバフローしました (ほか"_s));
-      }
-    }
-  }
-}
-
 } // namespace
 } // namespace rpn::translation

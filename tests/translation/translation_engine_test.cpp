@@ -1,4 +1,5 @@
 #include "support/recording_dialogs.h"
+#include "support/state_harness.h"
 #include "translation/translation_engine.h"
 
 #include <algorithm>
@@ -86,13 +87,6 @@ protected:
     engine.setText1(input);
     engine.Command1_Click();
   }
-  // Ticks until the phase is reached; false if it is not reached within a thousand ticks.
-  bool tickUntil(std::int16_t phase) {
-    for (int i = 0; i < 1000 && engine.driver().phase() != phase; ++i)
-      engine.Timer1_Timer();
-    return engine.driver().phase() == phase;
-  }
-
   RecordingDialogs boxes;
   TranslationEngine engine{boxes};
 };
@@ -108,7 +102,7 @@ TEST_F(TranslationEngineTest, WorkedExampleFillsTheTableTheListingAndTheStack) {
   EXPECT_EQ(marked(engine.view(), Mark::Blue), QStringList{u"F"_s}); // the last name read
   // A name met again is not entered twice; its entry turns blue.
   translate(u"A"_s);
-  EXPECT_EQ(engine.variables().VariableCount, 12);
+  EXPECT_EQ(engine.state().VariableCount, 12);
   EXPECT_EQ(marked(engine.view(), Mark::Blue), QStringList{u"A"_s});
 }
 
@@ -158,7 +152,7 @@ TEST_F(TranslationEngineTest, TheTableTakesThirteenEntriesAndRefusesANameOrAWork
   // A fourteenth name: the table and the register stay, so K is pushed again.
   translate(u"L"_s);
   EXPECT_EQ(boxes.texts(), QStringList{kTableFull});
-  EXPECT_EQ(engine.variables().VariableCount, 13);
+  EXPECT_EQ(engine.state().VariableCount, 13);
   EXPECT_EQ(cells(engine.view()).mid(8), qs(u"K; K"_s));
   // A fourteenth work variable: no STOR, an empty name is pushed, and the number T$02 is used.
   boxes.clear();
@@ -176,23 +170,23 @@ TEST_F(TranslationEngineTest, TheTableTakesThirteenEntriesAndRefusesANameOrAWork
 TEST_F(TranslationEngineTest, ATemplateMayStartAt297ButNotAt298) {
   // "A=" appends two instructions and leaves one name on the stack.
   translate(u"AB+"_s + u"A="_s.repeated(147));
-  ASSERT_EQ(engine.variables().ObjectCount, 297);
+  ASSERT_EQ(engine.state().ObjectCount, 297);
   translate(u"A+"_s);
   EXPECT_TRUE(boxes.texts().isEmpty());
-  EXPECT_EQ(engine.variables().ObjectCount, 300);
-  EXPECT_EQ(engine.variables().ObjectBuffer.at(300), ObjectInstruction{}); // never written
+  EXPECT_EQ(engine.state().ObjectCount, 300);
+  EXPECT_EQ(engine.state().ObjectBuffer.at(300), ObjectInstruction{}); // never written
 
   engine.Command2_Click();
   translate(u"A"_s + u"A="_s.repeated(149));
-  ASSERT_EQ(engine.variables().ObjectCount, 298);
+  ASSERT_EQ(engine.state().ObjectCount, 298);
   for (const QString& input : qs(u"A+; A=; －"_s)) {
     boxes.clear();
     translate(input);
     EXPECT_EQ(boxes.texts(), QStringList{u"オブジェクト生成バッファオーバーフロー"_s});
-    EXPECT_EQ(engine.variables().ObjectCount, 298);
+    EXPECT_EQ(engine.state().ObjectCount, 298);
     EXPECT_EQ(engine.view().Text2, u"");
   }
-  EXPECT_EQ(engine.variables().WorkCounter, 0); // no work variable was allocated
+  EXPECT_EQ(engine.state().WorkCounter, 0); // no work variable was allocated
 }
 
 TEST_F(TranslationEngineTest, OptimiserMarksAndRemovesPairsThenUnreferencedEntries) {
@@ -258,7 +252,7 @@ TEST_F(TranslationEngineTest, HandOffTextUnoptimisedAndOptimised) {
   const QString unoptimised =
       handOff(kExampleCode, variables, qs(u"T$00; T$01; T$02; T$03; T$04"_s));
   EXPECT_EQ(engine.BuildAssemblerSource(), unoptimised);
-  engine.MarkUselessInstructions(); // marks never reach the hand-off
+  engine.moves().MarkUselessInstructions(); // marks never reach the hand-off
   EXPECT_EQ(engine.BuildAssemblerSource(), unoptimised);
   engine.Command5_Click();
   EXPECT_EQ(engine.BuildAssemblerSource(),
@@ -310,10 +304,10 @@ TEST_F(TranslationEngineTest, HandOffRefusesWhatTheAssemblerWouldMisread) {
       // A name typed into the value register is in no table entry.
       {[&] {
          engine.setText1(u"A"_s);
-         engine.ReadSymbol();
-         engine.TranslateSymbol();
+         engine.moves().ReadSymbol();
+         engine.moves().TranslateSymbol();
          engine.setText2(u"Q"_s);
-         engine.PushValue();
+         engine.moves().PushValue();
          translate(u"A+"_s);
        },
        u"変数名テーブルにない変数は擬似アセンブラに渡せません: [1行目 LOAD Q]"_s},
@@ -345,20 +339,10 @@ TEST_F(TranslationEngineTest, HandOffRefusesWhatTheAssemblerWouldMisread) {
   }
 }
 
-TEST_F(TranslationEngineTest, AutoRunReportsAnAbnormalEndForALeftoverStack) {
-  engine.setText1(u"XAB"_s);
-  engine.Command3_Click();
-  ASSERT_TRUE(tickUntil(kTranslationEnd));
-  engine.Timer1_Timer();
-  engine.Timer1_Timer(); // count 8: the top cell is yellow
-  EXPECT_EQ(cells(engine.view()), qs(u"X; A; B"_s));
-  EXPECT_EQ(engine.view().Label4, u"異常終了");
-  EXPECT_EQ(engine.view().lblValueMark.at(2), Mark::Yellow);
-}
-
 // The one-press buttons stop a running auto-run first. "変換開始" finishes the auto-run's
-// translation (the symbol in hand is translated and pushed once) at every tick before the end;
-// the optimiser and the hand-off act on what is there.
+// translation (the symbol in hand is translated and pushed once) at every tick before the end:
+// the state is that of one press from the start; the optimiser and the hand-off act on what is
+// there.
 TEST_F(TranslationEngineTest, APressDuringAutoRunStopsItFirst) {
   const auto startAndTick = [&](int ticks) {
     engine.Command4_Click();
@@ -369,31 +353,51 @@ TEST_F(TranslationEngineTest, APressDuringAutoRunStopsItFirst) {
       engine.Timer1_Timer();
     boxes.clear();
   };
+  translate(kExample);
+  TranslationState finished = engine.state();
   for (int ticks = 0;; ++ticks) {
     SCOPED_TRACE(ticks);
     startAndTick(ticks);
-    const bool ended = engine.driver().phase() == kTranslationEnd;
+    const bool ended = engine.state().clock.phase == kTranslationEnd;
     engine.setCheck1(false);
     engine.Command1_Click();
+    // Apart from the way: stopped at the phase of the last read, the end display begun.
+    finished.clock = engine.state().clock;
+    finished.BlinkCount = engine.state().BlinkCount;
+    finished.view.Label4 = engine.view().Label4;
+    finished.view.lblValueMark = engine.view().lblValueMark;
     EXPECT_FALSE(engine.driver().running());
-    EXPECT_EQ(code(engine), kExampleCode);
-    EXPECT_EQ(cells(engine.view()), QStringList{u"X"_s});
-    EXPECT_EQ(engine.variables().SavedExpression, kExample);
+    EXPECT_TRUE(engine.state() == finished);
     EXPECT_TRUE(boxes.texts().isEmpty());
     if (ended)
       break;
   }
   // In the middle of the auto-run's optimisation the button optimises at once.
   startAndTick(1 + 13 * 3 + 1 + 10 + 1 + 3); // marked, blinking the listing
-  ASSERT_EQ(engine.driver().phase(), kBlinkList);
+  ASSERT_EQ(engine.state().clock.phase, kBlinkList);
   engine.Command5_Click();
   EXPECT_FALSE(engine.driver().running());
   EXPECT_EQ(code(engine), kOptimisedCode);
-  EXPECT_EQ(engine.variables().VariableCount, 10);
+  EXPECT_EQ(engine.state().VariableCount, 10);
   // The hand-off hands the state as it is.
   startAndTick(1 + 3 * 3);
   EXPECT_EQ(engine.Command6_Click(), engine.BuildAssemblerSource());
   EXPECT_FALSE(engine.driver().running());
+}
+
+// Every state of a traced translation and optimisation, and of a whole auto-run cycle, comes
+// again from a snapshot.
+TEST_F(TranslationEngineTest, TracedPressesAndAWholeAutoRunCycleReplayFromSnapshots) {
+  const auto press = [](TranslationEngine& e) {
+    e.setCheck1(true);
+    e.Command1_Click();
+    e.Command5_Click();
+  };
+  EXPECT_EQ(test::expectPressReplay(engine, boxes, press), 40u + 3u);
+  engine.Command2_Click();
+  engine.Command3_Click();
+  test::expectSnapshotReplay(
+      engine, [&] { engine.Timer1_Timer(); }, 82, 4);
 }
 
 } // namespace

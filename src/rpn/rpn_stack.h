@@ -4,15 +4,18 @@
 //
 // RpnView holds the controls those screens have in common (the input box, the symbol display,
 // the value register, the operand displays, the arrows, the step caption and the stack cells);
-// a screen's own view derives from it. RpnStack performs the moves on that view:
+// a screen's own view derives from it and lives in the screen's state. RpnStack is the walk over
+// such a view: an engine makes one for the duration of a move, on its own view and step driver,
+// so the state stays a plain value. The moves:
 //   * ReadSymbol takes the first character off Text1 and classifies it;
 //   * PushValue, PopOperands and PopOperand move texts between Text2, the stack and the operand
 //     displays, each ending with the screen's refresh (the execution screen repaints the stack
 //     cells; the translation screen redraws its whole view);
 //   * RunToEnd repeats read / the screen's symbol step / push until the end, with the trace boxes;
 //   * BlinkTopCell is one tick of the end display of an auto-run cycle.
-// The push caption and the refresh are what the screens choose; everything else is one rule.
-// Boxes go through the owning engine's step driver, which also holds the auto-run phase.
+// The push caption, the arrows and the refresh are what the screens choose (RpnRules); everything
+// else is one rule. Boxes go through the owning engine's step driver, which also moves the
+// auto-run phase kept in the engine's state.
 #pragma once
 
 #include "common/marks.h"
@@ -25,7 +28,7 @@
 #include <functional>
 #include <initializer_list>
 
-namespace rpn::execution {
+namespace rpn::walk {
 
 inline constexpr int kStackCells = 10;
 inline constexpr int kArrowCount = 8;
@@ -74,21 +77,25 @@ struct RpnView {
   std::array<Mark, kStackCells> lblValueMark{};
   // Occupied cells; also the index of the next free one. Reset together with the cells.
   std::int16_t StackCount = 0;
-  bool Check1 = true; // trace mode
+  bool Check1 = true;                    // trace mode
+  QString Text3 = QStringLiteral("200"); // auto-run interval
+  bool operator==(const RpnView&) const = default;
 };
 
+// What a screen chooses for its walk: Label4 after a push, the refresh that ends every push and
+// pop (PaintStack when empty), and the arrow character of lblArrow<number> on the screen (each
+// screen draws its own arrows).
+struct RpnRules {
+  QString pushCaption;
+  std::function<void()> refresh;
+  QString (*arrowCharacter)(int number) = &walk::arrowCharacter;
+};
+
+// The walk over one view, made for the duration of a move (it keeps nothing of its own).
 class RpnStack {
 public:
-  struct Options {
-    QString pushCaption;           // Label4 after a push
-    std::function<void()> refresh; // ends every push and pop; PaintStack when empty
-    // The arrow character of lblArrow<number> on the screen (each screen draws its own arrows).
-    QString (*arrowCharacter)(int number) = &execution::arrowCharacter;
-  };
-
-  RpnStack(RpnView& view, StepDriver& driver, Options options);
-  RpnStack(const RpnStack&) = delete;
-  RpnStack& operator=(const RpnStack&) = delete;
+  RpnStack(RpnView& view, StepDriver& driver, const RpnRules& rules)
+      : m_view(view), m_driver(driver), m_rules(rules) {}
 
   void ReadSymbol();
   void PushValue();
@@ -116,14 +123,13 @@ public:
   // Empties the stack cells and the count (the cells are not repainted).
   void clearCells();
 
-  void inform(const QString& text) { m_driver.dialogs().inform(text); }
-
 private:
+  void inform(const QString& text) { m_driver.dialogs().inform(text); }
   void refresh();
 
   RpnView& m_view;
   StepDriver& m_driver;
-  Options m_options;
+  const RpnRules& m_rules;
 };
 
-} // namespace rpn::execution
+} // namespace rpn::walk

@@ -2,9 +2,7 @@
 
 #include "common/characters.h"
 
-#include <utility>
-
-namespace rpn::execution {
+namespace rpn::walk {
 namespace {
 
 constexpr std::int16_t kPhaseAfterRead = 2;
@@ -50,19 +48,16 @@ bool isOperatorSymbol(QStringView symbol) {
   return symbol.size() == 1 && QStringView(operators).contains(symbol[0]);
 }
 
-RpnStack::RpnStack(RpnView& view, StepDriver& driver, Options options)
-    : m_view(view), m_driver(driver), m_options(std::move(options)) {}
-
 void RpnStack::refresh() {
-  if (m_options.refresh)
-    m_options.refresh();
+  if (m_rules.refresh)
+    m_rules.refresh();
   else
     PaintStack();
 }
 
 void RpnStack::setArrows(std::initializer_list<int> shown, std::initializer_list<int> hidden) {
   for (const int number : shown)
-    m_view.lblArrow.at(static_cast<std::size_t>(number - 1)) = m_options.arrowCharacter(number);
+    m_view.lblArrow.at(static_cast<std::size_t>(number - 1)) = m_rules.arrowCharacter(number);
   for (const int number : hidden)
     m_view.lblArrow.at(static_cast<std::size_t>(number - 1)).clear();
 }
@@ -100,7 +95,7 @@ void RpnStack::ReadSymbol() {
 
 void RpnStack::PushValue() {
   setArrows({2}, {1, 3, 4, 5, 6});
-  m_view.Label4 = m_options.pushCaption;
+  m_view.Label4 = m_rules.pushCaption;
   if (m_view.StackCount < kStackCells) {
     m_view.lblValue.at(static_cast<std::size_t>(m_view.StackCount)) = m_view.Text2;
     ++m_view.StackCount;
@@ -194,4 +189,4 @@ bool RpnStack::BlinkTopCell(std::int16_t& count) {
   return false;
 }
 
-} // namespace rpn::execution
+} // namespace rpn::walk

@@ -3,32 +3,26 @@
 // read and its class, the step caption, the value register, the operator and its operands, the
 // ten stack cells, the arrows, trace mode and the run buttons with the timer interval.
 //
-// Each screen places them at its own twips positions (RpnLayout) and adds its own controls;
-// buildRpnControls creates them the same way on both, connectRpnControls forwards their edits
-// and presses to the screen's engine, and paintRpnControls paints them from the view.
+// Each screen places them at its own twips positions (RpnLayout) and adds its own controls from
+// its own table; buildRpnControls makes the shared ones from one table filled in with the layout,
+// RpnScreen connects their edits and presses to the screen's engine, and paintRpnControls paints
+// them from the view.
 #pragma once
 
 #include "common/screen_kit.h"
-#include "execution/rpn_stack.h"
+#include "rpn/rpn_stack.h"
 
 #include <array>
 #include <span>
+#include <string_view>
 #include <vector>
 
-namespace rpn::execution {
-
-// A rectangle in twips, the unit the screens are laid out in.
-struct TwipsRect {
-  int left = 0;
-  int top = 0;
-  int width = 0;
-  int height = 0;
-};
+namespace rpn::walk {
 
 // An arrow label: where it stands and what assistive tools call it.
 struct RpnArrowPlace {
   TwipsRect rect;
-  const char16_t* accessible = nullptr;
+  std::u16string_view accessible;
 };
 
 // Where a screen puts the shared controls; what lies inside Frame1, Frame4 and Frame5 stands at
@@ -43,7 +37,7 @@ struct RpnLayout {
   TwipsRect lblOpe;
   TwipsRect frame4; // lblOpe1 and lblOpe2
   TwipsRect frame5; // Label2(i) and lblValue(i)
-  QString command1Caption;
+  std::u16string_view command1Caption;
   TwipsRect command1;
   TwipsRect check1;
   TwipsRect command3;
@@ -82,29 +76,37 @@ struct RpnControls {
 // lblOpe, Frame4, Frame5, Command1, Check1, Command3, Command4, Label6, Text3, the arrows.
 RpnControls buildRpnControls(QWidget* screen, const RpnLayout& layout);
 
-// Every change of Text1, Text2, Text3 and Check1 goes into the engine's view; each of Command1 to
-// Command4 runs the engine's move of that name and repaints the screen.
-template <class Screen, class Engine>
-void connectRpnControls(const RpnControls& controls, Screen* screen, Engine& engine) {
-  rpn::takeEdits(
-      controls.Text1, screen, [&engine] { return engine.view().Text1; },
-      [&engine](const QString& text) { engine.setText1(text); });
-  rpn::takeEdits(
-      controls.Text2, screen, [&engine] { return engine.view().Text2; },
-      [&engine](const QString& text) { engine.setText2(text); });
-  rpn::takeEdits(
-      controls.Text3, screen, [&engine] { return engine.view().Text3; },
-      [&engine](const QString& text) { engine.setText3(text); });
-  QObject::connect(controls.Check1, &QCheckBox::toggled, screen,
-                   [&engine](bool on) { engine.setCheck1(on); });
-  rpn::connectButton(controls.Command1, screen, engine, &Engine::Command1_Click);
-  rpn::connectButton(controls.Command2, screen, engine, &Engine::Command2_Click);
-  rpn::connectButton(controls.Command3, screen, engine, &Engine::Command3_Click);
-  rpn::connectButton(controls.Command4, screen, engine, &Engine::Command4_Click);
-}
-
 // Texts, stack cell colours and trace mode from the view; only as many arrows as the screen has.
-// Text3 shows the screen's own interval text: the screen paints it.
 void paintRpnControls(const RpnControls& controls, const RpnView& view);
 
-} // namespace rpn::execution
+// A screen of the walk on the screens' skeleton: every change of Text1, Text2, Text3 and Check1
+// goes into the engine's view, each of Command1 to Command4 runs the engine's press of that name.
+template <class Engine> class RpnScreen : public EngineScreen<Engine> {
+public:
+  // One tick of the screen's timer, painted at once. A box held for the end of a press is open
+  // outside the engine's guard: the tick waits too.
+  void Timer1_Timer() {
+    if (this->screenDialogs().boxOpen())
+      return;
+    this->mutableEngine().Timer1_Timer();
+    this->refresh();
+  }
+
+protected:
+  using EngineScreen<Engine>::EngineScreen;
+
+  void connectRpnControls(const RpnControls& c) {
+    this->connectEdit(
+        c.Text1, [](const Engine& e) { return e.view().Text1; }, &Engine::setText1);
+    this->connectEdit(
+        c.Text2, [](const Engine& e) { return e.view().Text2; }, &Engine::setText2);
+    this->connectRunControls(
+        c.Text3, [](const Engine& e) { return e.view().Text3; }, &Engine::setText3, c.Check1);
+    this->connectPress(c.Command1, &Engine::Command1_Click);
+    this->connectPress(c.Command2, &Engine::Command2_Click);
+    this->connectPress(c.Command3, &Engine::Command3_Click);
+    this->connectPress(c.Command4, &Engine::Command4_Click);
+  }
+};
+
+} // namespace rpn::walk
