@@ -8,7 +8,6 @@
 #include <cmath>
 #include <gtest/gtest.h>
 #include <string>
-#include <vector>
 
 namespace rpn {
 namespace {

@@ -1,7 +1,6 @@
 #include "common/csv.h"
 #include "common/history.h"
 
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
@@ -267,14 +266,10 @@ TEST(Delta, DamagedBytesAreNoticedOrHarmless) {
     Screen after = before;
     randomMove(after, rng);
     DeltaBytes delta;
-    writeDelta(delta, before, after, scratch);
-    if (delta.empty()) {
-      before = after;
-      continue; // the move changed nothing
-    }
-    Screen cut = before; // without its last byte, the last leaf is incomplete
-    EXPECT_FALSE(applyDelta(cut, delta.data(), delta.data() + delta.size() - 1));
-    for (int damage = 0; damage < 4; ++damage) {
+    writeDelta(delta, before, after, scratch); // empty when the move changed nothing
+    Screen cut = before;                       // without its last byte, the last leaf is incomplete
+    EXPECT_TRUE(delta.empty() || !applyDelta(cut, delta.data(), delta.data() + delta.size() - 1));
+    for (int damage = 0; !delta.empty() && damage < 4; ++damage) {
       DeltaBytes bad = delta;
       bad[rng() % bad.size()] ^= static_cast<std::uint8_t>(1u << (rng() % 8));
       Screen damaged = before;
@@ -300,8 +295,7 @@ TEST(History, KeepsAHundredThousandMovesOfALoopingProgramWithin64MB) {
     recording += timer.nsecsElapsed();
   }
   const double recordMicroseconds = double(recording) / kMoves / 1000.0;
-  EXPECT_EQ(history.size(), kMoves + 1);
-  EXPECT_EQ(history.fallenOff(), 0);
+  EXPECT_EQ(history.size(), kMoves + 1); // nothing fell off
   const std::size_t bytes = history.bytes();
   EXPECT_LT(bytes, std::size_t{64} << 20);
   EXPECT_TRUE(history.current() == s);

@@ -233,11 +233,10 @@ TEST_P(UnsavedSource, IsAskedAboutBeforeItIsReplacedOrDiscarded) {
   if (shown.size() == 2 && shown[1].contains(missingPath))
     shown[1] = u"<the save error naming the path>"_s;
   EXPECT_EQ(shown, expectedBoxes);
-  for (const auto& question : boxes.boxes()) {
-    EXPECT_EQ(question.kind, test::RecordingDialogs::Box::Kind::Ask);
-    EXPECT_EQ(question.title, applicationTitle());
-    EXPECT_TRUE(question.withCancel && question.byDefault == Answer::Cancel);
-    break; // the question comes first
+  if (const auto& question = boxes.boxes(); !question.empty()) { // the question comes first
+    EXPECT_TRUE(question[0].kind == test::RecordingDialogs::Box::Kind::Ask &&
+                question[0].title == applicationTitle() && question[0].withCancel &&
+                question[0].byDefault == Answer::Cancel);
   }
   // Going on, the source box holds the new text (a closed screen's box is emptied) and the list
   // its new selection; stopping, both stay.
