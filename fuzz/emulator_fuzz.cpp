@@ -14,6 +14,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace rpn::fuzz {
@@ -22,14 +23,6 @@ namespace {
 using namespace machine;
 
 constexpr int kStepBound = 48;
-
-// The output without the end message, which the button and auto-run word differently.
-QString outputOf(const MachineEngine& engine) {
-  QString output = engine.view().Text3;
-  output.replace(QStringLiteral(" プログラムの終了です."), QStringLiteral("<end>"));
-  output.replace(QStringLiteral("プログラムの終了です."), QStringLiteral("<end>"));
-  return output;
-}
 
 bool faulted(const FuzzDialogs& boxes, std::size_t before) {
   return boxes.count() > before && boxes.boxes().last().contains(QStringLiteral("(命令アドレス "));
@@ -99,7 +92,8 @@ void checkInvariants(const MachineEngine& engine) {
 // by how the runs are made; the marks are those of the last phase only in a run painted throughout.
 MachineScreenState comparable(const MachineEngine& engine) {
   MachineScreenState state = engine.state();
-  state.view.Text3 = outputOf(engine);
+  state.view.Text3.replace(QStringLiteral(" プログラムの終了です."),
+                           QStringLiteral("プログラムの終了です."));
   state.view.Check1 = false;
   state.clock = {};
   state.view.Text2SelStart = state.view.Text2SelLength = 0;
@@ -136,69 +130,27 @@ void playScript(MachineEngine& engine, FuzzedDataProvider& in, bool utf16) {
   const auto text = [&](std::size_t length) {
     return toText(in.ConsumeRandomLengthString(length), utf16);
   };
+  const auto repeat = [&](int most, void (MachineEngine::*move)()) {
+    for (int times = in.ConsumeIntegralInRange(1, most); times > 0; --times)
+      (engine.*move)();
+  };
+  using E = MachineEngine;
+  // clang-format off
+  const std::function<void()> actions[] = {
+      [&] { repeat(8, &E::Command2_Click); }, [&] { repeat(16, &E::Timer1_Timer); },
+      [&] { engine.Command1_Click(); }, [&] { engine.Command3_Click(); },
+      [&] { engine.Command4_Click(); }, [&] { engine.Command5_Click(); },
+      [&] { engine.List1_Click(in.ConsumeIntegralInRange(-1, 2)); },
+      [&] { engine.setText1(text(512)); }, [&] { engine.setText2(text(256)); },
+      [&] { engine.setText3(text(64)); }, [&] { engine.setTxtTimer(text(16)); },
+      [&] { engine.setCheck1(in.ConsumeBool()); }, [&] { engine.moves().FetchInstruction(); },
+      [&] { engine.moves().ComputeOperandAddress(); }, [&] { engine.moves().ExecuteInstruction(); },
+      [&] { engine.moves().restoreMachine(engine.state().machine); },
+      [&] { engine.moves().ResetMachine(); }, [&] { engine.setPainting(in.ConsumeBool()); },
+      [&] { engine.unload(); engine.Form_Load(); }}; // the screen is closed and opened again
+  // clang-format on
   for (int action = 0; action < 64 && in.remaining_bytes() > 0; ++action) {
-    switch (in.ConsumeIntegralInRange(0, 18)) {
-    case 0:
-      for (int presses = in.ConsumeIntegralInRange(1, 8); presses > 0; --presses)
-        engine.Command2_Click();
-      break;
-    case 1:
-      for (int ticks = in.ConsumeIntegralInRange(1, 16); ticks > 0; --ticks)
-        engine.Timer1_Timer();
-      break;
-    case 2:
-      engine.Command1_Click();
-      break;
-    case 3:
-      engine.Command3_Click();
-      break;
-    case 4:
-      engine.Command4_Click();
-      break;
-    case 5:
-      engine.Command5_Click();
-      break;
-    case 6:
-      engine.List1_Click(in.ConsumeIntegralInRange(-1, 2));
-      break;
-    case 7:
-      engine.setText1(text(512));
-      break;
-    case 8:
-      engine.setText2(text(256));
-      break;
-    case 9:
-      engine.setText3(text(64));
-      break;
-    case 10:
-      engine.setTxtTimer(text(16));
-      break;
-    case 11:
-      engine.setCheck1(in.ConsumeBool());
-      break;
-    case 12:
-      engine.moves().FetchInstruction();
-      break;
-    case 13:
-      engine.moves().ComputeOperandAddress();
-      break;
-    case 14:
-      engine.moves().ExecuteInstruction();
-      break;
-    case 15:
-      engine.moves().restoreMachine(engine.state().machine);
-      break;
-    case 16:
-      engine.moves().ResetMachine();
-      break;
-    case 17:
-      engine.setPainting(in.ConsumeBool());
-      break;
-    default: // the screen is closed and opened again
-      engine.unload();
-      engine.Form_Load();
-      break;
-    }
+    actions[in.ConsumeIntegralInRange<std::size_t>(0, std::size(actions) - 1)]();
     checkInvariants(engine);
   }
 }

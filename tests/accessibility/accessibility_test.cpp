@@ -136,17 +136,14 @@ TEST_F(AccessibilityTest, EveryControlHasItsOwnNameEveryLabelReadsWhatItShowsAnd
   };
   for (const auto& [window, line] : said) {
     const QString text = QString::fromUtf16(line);
-    const QString name = text.section(u' ', 0, 0);
-    QAccessibleInterface* node = face(get(window, name));
+    QAccessibleInterface* node = face(get(window, text.section(u' ', 0, 0)));
     const QStringList parts = text.section(u' ', 1).split(u'|');
     const QStringList read{node->text(QAccessible::Name),
                            node->textInterface() ? node->textInterface()->text(0, -1) : u"?"_s,
                            node->text(QAccessible::Description)};
-    for (int part = 0; part < 3; ++part) {
-      if (parts[part] != u"-"_s) {
-        EXPECT_EQ(read[part], parts[part]) << name.toStdString() << ' ' << part;
-      }
-    }
+    for (int part = 0; part < 3; ++part)
+      EXPECT_TRUE(parts[part] == u"-"_s || read[part] == parts[part])
+          << text.toStdString() << ": " << read[part].toStdString();
   }
 
   // The description follows the colour on every control of every screen.

@@ -12,7 +12,6 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QJsonObject>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QRegularExpression>
@@ -29,14 +28,10 @@ QString rpnwOut(const QStringList& arguments) {
 
 // The boxes rpnw's trace lists: the "box" of every row of its JSON trace.
 QStringList tracedBoxes(const QStringList& arguments) {
+  const QString out = rpnwOut(
+      QStringList{arguments.first(), u"--trace"_s, u"--format"_s, u"json"_s} + arguments.mid(1));
   QStringList boxes;
-  const QJsonObject result =
-      QJsonDocument::fromJson(
-          rpnwOut(QStringList{arguments.first(), u"--trace"_s, u"--format"_s, u"json"_s} +
-                  arguments.mid(1))
-              .toUtf8())
-          .object();
-  for (const QJsonValue& row : result[u"trace"_s].toArray())
+  for (const QJsonValue& row : QJsonDocument::fromJson(out.toUtf8())[u"trace"_s].toArray())
     boxes << row[u"box"_s].toString();
   return boxes;
 }

@@ -1,12 +1,12 @@
 #include "common/csv.h"
 #include "common/history.h"
 
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <gtest/gtest.h>
 #include <limits>
 #include <random>
@@ -78,52 +78,37 @@ void loopMove(Screen& s, int move) {
 // A random move touching any kind of field, the composites included.
 void randomMove(Screen& s, std::mt19937& rng) {
   const auto pick = [&rng](int n) { return static_cast<std::size_t>(rng() % unsigned(n)); };
-  for (std::size_t changes = 1 + pick(4); changes-- > 0;) {
-    switch (pick(12)) {
-    case 0:
-      s.memory[pick(201)] = static_cast<std::int32_t>(rng());
-      break;
-    case 1:
-      s.registers[pick(16)] = hex(rng());
-      break;
-    case 2:
-      s.cells[pick(64)] = (pick(3) == 0 ? QStringLiteral("日本語") : QString()) + hex(rng());
-      break;
-    case 3:
-      s.message = s.message.left(int(pick(10))) + QStringLiteral("→") + hex(rng());
-      break;
-    case 4:
-      appendOutput(s, QString(int(pick(300)), QChar(u'a' + char16_t(pick(26)))));
-      break;
-    case 5:
-      s.phase = static_cast<std::int16_t>(rng());
-      break;
-    case 6:
-      s.marks.flip(pick(201));
-      break;
-    case 7:
-      if (pick(2) == 0 && !s.listing.isEmpty())
-        s.listing.resize(s.listing.size() - qsizetype(pick(int(s.listing.size())) + 1));
-      else
-        s.listing.append(hex(rng()));
-      break;
-    case 8:
-      s.pair = {std::uint64_t{rng()} << 40, QChar(char16_t(0xD800 + pick(8)))};
-      break;
-    case 9:
-      s.operand.reset();
-      break;
-    case 10:
-      s.operand.emplace().value =
-          pick(2) ? std::optional<double>(double(rng()) / 7.0) : std::nullopt;
-      break;
-    default:
-      if (s.operand) {
-        s.operand->phase = Phase(pick(3));
-        s.operand->notes.resize(pick(4), hex(rng()));
-      }
-    }
-  }
+  const std::function<void()> changes[] = {
+      [&] { s.memory[pick(201)] = static_cast<std::int32_t>(rng()); },
+      [&] { s.registers[pick(16)] = hex(rng()); },
+      [&] {
+        s.cells[pick(64)] = (pick(3) == 0 ? QStringLiteral("日本語") : QString()) + hex(rng());
+      },
+      [&] { s.message = s.message.left(int(pick(10))) + QStringLiteral("→") + hex(rng()); },
+      [&] { appendOutput(s, QString(int(pick(300)), QChar(u'a' + char16_t(pick(26))))); },
+      [&] { s.phase = static_cast<std::int16_t>(rng()); },
+      [&] { s.marks.flip(pick(201)); },
+      [&] {
+        if (pick(2) == 0 && !s.listing.isEmpty())
+          s.listing.resize(s.listing.size() - qsizetype(pick(int(s.listing.size())) + 1));
+        else
+          s.listing.append(hex(rng()));
+      },
+      [&] {
+        s.pair = {std::uint64_t{rng()} << 40, QChar(char16_t(0xD800 + pick(8)))};
+      },
+      [&] { s.operand.reset(); },
+      [&] {
+        s.operand.emplace().value = pick(2) ? std::optional(double(rng()) / 7.0) : std::nullopt;
+      },
+      [&] {
+        if (s.operand) {
+          s.operand->phase = Phase(pick(3));
+          s.operand->notes.resize(pick(4), hex(rng()));
+        }
+      }};
+  for (std::size_t n = 1 + pick(4); n-- > 0;)
+    changes[pick(12)]();
 }
 
 // The history against a plain list of every state, through a random walk of records, backs,
@@ -181,6 +166,7 @@ TEST_P(HistoryWalk, GivesBackExactlyTheRecordedStates) {
     ASSERT_GE(history.size(), std::min<qsizetype>(qsizetype(model.size()), c.moves + 1));
     ASSERT_LE(history.size(), c.moves + c.keyframeEvery);
     ASSERT_TRUE(history.current() == model[cursor]);
+    ASSERT_EQ(history.canForward(), cursor + 1 < model.size());
     history.forEach([&](qsizetype i, const Screen& state) {
       ASSERT_TRUE(state == model[std::size_t(history.fallenOff() + i)]) << "state " << i;
     });
@@ -196,47 +182,22 @@ INSTANTIATE_TEST_SUITE_P(Spans, HistoryWalk,
                                            WalkCase{7, 40, 3}, WalkCase{16, 1000, 4},
                                            WalkCase{64, 150, 5}, WalkCase{512, 100000, 6}));
 
-TEST(History, RecordingAfterGoingBackDropsTheMovesAfterTheCursor) {
-  History<Screen> history({100, 1u << 20, 4});
-  Screen s;
-  history.record(s); // the start
-  for (int move = 1; move <= 10; ++move) {
-    loopMove(s, move);
-    history.record(s);
-  }
-  const Screen afterSix = *history.at(6);
-  for (int i = 0; i < 4; ++i)
-    history.back();
-  Screen branch = afterSix;
-  branch.message = QStringLiteral("別の手");
-  history.record(branch);
-  EXPECT_EQ(history.size(), 8);
-  EXPECT_FALSE(history.canForward());
-  EXPECT_TRUE(*history.back() == afterSix);
-  EXPECT_TRUE(*history.forward() == branch);
-  history.startFrom(afterSix);
-  EXPECT_EQ(history.size(), 1);
-  EXPECT_FALSE(history.back() || history.forward());
-}
-
 TEST(TextChange, RebuildsTheTextInFewBytes) {
   const QString output = QStringLiteral("12345\r\n").repeated(714) + QStringLiteral("98");
   const struct {
     QString old, now;
     std::size_t atMost; // bytes of the change
   } cases[] = {
-      {{}, {}, 4},
-      {{}, QStringLiteral("日本語🙂"), 19},
-      {QStringLiteral("日本語🙂"), {}, 4},
+      // clang-format off
+      {{}, {}, 4}, {{}, QStringLiteral("日本語🙂"), 19}, {QStringLiteral("日本語🙂"), {}, 4},
       {QStringLiteral("aaaa"), QStringLiteral("aaaaa"), 5},
       {QStringLiteral("abcXdef"), QStringLiteral("abcYYdef"), 6},
       {QString(1, QChar(0xDC00)), QString(2, QChar(0xD800)), 10},
-      {output, output.mid(9) + QStringLiteral("45\r\n"),
-       8},                                             // trimmed at the front, a line appended
-      {output, output + QStringLiteral("45\r\n"), 10}, // a line appended
-      {output, QStringLiteral("x") + output, 10},      // a character put at the front
-      {output, output.mid(4000), 8},                   // the front dropped
-      {output, QString(100, u'z'), 105},               // replaced
+      {output, output.mid(9) + QStringLiteral("45\r\n"), 8}, // trimmed at the front, a line added
+      {output, output + QStringLiteral("45\r\n"), 10},       // a line appended
+      {output, QStringLiteral("x") + output, 10},             // a character put at the front
+      {output, output.mid(4000), 8}, {output, QString(100, u'z'), 105}, // front dropped; replaced
+      // clang-format on
   };
   std::vector<qsizetype> scratch;
   for (const auto& c : cases) {
@@ -305,14 +266,10 @@ TEST(Delta, DamagedBytesAreNoticedOrHarmless) {
     Screen after = before;
     randomMove(after, rng);
     DeltaBytes delta;
-    writeDelta(delta, before, after, scratch);
-    if (delta.empty()) {
-      before = after;
-      continue; // the move changed nothing
-    }
-    Screen cut = before; // without its last byte, the last leaf is incomplete
-    EXPECT_FALSE(applyDelta(cut, delta.data(), delta.data() + delta.size() - 1));
-    for (int damage = 0; damage < 4; ++damage) {
+    writeDelta(delta, before, after, scratch); // empty when the move changed nothing
+    Screen cut = before;                       // without its last byte, the last leaf is incomplete
+    EXPECT_TRUE(delta.empty() || !applyDelta(cut, delta.data(), delta.data() + delta.size() - 1));
+    for (int damage = 0; !delta.empty() && damage < 4; ++damage) {
       DeltaBytes bad = delta;
       bad[rng() % bad.size()] ^= static_cast<std::uint8_t>(1u << (rng() % 8));
       Screen damaged = before;
@@ -338,37 +295,19 @@ TEST(History, KeepsAHundredThousandMovesOfALoopingProgramWithin64MB) {
     recording += timer.nsecsElapsed();
   }
   const double recordMicroseconds = double(recording) / kMoves / 1000.0;
-  EXPECT_EQ(history.size(), kMoves + 1);
-  EXPECT_EQ(history.fallenOff(), 0);
+  EXPECT_EQ(history.size(), kMoves + 1); // nothing fell off
   const std::size_t bytes = history.bytes();
   EXPECT_LT(bytes, std::size_t{64} << 20);
   EXPECT_TRUE(history.current() == s);
 
-  // The slowest back: from a keyframe to the last state of the span before it.
+  // The slowest back: from a keyframe to the last state of the span before it (that it is the
+  // right state is the walks' part).
   while (history.cursor() % history.limits().keyframeEvery != 0)
     history.back();
   timer.restart();
-  const std::optional<Screen> before = history.back();
+  EXPECT_TRUE(history.back().has_value());
   const double backMicroseconds = double(timer.nsecsElapsed()) / 1000.0;
-  Screen replay;
-  replay.cells.fill(QStringLiteral("0000 0000"));
-  replay.listing = s.listing;
-  for (int move = 1; move <= int(history.cursor()); ++move)
-    loopMove(replay, move);
-  EXPECT_TRUE(before && *before == replay);
-  while (history.canForward())
-    history.forward();
-  EXPECT_TRUE(history.current() == s);
 
-  // Two hundred thousand moves: the oldest fall off, the last 100,000 stay.
-  for (int move = kMoves + 1; move <= 2 * kMoves; ++move) {
-    loopMove(s, move);
-    history.record(s);
-  }
-  EXPECT_GE(history.size(), kMoves + 1);
-  EXPECT_LE(history.size(), kMoves + history.limits().keyframeEvery);
-  EXPECT_EQ(history.fallenOff() + history.size(), 2 * kMoves + 1);
-  EXPECT_LT(history.bytes(), std::size_t{64} << 20);
   std::printf("history of %d moves: %zu bytes, %.1f bytes per move; record %.2f us per move; "
               "slowest back %.0f us\n",
               kMoves, bytes, double(bytes) / kMoves, recordMicroseconds, backMicroseconds);
@@ -406,13 +345,10 @@ TEST(Csv, WritesQuotedFieldsAndReadsThemBack) {
   ASSERT_FALSE(writeCsvFile(path, table).has_value());
   QFile file(path);
   ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-  EXPECT_EQ(file.read(3), QByteArray("\xEF\xBB\xBF"));
-  file.seek(0);
-  const auto rows = parseCsv(file.readAll());
-  ASSERT_TRUE(rows.has_value());
+  EXPECT_EQ(file.readAll(), bytes);
   std::vector<QStringList> expected{table.header};
   expected.insert(expected.end(), table.rows.begin(), table.rows.end());
-  EXPECT_EQ(*rows, expected);
+  EXPECT_EQ(parseCsv(bytes), std::optional(expected));
 
   const std::optional<FileWriteFailure> failed =
       writeCsvFile(dir.filePath(QStringLiteral("no folder/trace.csv")), table);
@@ -430,13 +366,11 @@ TEST(Csv, ReadsWhatOtherProgramsWriteAndRefusesWhatIsNotCsv) {
       joined.append(row.join(u'|'));
     return joined.join(u'/');
   };
-  const std::pair<const char*, const char16_t*> good[] = {{"", u""},
-                                                          {"a,b\nc", u"a|b/c"},
-                                                          {"\"\",\n,", u"|/|"},
-                                                          {"\r\n", u""},
-                                                          {"\xEF\xBB\xBFx", u"x"},
-                                                          {"\"a\nb\",\"\"\"\"\r\n", u"a\nb|\""},
-                                                          {"a,\r\n\r\nb", u"a|//b"}};
+  // clang-format off
+  const std::pair<const char*, const char16_t*> good[] = {
+      {"", u""}, {"a,b\nc", u"a|b/c"}, {"\"\",\n,", u"|/|"}, {"\r\n", u""}, {"\xEF\xBB\xBFx", u"x"},
+      {"\"a\nb\",\"\"\"\"\r\n", u"a\nb|\""}, {"a,\r\n\r\nb", u"a|//b"}};
+  // clang-format on
   for (const auto& [text, rows] : good)
     EXPECT_EQ(flat(text), QString::fromUtf16(rows)) << text;
   for (const char* bad : {"a\"b", "\"a\"b", "\"open", "a\rb", "\xFF"})

@@ -23,7 +23,8 @@ protected:
   void expectTickHeld() {
     const ConversionState before = engine.state();
     engine.Timer1_Timer();
-    EXPECT_TRUE(engine.state() == before) << "a tick under the box " << boxes.texts().last().toStdString();
+    EXPECT_TRUE(engine.state() == before)
+        << "a tick under the box " << boxes.texts().last().toStdString();
   }
 
   void runOnce(const QString& input, bool trace = false) {
@@ -94,43 +95,33 @@ protected:
   ConversionEngine engine{boxes};
 };
 
+// Valid expressions of the chain's grammar (sums, products, signs that start a term, brackets,
+// assignments) are converted in every engine by the differential chain and in every form by the
+// random test below; these are the rest: faults, chained assignments, odd signs, digits, wide
+// characters.
 TEST_F(ConversionEngineTest, OneShotTraceAndAutoRunAgree) {
   const QString open = u"括弧が閉じられていません"_s, unmatched = u"対応する「(」がありません"_s;
+  // clang-format off
   const std::pair<const char16_t*, QString> cases[] = {
-      {u"A+B*C/(D-E)-F", u"ABC*DE-/+F- |  |  | "_s},
-      {u"A+B*C/(D-F)+G", u"ABC*DF-/+G+ |  |  | "_s},
-      {u"X=A+B*C/(D-E)-F", u"XABC*DE-/+F-= |  |  | "_s},
-      {u"-A", u"A－ |  |  | "_s},
-      {u"A+-B", u"AB－+ |  |  | "_s},
-      {u"A-B-C", u"AB-C- |  |  | "_s},
-      {u"A=B=C", u"AB=C= |  |  | "_s},
-      {u"(A+B)*C", u"AB+C* |  |  | "_s},
-      {u"A*-B", u"A*B－ |  |  | "_s},
-      {u"--A", u"－A－ |  |  | "_s},
-      {u"1+2", u"12+ |  |  | "_s},
-      {u"((A))", u"A |  |  | "_s},
-      {u"(A)+(B)", u"AB+ |  |  | "_s},
-      {u"", u" |  |  | "_s},
-      {u"𝑥+B", u"𝑥B+ |  |  | "_s},
-      {u"A*𝑦", u"A𝑦* |  |  | "_s},
+      {u"A+B*C/(D-E)-F", u"ABC*DE-/+F- |  |  | "_s}, {u"A=B=C", u"AB=C= |  |  | "_s},
+      {u"A*-B", u"A*B－ |  |  | "_s}, {u"--A", u"－A－ |  |  | "_s}, {u"1+2", u"12+ |  |  | "_s},
+      {u"((A))", u"A |  |  | "_s}, {u"", u" |  |  | "_s}, {u"𝑥+A*𝑦", u"𝑥A𝑦*+ |  |  | "_s},
       {u"A+B)*C", u"AB+C* |  | "_s + unmatched + u" | "_s},
       {u"A*(B+C", u"ABC+ |  | "_s + open + u" | *"_s},
       {u"A))", u"A |  | "_s + unmatched + u'/' + unmatched + u" | "_s},
-      {u"(A))", u"A |  | "_s + unmatched + u" | "_s},
-      {u"((A)", u"A |  | "_s + open + u" | "_s},
+      {u"(A))", u"A |  | "_s + unmatched + u" | "_s}, {u"((A)", u"A |  | "_s + open + u" | "_s},
       {u"A)+(B", u"AB |  | "_s + unmatched + u'/' + open + u" | +"_s},
       {u"A(B", u"AB |  | "_s + open + u" | "_s},
       {u"A)B", u"A |  | "_s + unmatched + u"/構文エラー B | "_s},
-      {u"AB", u"A |  | 構文エラー B | "_s},
-      {u"*A", u" | A | 構文エラー * | "_s},
-      {u"A +B", u"A | +B | 構文エラー   | "_s},
-      {u"AB+C", u"A | +C | 構文エラー B | "_s},
+      {u"AB", u"A |  | 構文エラー B | "_s}, {u"*A", u" | A | 構文エラー * | "_s},
+      {u"A +B", u"A | +B | 構文エラー   | "_s}, {u"AB+C", u"A | +C | 構文エラー B | "_s},
       {u"A+)", u"A |  | 構文エラー ) | +"_s},
       {u"(((((((((((A)))))))))))", u"A |  | スタックが満杯です/"_s + unmatched + u" | "_s},
       // Ten "(" fit; the end pops the tenth and stops there, leaving nine.
       {u"(((((((((((",
        u" |  | スタックが満杯です/"_s + open + u" | "_s + QStringList(9, u"("_s).join(u' ')},
   };
+  // clang-format on
   for (const auto& [input, expected] : cases)
     EXPECT_EQ(convertAllWays(QString::fromUtf16(input)), expected);
   // A "(" where an operator is expected is stacked as a binary operator.
@@ -159,34 +150,30 @@ TEST_F(ConversionEngineTest, RandomExpressionsConvertAlikeInEveryForm) {
 // At each box of trace mode: the box | the step line | the arrows | the output so far. A bracket
 // fault is shown on the step line while its box is up.
 TEST_F(ConversionEngineTest, TraceBoxesComeInOrderAndSeeTheMoveTheyDescribe) {
-  const std::pair<const char16_t*, QStringList> cases[] = {
-      {u"A*B+C",
-       {u"語彙解析 名前[A] > 語彙解析 | ← | "_s, u"出力文 ← 名前[A] > Aを出力文に移動 | ← | "_s,
-        u"語彙解析 演算子[*] > 語彙解析 | ← | A"_s,
-        u"スタック ←　演算子[*] > 演算子[*]をPush | ↓ | A"_s,
-        u"語彙解析 名前[B] > 語彙解析 | ← | A"_s, u"出力文 ← 名前[B] > Bを出力文に移動 | ← | A"_s,
-        u"語彙解析 演算子[+] > 語彙解析 | ← | AB"_s,
-        u"出力文 ←　スタック > 優先度が高い演算子をPop | ↓↑ | AB"_s,
-        u"スタック ←　演算子[+] > 演算子[+]をPush | ↓ | AB*"_s,
-        u"語彙解析 名前[C] > 語彙解析 | ← | AB*"_s,
-        u"出力文 ← 名前[C] > Cを出力文に移動 | ← | AB*"_s,
-        u"終了(括弧閉じ処理と同じ) > 終了(括弧閉じ処理と同じ) | ↑ | AB*C"_s,
-        u"出力文 ←　スタック > Popして出力文に移動 | ↑ | AB*C"_s}},
-      {u"(A",
-       {u"語彙解析 演算子[(] > 語彙解析 | ← | "_s,
-        u"スタック ←　演算子[(] > 演算子[(]をPush | ↓ | "_s,
-        u"語彙解析 名前[A] > 語彙解析 | ← | "_s, u"出力文 ← 名前[A] > Aを出力文に移動 | ← | "_s,
-        u"括弧が閉じられていません > 括弧が閉じられていません | ← | A"_s,
-        u"終了(括弧閉じ処理と同じ) > 終了(括弧閉じ処理と同じ) | ↑ | A"_s,
-        u"出力文 ←　スタック > Popして出力文に移動 | ↑ | A"_s}},
-      {u"A)",
-       {u"語彙解析 名前[A] > 語彙解析 | ← | "_s, u"出力文 ← 名前[A] > Aを出力文に移動 | ← | "_s,
-        u"語彙解析 演算子[)] > 語彙解析 | ← | A"_s,
-        u"対応する「(」がありません > 対応する「(」がありません | ← | A"_s,
-        u"括弧閉じ処理 > 括弧閉じ処理 | ↑ | A"_s,
-        u"終了(括弧閉じ処理と同じ) > 終了(括弧閉じ処理と同じ) | ↑ | A"_s}},
-      {u"", {u"終了(括弧閉じ処理と同じ) > 終了(括弧閉じ処理と同じ) | ↑ | "_s}},
+  // clang-format off
+  const std::pair<const char16_t*, const char16_t*> cases[] = {
+      {u"A*B+C", u"語彙解析 名前[A] > 語彙解析 | ← | /出力文 ← 名前[A] > Aを出力文に移動 | ← | /"
+                 u"語彙解析 演算子[*] > 語彙解析 | ← | A/スタック ←　演算子[*] > 演算子[*]をPush | ↓ | A/"
+                 u"語彙解析 名前[B] > 語彙解析 | ← | A/出力文 ← 名前[B] > Bを出力文に移動 | ← | A/"
+                 u"語彙解析 演算子[+] > 語彙解析 | ← | AB/"
+                 u"出力文 ←　スタック > 優先度が高い演算子をPop | ↓↑ | AB/"
+                 u"スタック ←　演算子[+] > 演算子[+]をPush | ↓ | AB*/語彙解析 名前[C] > 語彙解析 | ← | AB*/"
+                 u"出力文 ← 名前[C] > Cを出力文に移動 | ← | AB*/"
+                 u"終了(括弧閉じ処理と同じ) > 終了(括弧閉じ処理と同じ) | ↑ | AB*C/"
+                 u"出力文 ←　スタック > Popして出力文に移動 | ↑ | AB*C"},
+      {u"(A", u"語彙解析 演算子[(] > 語彙解析 | ← | /スタック ←　演算子[(] > 演算子[(]をPush | ↓ | /"
+              u"語彙解析 名前[A] > 語彙解析 | ← | /出力文 ← 名前[A] > Aを出力文に移動 | ← | /"
+              u"括弧が閉じられていません > 括弧が閉じられていません | ← | A/"
+              u"終了(括弧閉じ処理と同じ) > 終了(括弧閉じ処理と同じ) | ↑ | A/"
+              u"出力文 ←　スタック > Popして出力文に移動 | ↑ | A"},
+      {u"A)", u"語彙解析 名前[A] > 語彙解析 | ← | /出力文 ← 名前[A] > Aを出力文に移動 | ← | /"
+              u"語彙解析 演算子[)] > 語彙解析 | ← | A/"
+              u"対応する「(」がありません > 対応する「(」がありません | ← | A/"
+              u"括弧閉じ処理 > 括弧閉じ処理 | ↑ | A/"
+              u"終了(括弧閉じ処理と同じ) > 終了(括弧閉じ処理と同じ) | ↑ | A"},
+      {u"", u"終了(括弧閉じ処理と同じ) > 終了(括弧閉じ処理と同じ) | ↑ | "},
   };
+  // clang-format on
   for (const auto& [input, expected] : cases) {
     startOver();
     QStringList seen;
@@ -197,7 +184,8 @@ TEST_F(ConversionEngineTest, TraceBoxesComeInOrderAndSeeTheMoveTheyDescribe) {
                   v.lblArrow[1] + v.lblArrow[2] + v.lblArrow[3] + u" | "_s + v.Text2;
     };
     runOnce(QString::fromUtf16(input), true);
-    EXPECT_EQ(seen, expected) << QString::fromUtf16(input).toStdString();
+    EXPECT_EQ(seen, QString::fromUtf16(expected).split(u'/'))
+        << QString::fromUtf16(input).toStdString();
   }
   EXPECT_EQ(engine.view().lblCH + u'|' + engine.view().lblKind, u"|終了");
   EXPECT_EQ(engine.view().lblArrow, (std::array<QString, 4>{}));
@@ -269,16 +257,17 @@ TEST_F(ConversionEngineTest, TickCostsFollowPopsAndBrackets) {
   EXPECT_EQ(autoRunToFinale(QString()), 5);
 }
 
+// The state at the error stays (what it holds is the table's part); the next tick stops the timer.
 TEST_F(ConversionEngineTest, SyntaxErrorInAutoRunStopsAtTheNextTick) {
   engine.setText1(u"AB"_s);
   engine.Command3_Click();
   test::tickUntil(
       engine, [&](const ConversionState&) { return !boxes.texts().isEmpty(); }, 100);
-  EXPECT_EQ(engine.state().clock.phase, kStopped);
-  EXPECT_GT(engine.state().clock.interval, 0);
+  ConversionState stopped = engine.state();
+  ASSERT_TRUE(stopped.clock.phase == kStopped && stopped.clock.interval > 0);
+  stopped.clock.interval = 0;
   engine.Timer1_Timer();
-  EXPECT_EQ(engine.state().clock.interval, 0);
-  EXPECT_EQ(engine.view().Text2, u"A"); // the state at the error stays
+  EXPECT_TRUE(engine.state() == stopped);
 }
 
 // "変換開始" during auto-run stops it and converts the auto-run's whole expression at every tick of

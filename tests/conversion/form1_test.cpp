@@ -30,20 +30,12 @@ TEST_F(Form1Test, ControlsSitAtTheirTwipsRectanglesWithTheirTextsWhole) {
             u"Frame5Frame1");
   EXPECT_EQ(get(u"lblPriority(3)"_s)->accessibleName(), u"優先度 3");
   EXPECT_EQ(text(u"Label2(7)"_s), u"7");
-  // The widest text each caption holds fits it.
-  const std::pair<const char16_t*, const char16_t*> widest[] = {
-      {u"Command1", nullptr},  {u"Command2", nullptr},         {u"Command3", nullptr},
-      {u"Command4", nullptr},  {u"Label1", nullptr},           {u"Label3", nullptr},
-      {u"lblMode", u"演算子"}, {u"lblKindS(0)", u"二項演算子"}};
-  for (const auto& [name, longest] : widest) {
-    const QWidget* w = get(QString::fromUtf16(name));
-    const QString shown = longest ? QString::fromUtf16(longest) : w->property("text").toString();
-    EXPECT_LE(w->fontMetrics().horizontalAdvance(shown), w->width())
-        << QString::fromUtf16(name).toStdString();
-  }
-  EXPECT_LE(get(u"Check1"_s)->sizeHint().width(), get(u"Check1"_s)->width());
-  auto* interval = get<QLabel>(u"Label4"_s);
-  EXPECT_LE(interval->heightForWidth(interval->width()), interval->height() + 2); // two lines
+  // The widest text a value caption holds fits it (the captions shown, at every zoom, are the
+  // zoom test's part).
+  for (const auto& [name, longest] :
+       {std::pair{u"lblMode"_s, u"演算子"_s}, std::pair{u"lblKindS(0)"_s, u"二項演算子"_s}})
+    EXPECT_LE(get(name)->fontMetrics().horizontalAdvance(longest), get(name)->width())
+        << name.toStdString();
   EXPECT_TRUE(get(u"lblArrow1"_s)->font().bold());
   EXPECT_NEAR(get(u"lblArrow1"_s)->font().pointSizeF(), 20.0, 0.5);
 }
@@ -55,7 +47,6 @@ TEST_F(Form1Test, LoadClearsTheArrowsAndShowsTheRulesOnButtonFace) {
   const QImage rules = get<QPlainTextEdit>(u"Text4"_s)->viewport()->grab().toImage();
   EXPECT_EQ(rules.pixelColor(rules.width() - 3, rules.height() - 3),
             QApplication::palette().color(QPalette::Button));
-  EXPECT_TRUE(get<QCheckBox>(u"Check1"_s)->isChecked());
   form.Post(u"XY"_s); // Post is the way into the read-only output
   form.Post(u"Z"_s);
   EXPECT_EQ(text(u"Text2"_s), u"XYZ");
@@ -99,8 +90,9 @@ TEST_F(Form1Test, UntracedRunPaintsTheLeftoverStackRed) {
   EXPECT_EQ(background(get(u"lblOperation(0)"_s)), QColor(255, 255, 255));
 }
 
-// The timer's ticks, counted: each is one move of the engine, and the screen shows it.
-TEST_F(Form1Test, AutoRunBlinksTheOutputAndStartsOver) {
+// The timer's ticks, counted: each is one move of the engine, and the screen shows it (the rest
+// of the cycle, starting over included, is the engine test's part).
+TEST_F(Form1Test, AutoRunBlinksTheOutput) {
   type(u"Text1"_s, u"A"_s);
   type(u"Text3"_s, u"60000"_s); // the real timer never fires during the test
   click(u"Command3"_s);
@@ -116,10 +108,6 @@ TEST_F(Form1Test, AutoRunBlinksTheOutputAndStartsOver) {
   auto* output = get<QLineEdit>(u"Text2"_s);
   EXPECT_EQ(output->palette().color(QPalette::Base), QColor(255, 255, 0));
   EXPECT_EQ(output->text() + text(u"Label5"_s) + text(u"Text1"_s), u"A終了");
-  tick(20); // the finale ends, and the next tick starts over from the saved expression
-  EXPECT_EQ(text(u"Text1"_s) + u'|' + output->text(), u"|A");
-  tick(1);
-  EXPECT_EQ(text(u"Text1"_s) + u'|' + output->text(), u"A|");
   click(u"Command4"_s);
   EXPECT_FALSE(form.timer().isActive());
 }

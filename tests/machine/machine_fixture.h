@@ -21,7 +21,7 @@ inline QString sourceLines(std::initializer_list<const char16_t*> lines) {
   return text;
 }
 
-// A golden listing of data/, each line ended by CR LF as in the listing box.
+// A file of data/ (a golden listing...), each line ended by CR LF as in the listing box.
 inline QString goldenListing(const QString& name) {
   QFile file(QString::fromUtf8(MACHINE_TEST_DATA) + u'/' + name);
   if (!file.open(QIODevice::ReadOnly | QIODevice::Text))

@@ -1,6 +1,7 @@
 #include "machine/platform_file_dialogs.h"
 #include "machine/samples.h"
 #include "machine/source_file.h"
+#include "machine_fixture.h"
 #include "support/recording_dialogs.h"
 #include "support/scripted_file_dialogs.h"
 
@@ -69,6 +70,10 @@ struct DecodeCase {
   QString otherReading = {}; // the UTF-8 reading when the user has to choose
 };
 
+void PrintTo(const DecodeCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
 class Decoding : public ::testing::TestWithParam<DecodeCase> {};
 
 TEST_P(Decoding, TakesTheReadingTheBytesAllowAndJoinsTheLinesByCrLf) {
@@ -84,50 +89,41 @@ TEST_P(Decoding, TakesTheReadingTheBytesAllowAndJoinsTheLinesByCrLf) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    LineEndsAndCodePages, Decoding,
-    ::testing::Values(
-        DecodeCase{"CrLf", "A\r\nB\r\n", u"A\r\nB"_s},
-        DecodeCase{"LastLineWithoutEnd", "A\r\nB", u"A\r\nB"_s},
-        DecodeCase{"LfOnly", "A\nB\n", u"A\r\nB"_s}, DecodeCase{"CrOnly", "A\rB\r", u"A\r\nB"_s},
-        DecodeCase{"EmptyLinesKept", "A\n\nB\r\r\nC", u"A\r\n\r\nB\r\n\r\nC"_s},
-        DecodeCase{"FinalEmptyLineIsOnlyASeparator", "A\r\n\r\n", u"A\r\n"_s},
-        DecodeCase{"EmptyFile", "", QString()}, DecodeCase{"OnlyALineEnd", "\r\n", QString()},
-        DecodeCase{"AsciiSignsKeepTheirMeaning", "\\~&H", u"\\~&H"_s},
-        // Control bytes stand for themselves (the converter's table would rotate these three).
-        DecodeCase{"ControlBytesAsThemselves", bytesOf({0x09, 0x1A, 0x1C, 0x7F}),
-                   u"\t\x1A\x1C\x7F"_s},
-        DecodeCase{"ShiftJis", "X " + kSjisA + "\r\n", u"X あ"_s},
-        DecodeCase{"ShiftJisThatIsNoUtf8", bytesOf({0x83, 0x65, 0x83, 0x58, 0x83, 0x67}),
-                   u"テスト"_s},
-        DecodeCase{"Utf8", "X " + kUtf8A + "\n", u"X あ"_s, SourceCoding::Utf8},
-        DecodeCase{"Utf8WithByteOrderMark", kUtf8Bom + "LI 10\r\n" + kUtf8A, u"LI 10\r\nあ"_s,
-                   SourceCoding::Utf8},
-        // A mark decides even where the rest would also be windows-31j.
-        DecodeCase{"MarkedUtf8ThatIsShiftJisToo", kUtf8Bom + kSjisTesu, u"; ý"_s,
-                   SourceCoding::Utf8},
-        DecodeCase{"MarkedUtf8Damaged", kUtf8Bom + "A\r\n" + bytesOf({0xFF}), u"A\r\n\uFFFD"_s,
-                   SourceCoding::Utf8, true},
-        DecodeCase{"Utf16LittleEndian", utf16(u"LI 1\r\nあ\r\n"_s, true), u"LI 1\r\nあ"_s,
-                   SourceCoding::Utf16},
-        DecodeCase{"Utf16BigEndian", utf16(u"A\nテスト"_s, false), u"A\r\nテスト"_s,
-                   SourceCoding::Utf16},
-        DecodeCase{"Utf16OddByteAndLoneSurrogate",
-                   utf16(u"A"_s + QChar(0xD800) + u"B"_s, true) + "x", u"A\uFFFDB\uFFFD"_s,
-                   SourceCoding::Utf16, true},
-        DecodeCase{"BothReadingsHalfWidthKana", kSjisTesu + "\r\n", u"; ﾃｽ"_s,
-                   SourceCoding::ShiftJis, false, u"; ý"_s},
-        DecodeCase{"BothReadingsKanjiAndIdeographicSpace", kSjisMojibake, u"縺　ok"_s,
-                   SourceCoding::ShiftJis, false, u"ぁ@ok"_s},
-        // Neither reading: windows-31j with a substitute for every bad byte, also a lead byte
-        // cut off at the end of a line or of the file.
-        DecodeCase{"CutOffLeadByteBecomesASubstitute", "LI 10\r\n" + bytesOf({0x82}),
-                   u"LI 10\r\n\uFFFD"_s, SourceCoding::ShiftJis, true},
-        DecodeCase{"CutOffLeadByteBeforeALineEnd", bytesOf({0x82}) + "\r\nA", u"\uFFFD\r\nA"_s,
-                   SourceCoding::ShiftJis, true},
-        DecodeCase{"NeitherReading", bytesOf({0x80, 0x41}), u"\x1A\x41"_s, SourceCoding::ShiftJis,
-                   true}),
-    [](const auto& param) { return std::string(param.param.name); });
+using C = SourceCoding;
+// clang-format off
+const std::vector<DecodeCase> kDecodeCases = {
+    {"CrLf", "A\r\nB\r\n", u"A\r\nB"_s}, {"LastLineWithoutEnd", "A\r\nB", u"A\r\nB"_s},
+    {"LfOnly", "A\nB\n", u"A\r\nB"_s}, {"CrOnly", "A\rB\r", u"A\r\nB"_s},
+    {"EmptyLinesKept", "A\n\nB\r\r\nC", u"A\r\n\r\nB\r\n\r\nC"_s},
+    {"FinalEmptyLineIsOnlyASeparator", "A\r\n\r\n", u"A\r\n"_s},
+    {"EmptyFile", "", QString()}, {"OnlyALineEnd", "\r\n", QString()},
+    {"AsciiSignsKeepTheirMeaning", "\\~&H", u"\\~&H"_s},
+    // Control bytes stand for themselves (the converter's table would rotate these three).
+    {"ControlBytesAsThemselves", bytesOf({0x09, 0x1A, 0x1C, 0x7F}), u"\t\x1A\x1C\x7F"_s},
+    {"ShiftJis", "X " + kSjisA + "\r\n", u"X あ"_s},
+    {"ShiftJisThatIsNoUtf8", bytesOf({0x83, 0x65, 0x83, 0x58, 0x83, 0x67}), u"テスト"_s},
+    {"Utf8", "X " + kUtf8A + "\n", u"X あ"_s, C::Utf8},
+    {"Utf8WithByteOrderMark", kUtf8Bom + "LI 10\r\n" + kUtf8A, u"LI 10\r\nあ"_s, C::Utf8},
+    // A mark decides even where the rest would also be windows-31j.
+    {"MarkedUtf8ThatIsShiftJisToo", kUtf8Bom + kSjisTesu, u"; ý"_s, C::Utf8},
+    {"MarkedUtf8Damaged", kUtf8Bom + "A\r\n" + bytesOf({0xFF}), u"A\r\n\uFFFD"_s, C::Utf8, true},
+    {"Utf16LittleEndian", utf16(u"LI 1\r\nあ\r\n"_s, true), u"LI 1\r\nあ"_s, C::Utf16},
+    {"Utf16BigEndian", utf16(u"A\nテスト"_s, false), u"A\r\nテスト"_s, C::Utf16},
+    {"Utf16OddByteAndLoneSurrogate", utf16(u"A"_s + QChar(0xD800) + u"B"_s, true) + "x",
+     u"A\uFFFDB\uFFFD"_s, C::Utf16, true},
+    {"BothReadingsHalfWidthKana", kSjisTesu + "\r\n", u"; ﾃｽ"_s, C::ShiftJis, false, u"; ý"_s},
+    {"BothReadingsKanjiAndIdeographicSpace", kSjisMojibake, u"縺　ok"_s, C::ShiftJis, false,
+     u"ぁ@ok"_s},
+    // Neither reading: windows-31j with a substitute for every bad byte, also a lead byte cut off
+    // at the end of a line or of the file.
+    {"CutOffLeadByteBecomesASubstitute", "LI 10\r\n" + bytesOf({0x82}), u"LI 10\r\n\uFFFD"_s,
+     C::ShiftJis, true},
+    {"CutOffLeadByteBeforeALineEnd", bytesOf({0x82}) + "\r\nA", u"\uFFFD\r\nA"_s, C::ShiftJis,
+     true},
+    {"NeitherReading", bytesOf({0x80, 0x41}), u"\x1A\x41"_s, C::ShiftJis, true}};
+// clang-format on
+INSTANTIATE_TEST_SUITE_P(LineEndsAndCodePages, Decoding, ::testing::ValuesIn(kDecodeCases),
+                         [](const auto& param) { return std::string(param.param.name); });
 
 TEST(SourceEncoding, WritesShiftJisAndCrLfOrRefusesTheFirstCharacterItCannotHoldWithItsLine) {
   const struct {
@@ -152,12 +148,6 @@ TEST(SourceEncoding, WritesShiftJisAndCrLfOrRefusesTheFirstCharacterItCannotHold
     EXPECT_EQ(encoded.bytes, c.bytes) << c.text.toStdString();
     EXPECT_EQ(encoded.unencodable, c.refused) << c.text.toStdString();
   }
-  EXPECT_EQ(
-      unsavableMessage({U'é', 3}),
-      u"Shift_JISで保存できない文字があります: 「é」(U+00E9) 3行目\r\n保存しませんでした。"_s);
-  EXPECT_EQ(unsavableMessage({0x1A, 12}),
-            u"ファイルを読んだときに読めなかったバイトを表す文字があります: (U+001A) 12行目\r\n"
-            u"保存しませんでした。"_s);
 }
 
 // The question names the line and the characters where the readings part; Yes (the default)
@@ -174,12 +164,9 @@ TEST(ReadingChoice, AsksWithShiftJisTheDefaultOnlyWhenTheReadingsDiffer) {
   boxes.answerAsk(Answer::Yes);
   EXPECT_EQ(chooseReading(both, boxes), *both.shiftJis);
   ASSERT_EQ(boxes.boxes().size(), 3u);
-  for (const auto& box : boxes.boxes()) {
-    EXPECT_EQ(box.kind, Kind::Ask);
-    EXPECT_EQ(box.title, applicationTitle());
-    EXPECT_FALSE(box.withCancel);
-    EXPECT_EQ(box.byDefault, Answer::Yes);
-  }
+  for (const auto& box : boxes.boxes())
+    EXPECT_EQ(std::tie(box.kind, box.title, box.withCancel, box.byDefault),
+              std::tuple(Kind::Ask, applicationTitle(), false, Answer::Yes));
   boxes.clear();
   for (const QByteArray& bytes : {QByteArray("LI 10\r\n"), "X " + kUtf8A, "X " + kSjisA})
     EXPECT_EQ(chooseReading(decodeSource(bytes), boxes), decodeSource(bytes).text);
@@ -254,28 +241,8 @@ TEST(SourceRoundTrip, RandomShiftJisTextsReopenIdenticallyWithTheDefaultAnswer) 
 // without one the question comes only where the bytes are valid windows-31j as well.
 TEST(SourceRoundTrip, Utf8JapaneseSentencesReadAsUtf8) {
   // Short comments at the end, where a chance match with windows-31j is likelier.
-  const QStringList corpus =
-      QString(
-          u"今日は良い天気ですね。|逆ポーランド記法では演算子を後ろに書きます。|"
-          u"スタックに値を積んでから計算します。|このプログラムは九から零までの和を求めます。|"
-          u"ループの終わりで結果を出力します。|レジスタの値が変わると黄色で表示されます。|"
-          u"カッコの中の式を先に計算してください。|明日の授業ではアセンブラを学びます。|"
-          u"変数の値を入力してから実行ボタンを押します。|ラベルは四文字までにしてください。|"
-          u"メモリの内容を十六進数で確かめましょう。|東京から大阪まで新幹線で二時間半かかります。|"
-          u"図書館で本を三冊借りました。|駅前の喫茶店でコーヒーを飲みました。|"
-          u"週末は家族と一緒に山へ行く予定です。|すみません、もう一度説明していただけますか。|"
-          u"ありがとうございました。|コンピュータは命令を一つずつ実行します。|"
-          u"桜の花が満開になりました。|宿題を忘れないようにしましょう。|先生に質問があります。|"
-          u"プログラムの最後にはSVC命令を置きます。|足し算と引き算の順序に注意してください。|"
-          u"この例ではXにA足すBを代入します。|ゼロで割ることはできません。|"
-          u"オブジェクトコードを最適化すると短くなります。|ファイルを保存してから閉じてください。|"
-          u"電車が遅れたので会議に間に合いませんでした。|北海道の冬はとても寒いです。|"
-          u"昨日の夜は雨が降っていました。|新しいパソコンを買いたいと思っています。|"
-          u"日本語の文章を正しく読み込めるか確かめます。|"
-          u"ひらがなとカタカナと漢字がまざった文です。|犬が公園で元気に走り回っています。|"
-          u"次の駅で降りてください。|注釈：ここで値を比較する|開始|終了|合計|結果を出力|"
-          u"カウンタ|ループ|値を確認|はい|入力待ち|繰り返し|一を引く|和"_s)
-          .split(u'|');
+  QStringList corpus = goldenListing(u"sentences.txt"_s).split(u"\r\n"_s);
+  corpus.removeLast(); // after the last line end
   ASSERT_EQ(corpus.size(), 48);
   RecordingDialogs boxes;
   int asked = 0;
@@ -307,20 +274,15 @@ TEST(SourceFileErrors, NameTheCommonCausesInJapaneseAndKeepThePlatformTextOtherw
   const struct {
     int error;
     QString reading, writing = {}; // none: as reading
-  } cases[] = {
+  } cases[] = {                    // clang-format off
       {ENOENT, u"ファイルが見つかりません"_s, u"保存先のフォルダが見つかりません"_s},
       {ENOTDIR, u"ファイルが見つかりません"_s, u"保存先のフォルダが見つかりません"_s},
-      {EACCES, u"アクセスが拒否されました"_s},
-      {EPERM, u"アクセスが拒否されました"_s},
-      {EISDIR, u"ファイルではなくフォルダです"_s},
-      {EROFS, u"読み取り専用のファイルシステムです"_s},
-      {ENOSPC, u"ディスクの空き容量が足りません"_s},
-      {EDQUOT, u"ディスクの空き容量が足りません"_s},
+      {EACCES, u"アクセスが拒否されました"_s}, {EPERM, u"アクセスが拒否されました"_s},
+      {EISDIR, u"ファイルではなくフォルダです"_s}, {EROFS, u"読み取り専用のファイルシステムです"_s},
+      {ENOSPC, u"ディスクの空き容量が足りません"_s}, {EDQUOT, u"ディスクの空き容量が足りません"_s},
       {EIO, u"ディスクへの書き込みまたは読み込みに失敗しました"_s},
-      {EFBIG, u"ファイルが大きすぎます"_s},
-      {EMFILE, platform},
-      {0, platform},
-  };
+      {EFBIG, u"ファイルが大きすぎます"_s}, {EMFILE, platform}, {0, platform}};
+  // clang-format on
   for (const auto& c : cases) {
     EXPECT_EQ(fileErrorCause(c.error, platform, false), c.reading) << c.error;
     EXPECT_EQ(fileErrorCause(c.error, platform, true), c.writing.isNull() ? c.reading : c.writing)
@@ -331,10 +293,8 @@ TEST(SourceFileErrors, NameTheCommonCausesInJapaneseAndKeepThePlatformTextOtherw
 class SourceFileFlow : public ::testing::Test {
 protected:
   QString path(const QString& name) const { return dir.filePath(name); }
-  static void write(const QString& file, const QByteArray& bytes) {
-    rpn::test::writeFile(file, bytes);
-  }
-  static QByteArray read(const QString& file) { return rpn::test::readFile(file); }
+  static constexpr auto write = rpn::test::writeFile;
+  static constexpr auto read = rpn::test::readFile;
   std::optional<QString> open(const QString& file) {
     files.choose(file);
     return OpenSourceFile(files, boxes);
@@ -375,10 +335,26 @@ TEST_F(SourceFileFlow, SavingAndReopeningGivesTheIdenticalText) {
   EXPECT_TRUE(boxes.boxes()[6].text.contains(u"Shift_JISでは「縺　ok」、UTF-8では「ぁ@ok」"_s));
 }
 
-// The old file stays as it was when the user says No, and when the text holds a character that
-// cannot be saved: refused before a path is asked for, naming the character and its line.
-TEST_F(SourceFileFlow, TheOldFileSurvivesNoAndARefusedText) {
-  const QString file = path(u"old.txt"_s);
+// Each problem is one box: the cause, " File Name=" and the path. A cancel does nothing; both
+// dialogs offer the two filters. The old file stays as it was when the user says No, and when the
+// text holds a character that cannot be saved: refused before a path is asked for, naming the
+// character and its line.
+TEST_F(SourceFileFlow, ProblemsAreOneBoxEachAndTheOldFileSurvivesThem) {
+  EXPECT_FALSE(open(QString()));
+  EXPECT_FALSE(save(u"X"_s, QString()));
+  EXPECT_EQ(files.lastFilters(), sourceFileFilters());
+  EXPECT_EQ(files.lastFilters(),
+            (QStringList{u"テキストファイル(*.txt)"_s, u"全てのファイル(*.*)"_s}));
+  EXPECT_TRUE(boxes.boxes().empty());
+  EXPECT_TRUE(QDir(dir.path()).isEmpty());
+  const QString missing = path(u"missing.txt"_s), big = path(u"big.txt"_s);
+  const QString noFolder = path(u"no/such/folder.txt"_s), file = path(u"old.txt"_s);
+  write(big, QByteArray(kSourceFileLimit + 1, 'A'));
+  EXPECT_FALSE(open(missing));
+  EXPECT_FALSE(open(dir.path()));
+  EXPECT_FALSE(open(big));
+  EXPECT_FALSE(save(u"X"_s, noFolder));
+  EXPECT_FALSE(save(u"X"_s, dir.path())); // refused before the overwrite question
   write(file, "old text\r\n");
   boxes.answerConfirm(false);
   EXPECT_FALSE(save(u"new text"_s, file));
@@ -388,10 +364,16 @@ TEST_F(SourceFileFlow, TheOldFileSurvivesNoAndARefusedText) {
   const std::optional<QString> damaged = open(path(u"damaged.txt"_s));
   EXPECT_EQ(damaged, u"     LI      10\r\n\x1A"_s);
   EXPECT_FALSE(SaveSourceFile(damaged.value_or(QString()), files, boxes));
-  EXPECT_EQ(files.shown(), (QStringList{u"save"_s, u"open"_s}));
   EXPECT_EQ(read(file), "old text\r\n");
+  EXPECT_EQ(files.shown(), (QStringList{u"open"_s, u"save"_s, u"open"_s, u"open"_s, u"open"_s,
+                                        u"save"_s, u"save"_s, u"save"_s, u"open"_s}));
   EXPECT_EQ(boxes.texts(),
-            (QStringList{u"同一ファイル名があります。上書き保存しますか。"_s,
+            (QStringList{u"ファイルが見つかりません File Name="_s + missing,
+                         u"ファイルではなくフォルダです File Name="_s + dir.path(),
+                         u"ファイルが大きすぎます (1MBまで読み込めます) File Name="_s + big,
+                         u"保存先のフォルダが見つかりません File Name="_s + noFolder,
+                         u"ファイルではなくフォルダです File Name="_s + dir.path(),
+                         u"同一ファイル名があります。上書き保存しますか。"_s,
                          u"Shift_JISで保存できない文字があります: 「\U0001F600」(U+1F600) 2行目\r\n"
                          u"保存しませんでした。"_s,
                          u"Shift_JISとしてもUTF-8としても読めない部分があります。その部分の文字は"
@@ -399,35 +381,6 @@ TEST_F(SourceFileFlow, TheOldFileSurvivesNoAndARefusedText) {
                              path(u"damaged.txt"_s),
                          u"ファイルを読んだときに読めなかったバイトを表す文字があります: "
                          u"(U+001A) 2行目\r\n保存しませんでした。"_s}));
-}
-
-// Each problem is one box: the cause, " File Name=" and the path. A cancel does nothing; both
-// dialogs offer the two filters.
-TEST_F(SourceFileFlow, ProblemsWithAFileNameTheCauseAndTheFileAndACancelDoesNothing) {
-  EXPECT_FALSE(open(QString()));
-  EXPECT_FALSE(save(u"X"_s, QString()));
-  EXPECT_EQ(files.lastFilters(), sourceFileFilters());
-  EXPECT_EQ(files.lastFilters(),
-            (QStringList{u"テキストファイル(*.txt)"_s, u"全てのファイル(*.*)"_s}));
-  EXPECT_TRUE(boxes.boxes().empty());
-  EXPECT_TRUE(QDir(dir.path()).isEmpty());
-  const QString missing = path(u"missing.txt"_s);
-  const QString big = path(u"big.txt"_s);
-  const QString noFolder = path(u"no/such/folder.txt"_s);
-  write(big, QByteArray(kSourceFileLimit + 1, 'A'));
-  EXPECT_FALSE(open(missing));
-  EXPECT_FALSE(open(dir.path()));
-  EXPECT_FALSE(open(big));
-  EXPECT_FALSE(save(u"X"_s, noFolder));
-  EXPECT_FALSE(save(u"X"_s, dir.path())); // refused before the overwrite question
-  EXPECT_EQ(files.shown(), (QStringList{u"open"_s, u"save"_s, u"open"_s, u"open"_s, u"open"_s,
-                                        u"save"_s, u"save"_s}));
-  EXPECT_EQ(boxes.texts(),
-            (QStringList{u"ファイルが見つかりません File Name="_s + missing,
-                         u"ファイルではなくフォルダです File Name="_s + dir.path(),
-                         u"ファイルが大きすぎます (1MBまで読み込めます) File Name="_s + big,
-                         u"保存先のフォルダが見つかりません File Name="_s + noFolder,
-                         u"ファイルではなくフォルダです File Name="_s + dir.path()}));
   write(big, QByteArray(kSourceFileLimit, 'A')); // exactly the limit still opens
   EXPECT_EQ(open(big).value_or(QString()).size(), kSourceFileLimit);
 }

@@ -68,13 +68,11 @@ private:
 };
 
 TEST_F(SettingsTest, EverythingComesBackInTheNextRunAndWhatMakesNoSenseIsRefused) {
-  const QStringList files = {u"/tmp/a.txt"_s,
-                             u"/tmp/日本語 のファイル.txt"_s,
-                             u"/tmp/comma, in it.txt"_s,
-                             u"/tmp/&amp; \"quoted\".txt"_s,
-                             u"/tmp/e.txt"_s,
-                             u"/tmp/f.txt"_s,
+  // clang-format off
+  const QStringList files = {u"/tmp/a.txt"_s, u"/tmp/日本語 のファイル.txt"_s, u"/tmp/comma, in it.txt"_s,
+                             u"/tmp/&amp; \"quoted\".txt"_s, u"/tmp/e.txt"_s, u"/tmp/f.txt"_s,
                              u"/tmp/g.txt"_s};
+  // clang-format on
   QStringList expected;
   {
     Settings first;
@@ -193,8 +191,6 @@ TEST_F(SettingsTest, AnUnreadableOrUnwritablePlaceWarnsOnceAndTheRunGoesOn) {
   EXPECT_TRUE(QFileInfo(blocker).isFile());
 }
 
-// The shell and its screens: what the user leaves in one run is there in the next, and the
-// screens act on it (trace mode off: a run opens no box).
 // The shell and its screens: what the user leaves in one run (interval, trace mode, place, zoom)
 // is there in the next, and the screens act on it (trace mode off: a run opens no box). The menu
 // remembers its place and zoom; a place on a monitor no longer there is ignored.
@@ -210,12 +206,10 @@ protected:
 TEST_P(RememberedWindow, IntervalTracePositionAndZoomComeBack) {
   const test::Window& c = GetParam();
   const bool screen = c.intervalBox != nullptr;
-  QSize size100;
   {
     Settings settings;
     FrmMain menu{&boxes, &settings};
     QWidget* window = c.open(menu);
-    size100 = window->size();
     if (screen) {
       EXPECT_EQ(interval(window)->text(), QString::fromLatin1(c.interval));
       EXPECT_TRUE(trace(window)->isChecked());
@@ -234,10 +228,9 @@ TEST_P(RememberedWindow, IntervalTracePositionAndZoomComeBack) {
   }
   Settings settings;
   FrmMain menu{&boxes, &settings};
-  EXPECT_EQ(menu.zoomPercent(), 150);
+  EXPECT_EQ(menu.zoomPercent(), 150); // the sizes at a zoom are the zoom table's part
   QWidget* window = c.open(menu);
   EXPECT_EQ(window->pos(), QPoint(140, 70));
-  EXPECT_EQ(window->width(), qRound(size100.width() * 1.5));
   if (screen) {
     EXPECT_EQ(interval(window)->text(), u"35"_s);
     EXPECT_FALSE(trace(window)->isChecked());

@@ -244,18 +244,17 @@ TEST(ZoomKeys, CtrlPlusMinusAndZeroInAnyWindow) {
   const struct {
     Qt::Key key;
     Qt::KeyboardModifiers modifiers;
-    int window;
-    int percent;
+    int window, percent;
   } presses[] = {
-      {Qt::Key_Plus, Qt::ControlModifier, 0, 125},
-      {Qt::Key_Equal, Qt::ControlModifier, 1, 150},
+      // clang-format off
+      {Qt::Key_Plus, Qt::ControlModifier, 0, 125}, {Qt::Key_Equal, Qt::ControlModifier, 1, 150},
       {Qt::Key_Plus, Qt::ControlModifier | Qt::ShiftModifier, 2, 175},
       {Qt::Key_Minus, Qt::ControlModifier | Qt::KeypadModifier, 3, 150},
       {Qt::Key_Plus, Qt::ControlModifier, 3, 175},
       {Qt::Key_Plus, Qt::ControlModifier | Qt::KeypadModifier, 1, 200},
-      {Qt::Key_0, Qt::ControlModifier, 2, 100},
-      {Qt::Key_Minus, Qt::ControlModifier, 0, 100},
+      {Qt::Key_0, Qt::ControlModifier, 2, 100}, {Qt::Key_Minus, Qt::ControlModifier, 0, 100},
       {Qt::Key_Plus, Qt::NoModifier, 1, 100}, // a plain "+" is typing, not zooming
+      // clang-format on
   };
   for (const auto& press : presses) {
     QWidget* window = windows[press.window];
