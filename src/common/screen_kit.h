@@ -10,6 +10,7 @@
 #include "settings.h"
 
 #include <QCheckBox>
+#include <QFileInfo>
 #include <QColor>
 #include <QFont>
 #include <QGroupBox>
@@ -423,8 +424,8 @@ public:
   }
 
   const History<State>& history() const { return m_history; }
-  // Whether going back or forth can reach another state: a move recorded before the state on
-  // show, or a state on show that is the one recorded (an edit made since starts a new history).
+  // Whether going back can reach another state: a move recorded before the state on show, and the
+  // state on show the one recorded (an edit made since starts a new history).
   bool canStepBack() const { return m_history.canBack() && onRecordedState(); }
   // "1つ戻る": auto-run stops and the state before the last move comes back. False at the oldest
   // state kept (auto-run stops all the same).
@@ -463,14 +464,19 @@ public:
     });
     return table;
   }
-  // "トレース保存": asks where, then writes the table; a failure is explained in a box.
+  // "トレース保存": asks where, then writes the table; a failure is explained in a box. The
+  // folder written to is remembered as the last folder used.
   bool saveTrace() {
     if (m_dialogs.boxOpen())
       return false;
     const QString path = m_choosePath ? m_choosePath()
                                       : chooseTracePath(this, settings() ? settings()->lastFolder()
                                                                          : QString());
-    return !path.isEmpty() && saveTraceTable(m_dialogs, traceTable(), path);
+    if (path.isEmpty() || !saveTraceTable(m_dialogs, traceTable(), path))
+      return false;
+    if (settings())
+      settings()->setLastFolder(QFileInfo(path).absolutePath());
+    return true;
   }
   // Where saveTrace writes, instead of the save dialog (tests).
   void setTracePathChooser(std::function<QString()> choose) { m_choosePath = std::move(choose); }
@@ -539,8 +545,8 @@ protected:
     });
   }
   // Every change of box's text goes to the engine's store (e.g. &Engine::setText1), except the
-  // screen's own repaint showing what held(engine) already returns.
-  // The edit starts a new history from the state it made.
+  // screen's own repaint showing what held(engine) already returns. The edit starts a new history
+  // from the state it made.
   template <class Held>
   void connectEdit(QLineEdit* box, Held held, void (Engine::*store)(const QString&)) {
     takeEdits(
