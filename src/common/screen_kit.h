@@ -10,8 +10,8 @@
 #include "settings.h"
 
 #include <QCheckBox>
-#include <QFileInfo>
 #include <QColor>
+#include <QFileInfo>
 #include <QFont>
 #include <QGroupBox>
 #include <QHash>
@@ -469,9 +469,9 @@ public:
   bool saveTrace() {
     if (m_dialogs.boxOpen())
       return false;
-    const QString path = m_choosePath ? m_choosePath()
-                                      : chooseTracePath(this, settings() ? settings()->lastFolder()
-                                                                         : QString());
+    const QString path =
+        m_choosePath ? m_choosePath()
+                     : chooseTracePath(this, settings() ? settings()->lastFolder() : QString());
     if (path.isEmpty() || !saveTraceTable(m_dialogs, traceTable(), path))
       return false;
     if (settings())

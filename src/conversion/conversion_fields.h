@@ -46,14 +46,12 @@ auto runControls(S& s) {
 // The columns of a saved trace after the step number and the phase: the step message, the input
 // left, the output and the operator stack from its bottom.
 template <class S>
-requires std::same_as<S, ConversionState>
-QStringList traceHeader(const S&) {
+requires std::same_as<S, ConversionState> QStringList traceHeader(const S&) {
   return {QStringLiteral("説明"), QStringLiteral("入力の残り"), QStringLiteral("出力"),
           QStringLiteral("スタック")};
 }
 template <class S>
-requires std::same_as<S, ConversionState>
-QStringList traceRow(const S& s) {
+requires std::same_as<S, ConversionState> QStringList traceRow(const S& s) {
   QStringList stack;
   for (std::int16_t slot = 0; slot < s.variables.StackCount && slot < kStackSlots; ++slot)
     stack << s.view.stack[static_cast<std::size_t>(slot)].operation;

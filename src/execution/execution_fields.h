@@ -30,13 +30,11 @@ auto runControls(S& s) {
 // The columns of a saved trace after the step number and the phase: the step message, the value
 // stack from its bottom and the variables ("A=1 B=2 ...").
 template <class S>
-requires std::same_as<S, ExecutionState>
-QStringList traceHeader(const S&) {
+requires std::same_as<S, ExecutionState> QStringList traceHeader(const S&) {
   return {QStringLiteral("説明"), QStringLiteral("スタック"), QStringLiteral("変数")};
 }
 template <class S>
-requires std::same_as<S, ExecutionState>
-QStringList traceRow(const S& s) {
+requires std::same_as<S, ExecutionState> QStringList traceRow(const S& s) {
   QStringList variables;
   for (std::size_t i = 0; i < s.view.lblName.size(); ++i)
     variables << s.view.lblName[i] + u'=' + s.view.txtName[i];

@@ -14,8 +14,8 @@ namespace rpn::machine {
 template <class A, class S>
 requires std::same_as<std::remove_const_t<S>, MachineState>
 void visitFields(A& a, S& s) {
-  a(s.Memory, s.Register, s.Status, s.Ope, s.EffectAddress, s.ExecAddress, s.SvcCode,
-    s.ProgramSize, s.InstructionAddress, s.EndOfProgram);
+  a(s.Memory, s.Register, s.Status, s.Ope, s.EffectAddress, s.ExecAddress, s.SvcCode, s.ProgramSize,
+    s.InstructionAddress, s.EndOfProgram);
 }
 
 template <class A, class S>
@@ -68,14 +68,12 @@ auto runControls(S& s) {
 // The columns of a saved trace after the step number and the phase: the execution address, the
 // instruction (its listing line), the registers X0..XF, the flags and the last line of output.
 template <class S>
-requires std::same_as<S, MachineScreenState>
-QStringList traceHeader(const S&) {
+requires std::same_as<S, MachineScreenState> QStringList traceHeader(const S&) {
   return {QStringLiteral("実行アドレス"), QStringLiteral("命令"), QStringLiteral("レジスタ"),
           QStringLiteral("フラグ"), QStringLiteral("出力")};
 }
 template <class S>
-requires std::same_as<S, MachineScreenState>
-QStringList traceRow(const S& s) {
+requires std::same_as<S, MachineScreenState> QStringList traceRow(const S& s) {
   const AssemblerView& view = s.view;
   QStringList registers;
   for (const std::int32_t value : s.machine.Register)

@@ -38,14 +38,12 @@ auto runControls(S& s) {
 // The columns of a saved trace after the step number and the phase: the step message, the value
 // stack from its bottom, the listing's length and the variable table.
 template <class S>
-requires std::same_as<S, TranslationState>
-QStringList traceHeader(const S&) {
+requires std::same_as<S, TranslationState> QStringList traceHeader(const S&) {
   return {QStringLiteral("説明"), QStringLiteral("スタック"), QStringLiteral("リストの行数"),
           QStringLiteral("変数名テーブル")};
 }
 template <class S>
-requires std::same_as<S, TranslationState>
-QStringList traceRow(const S& s) {
+requires std::same_as<S, TranslationState> QStringList traceRow(const S& s) {
   QStringList table;
   for (const QString& name : s.view.lblName)
     if (!name.isEmpty())

@@ -1,13 +1,12 @@
 // Going back and forth through the moves of every screen, one harness for the four: random
 // inputs, random runs (presses in and out of trace mode, auto-run ticks, "1つ進む" at the newest
 // state), then every way back and forward compared with the states seen after each move, whole.
+#include "common/csv.h"
 #include "conversion/form1.h"
 #include "execution/form2.h"
 #include "machine/frm_assembler.h"
 #include "support/screen_fixture.h"
 #include "translation/frm_compile.h"
-
-#include "common/csv.h"
 
 #include <QPlainTextEdit>
 #include <QShortcut>
@@ -80,8 +79,9 @@ struct MachineCase {
   static void input(ScreenFixture<Screen>& f, std::mt19937& random) {
     const int n = std::uniform_int_distribution(1, 6)(random);
     f.template get<QPlainTextEdit>(u"Text1"_s)
-        ->setPlainText(u"     LI      %1\n     LI      0,1\nLOOP ADDR    1,0\n     SUBI    1\n"
-                       "     JPL     LOOP\n     MOVR    0,1\n     OUT     0\n     SVC     0\n"_s.arg(n));
+        ->setPlainText(
+            u"     LI      %1\n     LI      0,1\nLOOP ADDR    1,0\n     SUBI    1\n"
+            "     JPL     LOOP\n     MOVR    0,1\n     OUT     0\n     SVC     0\n"_s.arg(n));
   }
   static constexpr const char16_t* prepare = u"Command1";
 };
@@ -345,9 +345,9 @@ TYPED_TEST(ScreenHistoryTest, TheSavedTraceHasARowPerStateKept) {
   EXPECT_EQ(header.mid(0, 2), (QStringList{u"手順"_s, u"フェーズ"_s}));
   EXPECT_EQ(header.mid(2), traceHeader(this->now()));
   for (std::size_t i = 0; i < this->states.size(); ++i)
-    EXPECT_EQ((*rows)[i + 1], QStringList({QString::number(i),
-                                          QString::number(this->states[i].clock.phase)})
-                                  << traceRow(this->states[i]))
+    EXPECT_EQ((*rows)[i + 1],
+              QStringList({QString::number(i), QString::number(this->states[i].clock.phase)})
+                  << traceRow(this->states[i]))
         << "row " << i;
   EXPECT_TRUE(this->boxes.texts().filter(u"トレース"_s).isEmpty());
 
@@ -363,8 +363,9 @@ class AssemblerHistoryTest : public ScreenFixture<machine::FrmAssembler> {};
 
 // 100,000 auto-run moves of a program that loops for ever, every one kept, within 64 MB.
 TEST_F(AssemblerHistoryTest, AHundredThousandMovesOfAnEndlessLoopFitIn64MB) {
-  get<QPlainTextEdit>(u"Text1"_s)->setPlainText(u"     LI      0\nLOOP ADDI    1\n"
-                                               "     STOR    A\n     JMP     LOOP\nA    DA 1\n"_s);
+  get<QPlainTextEdit>(u"Text1"_s)
+      ->setPlainText(u"     LI      0\nLOOP ADDI    1\n"
+                     "     STOR    A\n     JMP     LOOP\nA    DA 1\n"_s);
   traceOff();
   type(u"txtTimer"_s, u"60000"_s);
   click(u"Command4"_s);
