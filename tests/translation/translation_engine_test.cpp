@@ -132,19 +132,6 @@ TEST_F(TranslationEngineTest, EachOperatorAppendsItsTemplateEvenWithMissingOpera
   }
 }
 
-TEST_F(TranslationEngineTest, WorkNumbersAreNeverReusedUntilReset) {
-  translate(u"XAB+="_s);
-  translate(u"YCD*="_s);
-  EXPECT_EQ(code(engine).mid(5), qs(u"LOAD C; MULT D; STOR T$01; LOAD T$01; STOR Y"_s));
-  EXPECT_EQ(cells(engine.view()), qs(u"X; Y"_s)); // the stack carries on as well
-  engine.Command5_Click();                        // removes entries, not numbers
-  translate(u"AB+"_s);
-  EXPECT_EQ(code(engine).last(), u"STOR T$02");
-  engine.Command2_Click();
-  translate(u"AB+"_s);
-  EXPECT_EQ(code(engine).last(), u"STOR T$00");
-}
-
 TEST_F(TranslationEngineTest, TheTableTakesThirteenEntriesAndRefusesANameOrAWorkVariableMore) {
   translate(u"ABCDEFGHIJ++K"_s);
   EXPECT_TRUE(boxes.texts().isEmpty());
