@@ -132,20 +132,7 @@ void TranslationEngine::unload() {
 }
 
 void TranslationEngine::Command1_Click() {
-  if (!m_driver.running()) {
-    m_state.SavedExpression = m_state.view.Text1;
-    stack().RunToEnd([this] { translateSymbol(); });
-    return;
-  }
-  // A press during auto-run stops it and finishes its translation: the symbol in hand is
-  // translated and pushed once, and the expression saved at its start stays the one the reset
-  // brings back.
-  m_driver.stop();
-  const std::int16_t phase = m_driver.phase();
-  using Resume = walk::RpnStack::Resume;
-  stack().RunToEnd([this] { translateSymbol(); }, phase == kTranslate ? Resume::Execute
-                                                  : phase == kPush    ? Resume::Push
-                                                                      : Resume::Read);
+  stack().PressRunToEnd([this] { translateSymbol(); }, m_state.SavedExpression, kTranslate, kPush);
 }
 
 void TranslationEngine::Command2_Click() {
