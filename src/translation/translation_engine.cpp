@@ -141,11 +141,9 @@ void TranslationEngine::Command2_Click() {
 }
 
 void TranslationEngine::Command3_Click() {
-  // An interval the timer cannot take is refused with a box, and then nothing else changes.
-  if (!m_driver.setIntervalFromText(m_state.view.Text3))
-    return;
-  m_state.SavedExpression = m_state.view.Text1;
-  m_driver.setPhase(kRestart);
+  static_assert(kRestart == 0, "auto-run starts at the first phase");
+  if (m_driver.start(m_state.view.Text3))
+    m_state.SavedExpression = m_state.view.Text1;
 }
 
 void TranslationEngine::Command5_Click() {
