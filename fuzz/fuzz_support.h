@@ -108,19 +108,27 @@ inline QStringList takeAnswers(FuzzedDataProvider& in, bool utf16) {
 }
 
 // Makes every box of the engine behave like a real modal box with the screen's timer running: the
-// the tick that arrives while it is open must be held: it leaves the engine's whole state as it
-// was (an engine without a state value yet: the box must have been opened through its step
-// driver).
+// tick that arrives while it is open must be held. Every such tick finds the box open in the step
+// driver; on the first boxes of each engine and then on every 64th (a long faulty input opens
+// thousands, one like the other) the whole state is also compared before and after the tick: it
+// must be as it was (between those, the step driver is checked where the engine shows it).
 template <class Engine> void tickDuringBoxes(FuzzDialogs& boxes, Engine& engine) {
-  boxes.onBox = [&engine] {
+  boxes.onBox = [&engine, box = std::size_t{0}]() mutable {
+    constexpr std::size_t kAlwaysCompared = 16;
+    constexpr std::size_t kComparedEvery = 64;
+    const bool compared = box < kAlwaysCompared || box % kComparedEvery == 0;
+    ++box;
     if constexpr (requires { engine.restore(engine.state()); }) {
-      const auto before = engine.state();
-      engine.Timer1_Timer();
-      check(engine.state() == before, "a tick under an open box changes nothing");
-    } else {
-      check(engine.driver().boxOpen(), "every box goes through the step driver");
-      engine.Timer1_Timer();
+      if (compared) {
+        const auto before = engine.state();
+        engine.Timer1_Timer();
+        check(engine.state() == before, "a tick under an open box changes nothing");
+        return;
+      }
     }
+    if constexpr (requires { engine.driver().boxOpen(); })
+      check(engine.driver().boxOpen(), "every box goes through the step driver");
+    engine.Timer1_Timer();
   };
 }
 

@@ -38,7 +38,7 @@ TranslationState outcomeOf(const TranslationEngine& engine) {
 
 void checkInvariants(const TranslationEngine& engine) {
   const TranslationState& vars = engine.state();
-  check(vars.ObjectCount >= 0 && vars.ObjectCount <= kObjectSlots, "the buffer holds 0 to 301");
+  check(vars.objectCount() < kObjectSlots, "the buffer holds 0 to 300 (slot 300 stays free)");
   check(vars.VariableCount >= 0 && vars.VariableCount <= kTableCapacity,
         "the table holds 0 to 13 names");
   for (int i = vars.VariableCount; i < kNameLabels; ++i)

@@ -602,24 +602,25 @@ ScreenDialogs::Press::~Press() {
 }
 
 void ScreenDialogs::openHeld() {
-  if (!m_held)
-    return;
-  const QString text = collapsedBoxText(*m_held, m_repeats);
-  m_held.reset();
-  m_repeats = 0;
-  // The screen still shows what it showed when the box was first raised.
-  open([&] { m_inner.inform(text); });
+  // The screen still shows what it showed when the last of them was first raised.
+  std::vector<Held> held;
+  held.swap(m_held);
+  m_heldAt.clear();
+  for (const Held& box : held) {
+    const QString text = collapsedBoxText(box.text, box.repeats);
+    open([&] { m_inner.inform(text); });
+  }
 }
 
 void ScreenDialogs::inform(const QString& text) {
   if (m_collapsing) {
-    if (m_held && *m_held == text) {
-      ++m_repeats;
+    if (const auto at = m_heldAt.constFind(text); at != m_heldAt.cend()) {
+      ++m_held[*at].repeats;
       return;
     }
-    openHeld();
     m_repaint();
-    m_held = text;
+    m_heldAt.insert(text, m_held.size());
+    m_held.push_back({text, 0});
     return;
   }
   openHeld();

@@ -26,6 +26,7 @@
 #include <span>
 #include <string_view>
 #include <type_traits>
+#include <vector>
 
 namespace rpn {
 
@@ -187,10 +188,11 @@ private:
 // user sees the state of the move the box describes. Boxes go to real message boxes unless a
 // test hands its own Dialogs.
 //
-// During a collapsing press, the same OK-only box raised again and again in a row opens once:
-// it is held (the screen painted as it was at its first raising) until a different box comes or
-// the press ends, and then opens saying how many more of the same followed, "... (ほか16375回)".
-// Other boxes keep their order; questions and input boxes always open at once.
+// During a collapsing press, each OK-only box text opens at most once: it is held (the screen
+// painted at its first raising) until a question or an input box comes or the press ends; then
+// the held texts open in the order they were first raised, each saying how many more of the same
+// followed, "... (ほか16375回)". Two complaints raised in turn thousands of times thus open
+// twice, not thousands of times. Questions and input boxes always open at once.
 class ScreenDialogs final : public Dialogs {
 public:
   ScreenDialogs(QWidget* screen, Dialogs* injected, std::function<void()> repaint);
@@ -227,8 +229,13 @@ private:
   Dialogs& m_inner;
   std::function<void()> m_repaint;
   bool m_collapsing = false;
-  std::optional<QString> m_held;
-  long long m_repeats = 0;
+  // The texts held during the press, in the order first raised, with their repeats.
+  struct Held {
+    QString text;
+    long long repeats = 0;
+  };
+  std::vector<Held> m_held;
+  QHash<QString, std::size_t> m_heldAt; // text -> its place in m_held
   int m_open = 0;
 };
 

@@ -52,6 +52,14 @@ public:
   // take is refused with a box and leaves the interval as it was; returns whether it was set.
   bool setIntervalFromText(QStringView text);
   void stop() { m_clock->interval = 0; }
+  // The auto-run button of an expression screen: the interval from the interval box, then the
+  // cycle from its first phase (0); false, with nothing else changed, when the interval is refused.
+  bool start(QStringView intervalText) {
+    if (!setIntervalFromText(intervalText))
+      return false;
+    setPhase(0);
+    return true;
+  }
 
   bool boxOpen() const { return m_openBoxes > 0; }
 

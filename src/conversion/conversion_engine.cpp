@@ -73,11 +73,9 @@ void ConversionEngine::Command2_Click() {
 }
 
 void ConversionEngine::Command3_Click() {
-  // An interval the timer cannot take is refused with a box, and then nothing else changes.
-  if (!m_driver.setIntervalFromText(m_state.view.Text3))
-    return;
-  m_state.variables.SavedExpression = m_state.view.Text1;
-  m_driver.setPhase(kRestart);
+  static_assert(kRestart == 0, "auto-run starts at the first phase");
+  if (m_driver.start(m_state.view.Text3))
+    m_state.variables.SavedExpression = m_state.view.Text1;
 }
 
 void ConversionEngine::Timer1_Timer() {

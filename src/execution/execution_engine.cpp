@@ -40,18 +40,7 @@ void ExecutionEngine::setTxtName(int entry, const QString& text) {
 }
 
 void ExecutionEngine::Command1_Click() {
-  if (!m_driver.running()) {
-    m_state.SavedExpression = m_state.view.Text1;
-    stack().RunToEnd([this] { executeSymbol(); });
-    return;
-  }
-  // A press during auto-run stops it and finishes its run: the symbol in hand is executed and
-  // pushed once, and the expression saved at its start stays the one the reset brings back.
-  m_driver.stop();
-  const std::int16_t phase = m_driver.phase();
-  stack().RunToEnd([this] { executeSymbol(); }, phase == kExecute ? RpnStack::Resume::Execute
-                                                : phase == kPush  ? RpnStack::Resume::Push
-                                                                  : RpnStack::Resume::Read);
+  stack().PressRunToEnd([this] { executeSymbol(); }, m_state.SavedExpression, kExecute, kPush);
 }
 
 void ExecutionEngine::Command2_Click() {
@@ -60,11 +49,9 @@ void ExecutionEngine::Command2_Click() {
 }
 
 void ExecutionEngine::Command3_Click() {
-  // An interval the timer cannot take is refused with a box, and then nothing else changes.
-  if (!m_driver.setIntervalFromText(m_state.view.Text3))
-    return;
-  m_state.SavedExpression = m_state.view.Text1;
-  m_driver.setPhase(kRestart);
+  static_assert(kRestart == 0, "auto-run starts at the first phase");
+  if (m_driver.start(m_state.view.Text3))
+    m_state.SavedExpression = m_state.view.Text1;
 }
 
 void ExecutionEngine::Timer1_Timer() {

@@ -150,6 +150,20 @@ void RpnStack::PaintStack() {
         i < m_view.StackCount ? Mark::Red : Mark::White;
 }
 
+void RpnStack::PressRunToEnd(const std::function<void()>& executeSymbol, QString& savedExpression,
+                             std::int16_t symbolPhase, std::int16_t pushPhase) {
+  if (!m_driver.running()) {
+    savedExpression = m_view.Text1;
+    RunToEnd(executeSymbol);
+    return;
+  }
+  m_driver.stop();
+  const std::int16_t phase = m_driver.phase();
+  RunToEnd(executeSymbol, phase == symbolPhase ? Resume::Execute
+                          : phase == pushPhase ? Resume::Push
+                                               : Resume::Read);
+}
+
 void RpnStack::RunToEnd(const std::function<void()>& executeSymbol, Resume from) {
   const auto trace = [this](const QString& text) {
     if (m_view.Check1)

@@ -111,6 +111,12 @@ public:
   // Check1 is ticked. Continues from the current stack and the unread rest of Text1, starting
   // with the given move.
   void RunToEnd(const std::function<void()>& executeSymbol, Resume from = Resume::Read);
+  // The one-press button. Without auto-run: Text1 is saved in savedExpression and run to its end.
+  // During auto-run: the run stops and the symbol in hand is finished first (the phase it stood
+  // in: symbolPhase for the symbol's step, pushPhase for its push), and the expression saved at
+  // the auto-run's start stays the one the reset brings back.
+  void PressRunToEnd(const std::function<void()>& executeSymbol, QString& savedExpression,
+                     std::int16_t symbolPhase, std::int16_t pushPhase);
   // One tick of the end display: counts down; while it runs the top cell blinks (white on odd
   // counts, yellow on even ones) under "正常終了" (exactly one cell) or "異常終了". Returns true
   // on the tick the count reaches 0, which empties Label4.

@@ -118,11 +118,6 @@ TranslationView::TranslationView() {
 
 TranslationEngine::TranslationEngine(Dialogs& dialogs) : m_driver(dialogs, m_state.clock) {}
 
-std::vector<ObjectInstruction> TranslationEngine::program() const {
-  const auto count = static_cast<std::ptrdiff_t>(m_state.ObjectCount);
-  return {m_state.ObjectBuffer.begin(), m_state.ObjectBuffer.begin() + count};
-}
-
 QStringList TranslationEngine::VariableTable() const {
   QStringList names;
   for (int i = 0; i < m_state.VariableCount; ++i)
@@ -137,20 +132,7 @@ void TranslationEngine::unload() {
 }
 
 void TranslationEngine::Command1_Click() {
-  if (!m_driver.running()) {
-    m_state.SavedExpression = m_state.view.Text1;
-    stack().RunToEnd([this] { translateSymbol(); });
-    return;
-  }
-  // A press during auto-run stops it and finishes its translation: the symbol in hand is
-  // translated and pushed once, and the expression saved at its start stays the one the reset
-  // brings back.
-  m_driver.stop();
-  const std::int16_t phase = m_driver.phase();
-  using Resume = walk::RpnStack::Resume;
-  stack().RunToEnd([this] { translateSymbol(); }, phase == kTranslate ? Resume::Execute
-                                                  : phase == kPush    ? Resume::Push
-                                                                      : Resume::Read);
+  stack().PressRunToEnd([this] { translateSymbol(); }, m_state.SavedExpression, kTranslate, kPush);
 }
 
 void TranslationEngine::Command2_Click() {
@@ -159,11 +141,9 @@ void TranslationEngine::Command2_Click() {
 }
 
 void TranslationEngine::Command3_Click() {
-  // An interval the timer cannot take is refused with a box, and then nothing else changes.
-  if (!m_driver.setIntervalFromText(m_state.view.Text3))
-    return;
-  m_state.SavedExpression = m_state.view.Text1;
-  m_driver.setPhase(kRestart);
+  static_assert(kRestart == 0, "auto-run starts at the first phase");
+  if (m_driver.start(m_state.view.Text3))
+    m_state.SavedExpression = m_state.view.Text1;
 }
 
 void TranslationEngine::Command5_Click() {
@@ -332,13 +312,11 @@ bool TranslationEngine::enterName(const QString& name) {
 
 void TranslationEngine::append(const QString& operation, const QString& operand) {
   // Callers have checked the room: a template starts at slot 297 at the latest.
-  m_state.ObjectBuffer.at(static_cast<std::size_t>(m_state.ObjectCount)) = {operation, operand,
-                                                                            false};
-  ++m_state.ObjectCount;
+  m_state.ObjectBuffer.push_back({operation, operand, false});
 }
 
 bool TranslationEngine::roomForTemplate() {
-  if (m_state.ObjectCount <= kLastTemplateStart)
+  if (m_state.objectCount() <= kLastTemplateStart)
     return true;
   inform(bufferOverflowMessage());
   return false;
@@ -388,7 +366,7 @@ void TranslationEngine::refreshTranslationView() {
   stack().PaintStack();
   m_state.view.lblPtr = QString::number(m_state.VariableCount);
   // The listing changes only when the buffer grew or the optimiser's marks are to go.
-  if (m_state.ListingMarked || m_state.view.List1.size() != m_state.ObjectCount)
+  if (m_state.ListingMarked || m_state.view.List1.size() != m_state.objectCount())
     drawListing(false);
 }
 
@@ -404,7 +382,7 @@ void TranslationEngine::resetTranslation() {
     name.clear();
   m_state.view.List1.clear();
   m_state.VariableCount = 0;
-  m_state.ObjectCount = 0;
+  m_state.ObjectBuffer.clear();
   m_state.WorkCounter = 0;
   m_state.view.lblPtr = QStringLiteral("0");
   refreshTranslationView();
@@ -416,11 +394,12 @@ void TranslationEngine::drawListing(bool showMarks) {
   // reset empties both): only the new lines are formatted, and a push or pop that added nothing
   // draws nothing.
   QStringList& listing = m_state.view.List1;
-  const bool grows = !showMarks && !m_state.ListingMarked && listing.size() <= m_state.ObjectCount;
+  const bool grows =
+      !showMarks && !m_state.ListingMarked && listing.size() <= m_state.objectCount();
   if (!grows)
     listing.clear();
   m_state.ListingMarked = showMarks;
-  for (auto i = static_cast<int>(listing.size()); i < m_state.ObjectCount; ++i) {
+  for (auto i = static_cast<int>(listing.size()); i < m_state.objectCount(); ++i) {
     const ObjectInstruction& instruction = m_state.ObjectBuffer.at(static_cast<std::size_t>(i));
     const bool marked = showMarks && instruction.Useless;
     listing << FormatInstructionLine(marked ? uselessLabelColumn() : plainLabelColumn(),
@@ -430,7 +409,7 @@ void TranslationEngine::drawListing(bool showMarks) {
 
 void TranslationEngine::markUselessInstructions() {
   auto& buffer = m_state.ObjectBuffer;
-  const int count = m_state.ObjectCount;
+  const int count = m_state.objectCount();
   for (int i = 0; i < count; ++i)
     buffer.at(static_cast<std::size_t>(i)).Useless = false;
   int i = 0;
@@ -451,22 +430,15 @@ void TranslationEngine::markUselessInstructions() {
 }
 
 void TranslationEngine::deleteUselessInstructions() {
-  auto& buffer = m_state.ObjectBuffer;
-  std::size_t j = 0;
-  for (std::size_t i = 0; i < static_cast<std::size_t>(m_state.ObjectCount); ++i) {
-    if (!buffer.at(i).Useless) {
-      buffer.at(j) = buffer.at(i);
-      ++j;
-    }
-  }
-  m_state.ObjectCount = static_cast<std::int16_t>(j);
+  std::erase_if(m_state.ObjectBuffer,
+                [](const ObjectInstruction& instruction) { return instruction.Useless; });
   drawListing(true);
 }
 
 void TranslationEngine::findReferences() {
   for (int j = 0; j < m_state.VariableCount; ++j)
     m_state.UsedFlags.at(static_cast<std::size_t>(j)) = false;
-  for (int i = 0; i < m_state.ObjectCount; ++i) {
+  for (int i = 0; i < m_state.objectCount(); ++i) {
     const QString& operand = m_state.ObjectBuffer.at(static_cast<std::size_t>(i)).Operand;
     if (operand.isEmpty())
       continue;
@@ -523,7 +495,7 @@ std::optional<QString> TranslationEngine::handOffRefusal() const {
       return unlabelableNameMessage(name);
   // The end line and one declaration per entry, one word each.
   int words = 1 + m_state.VariableCount;
-  for (int i = 0; i < m_state.ObjectCount; ++i) {
+  for (int i = 0; i < m_state.objectCount(); ++i) {
     const ObjectInstruction& instruction = m_state.ObjectBuffer.at(static_cast<std::size_t>(i));
     if (instruction.Operation != u"MINUS") {
       if (instruction.Operand.isEmpty())
@@ -536,7 +508,7 @@ std::optional<QString> TranslationEngine::handOffRefusal() const {
   }
   if (words > machine::kMemoryWords)
     return tooManyWordsMessage(words);
-  const int lines = m_state.ObjectCount + 1 + m_state.VariableCount;
+  const int lines = m_state.objectCount() + 1 + m_state.VariableCount;
   if (lines > machine::kLineSlots)
     return tooManyLinesMessage(lines);
   return std::nullopt;

@@ -100,8 +100,9 @@ struct TranslationView : walk::RpnView {
 // and the auto-run clock. A copy is a snapshot.
 struct TranslationState {
   TranslationView view;
-  std::array<ObjectInstruction, kObjectSlots> ObjectBuffer{};
-  std::int16_t ObjectCount = 0;
+  // The object buffer: the instructions generated so far, in order. It holds at most
+  // kObjectSlots; a template that could pass slot 299 is refused before it starts.
+  std::vector<ObjectInstruction> ObjectBuffer;
   std::int16_t VariableCount = 0;
   std::int16_t WorkCounter = 0;
   std::array<bool, kUsedFlagSlots> UsedFlags{};
@@ -111,6 +112,7 @@ struct TranslationState {
   // the first instructions of the buffer.
   bool ListingMarked = false;
   StepClock clock;
+  std::int16_t objectCount() const { return static_cast<std::int16_t>(ObjectBuffer.size()); }
   bool operator==(const TranslationState&) const = default;
 };
 
@@ -144,8 +146,8 @@ public:
   const TranslationView& view() const { return m_state.view; }
   const StepDriver& driver() const { return m_driver; }
 
-  // The program in the buffer (slots 0 .. ObjectCount - 1) and the table's entries.
-  std::vector<ObjectInstruction> program() const;
+  // The program in the buffer and the table's entries.
+  const std::vector<ObjectInstruction>& program() const { return m_state.ObjectBuffer; }
   QStringList VariableTable() const;
 
   // Screen lifecycle: Form_Load, and the unloading of a closed screen (controls back to their

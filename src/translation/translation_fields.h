@@ -24,8 +24,8 @@ void visitFields(A& a, S& s) {
 template <class A, class S>
 requires std::same_as<std::remove_const_t<S>, TranslationState>
 void visitFields(A& a, S& s) {
-  a(s.view, s.ObjectBuffer, s.ObjectCount, s.VariableCount, s.WorkCounter, s.UsedFlags,
-    s.SavedExpression, s.BlinkCount, s.ListingMarked, s.clock);
+  a(s.view, s.ObjectBuffer, s.VariableCount, s.WorkCounter, s.UsedFlags, s.SavedExpression,
+    s.BlinkCount, s.ListingMarked, s.clock);
 }
 
 // The run controls (trace mode, interval box): settings kept as they are when going back.

@@ -99,7 +99,7 @@ struct PressCase {
 
 class ScreenDialogsPress : public ::testing::TestWithParam<PressCase> {};
 
-TEST_P(ScreenDialogsPress, CollapsesTheSameBoxInARowAndKeepsTheOrder) {
+TEST_P(ScreenDialogsPress, OpensEachTextOnceInTheOrderFirstRaised) {
   const PressCase& c = GetParam();
   test::RecordingDialogs boxes;
   int repaints = 0;
@@ -131,7 +131,8 @@ TEST_P(ScreenDialogsPress, CollapsesTheSameBoxInARowAndKeepsTheOrder) {
 // clang-format off
 INSTANTIATE_TEST_SUITE_P(Rows, ScreenDialogsPress, ::testing::Values(
     PressCase{true, u"i:a i:a i:a", u"a (ほか2回)", 1},
-    PressCase{true, u"i:a i:b i:b i:a c:q i:q i:q", u"a|b (ほか1回)|a|q|q (ほか1回)", 5},
+    // Each text once per press in the order first raised, up to a question, which opens at once.
+    PressCase{true, u"i:a i:b i:b i:a c:q i:q i:a i:q", u"a (ほか1回)|b (ほか1回)|q|q (ほか1回)|a", 5},
     // Trace mode: every move's box shows, each after its own repaint.
     PressCase{false, u"i:a i:a c:a", u"a|a|a", 3},
     PressCase{true, u"", u"", 0}));

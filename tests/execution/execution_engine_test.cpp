@@ -10,10 +10,6 @@ namespace {
 using namespace Qt::StringLiterals;
 using test::RecordingDialogs;
 
-QString q(const char16_t* text) {
-  return text ? QString::fromUtf16(text) : QString();
-}
-
 // The occupied cells, bottom first.
 QString cells(const ExecutionView& view) {
   QStringList list;
@@ -78,7 +74,7 @@ std::pair<ExecutionState, QStringList> run(const QString& input, const QStringLi
 class Runs : public ::testing::TestWithParam<const char16_t*> {};
 
 TEST_P(Runs, OnePressTraceModeAndAutoRunReachTheSameState) {
-  QStringList c = q(GetParam()).split(u" | "_s);
+  QStringList c = QString::fromUtf16(GetParam()).split(u" | "_s);
   c.resize(5);
   const auto list = [](const QString& text) {
     return text.isEmpty() ? QStringList() : text.split(u',');

@@ -77,8 +77,6 @@ TEST_F(FrmCompileTest, ControlsCarryTheirCaptionsAndLieInsideTheWindow) {
     EXPECT_TRUE(form.rect().contains(QRect(widget->mapTo(&form, QPoint()), widget->size())))
         << name.toStdString();
   }
-  EXPECT_EQ(form.windowTitle(), u"逆ポーランド記法の翻訳");
-  EXPECT_TRUE(get<QCheckBox>(u"Check1"_s)->isChecked());
   // The listing's columns line up: every half-width character is as wide as a blank.
   const QFontMetrics metrics(list()->font());
   for (const QChar c : u"Wi$*0"_s)
@@ -108,6 +106,39 @@ TEST_F(FrmCompileTest, EachTranslationStepIsShownBeforeItsTraceBox) {
   click(u"Command1"_s);
   EXPECT_EQ(boxes.texts(), QStringList{u"ポーランド記法取出し"_s});
   EXPECT_EQ(list()->count(), 3);
+}
+
+TEST_F(FrmCompileTest, APressOpensEachComplaintOnceWithItsRepeats) {
+  // Every letter again and again: past the thirteenth name the table refuses each name and each
+  // work variable, and past slot 297 the buffer refuses each template, the two in turn.
+  QString input = u"A"_s;
+  for (int round = 0; round < 8; ++round)
+    for (char16_t c = u'B'; c <= u'Z'; ++c)
+      input += QString(QChar(c)) + u'+';
+  test::RecordingDialogs raised;
+  TranslationEngine alone(raised);
+  alone.Form_Load();
+  alone.setCheck1(false);
+  alone.setText1(input);
+  alone.Command1_Click();
+  QStringList texts;
+  QList<long long> repeats;
+  for (const QString& text : raised.texts()) {
+    if (const qsizetype at = texts.indexOf(text); at >= 0) {
+      ++repeats[at];
+    } else {
+      texts << text;
+      repeats << 0;
+    }
+  }
+  ASSERT_EQ(texts, QStringList({tableOverflowMessage(), bufferOverflowMessage()}));
+  ASSERT_GT(raised.texts().lastIndexOf(tableOverflowMessage()),
+            raised.texts().indexOf(bufferOverflowMessage())); // raised in turn
+
+  type(u"Text1"_s, input);
+  translateExample();
+  EXPECT_EQ(boxes.texts(), QStringList({collapsedBoxText(texts[0], repeats[0]),
+                                        collapsedBoxText(texts[1], repeats[1])}));
 }
 
 TEST_F(FrmCompileTest, AutoRunCycleOfTheExample) {
