@@ -3,6 +3,7 @@
 #include <QAbstractScrollArea>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFileDialog>
 #include <QFontDatabase>
 #include <QInputDialog>
 #include <QLayout>
@@ -11,6 +12,7 @@
 #include <QPalette>
 #include <QScopeGuard>
 #include <QScreen>
+#include <QShortcut>
 #include <cmath>
 
 namespace rpn {
@@ -310,6 +312,50 @@ QPushButton* makeButton(QWidget* parent, const QString& name, const QString& cap
   button->setAccessibleName(caption);
   button->setAutoDefault(true);
   return button;
+}
+
+MoveButtons makeMoveButtons(QWidget* window, QWidget* parent, const MoveButtonPlaces& places,
+                            const MoveActions& actions) {
+  // Each button answers to its own keys, and back and forward also to those of undo and redo.
+  const auto make = [window, parent](const QString& name, const QString& caption, TwipsRect at,
+                                     const QKeySequence& own, const QKeySequence& other,
+                                     const std::function<void()>& action) {
+    QPushButton* button =
+        makeButton(parent, name, caption, twipsRect(at.left, at.top, at.width, at.height));
+    button->setShortcut(own);
+    QString keys = own.toString(QKeySequence::NativeText);
+    if (!other.isEmpty()) {
+      keys += QStringLiteral(" / ") + other.toString(QKeySequence::NativeText);
+      auto* shortcut = new QShortcut(other, window);
+      shortcut->setContext(Qt::WindowShortcut);
+      QObject::connect(shortcut, &QShortcut::activated, window, action);
+    }
+    button->setToolTip(QStringLiteral("ショートカットキー: ") + keys);
+    QObject::connect(button, &QPushButton::clicked, window, action);
+    return button;
+  };
+  return {make(QStringLiteral("cmdBack"), QStringLiteral("1つ戻る"), places.back,
+               QKeySequence(Qt::ALT | Qt::Key_Left), QKeySequence(Qt::CTRL | Qt::Key_Z),
+               actions.back),
+          make(QStringLiteral("cmdForward"), QStringLiteral("1つ進む"), places.forward,
+               QKeySequence(Qt::ALT | Qt::Key_Right), QKeySequence(Qt::CTRL | Qt::Key_Y),
+               actions.forward),
+          make(QStringLiteral("cmdSaveTrace"), QStringLiteral("トレース保存"), places.save,
+               QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), {}, actions.save)};
+}
+
+bool saveTraceTable(Dialogs& boxes, const CsvTable& table, const QString& path) {
+  const std::optional<FileWriteFailure> failure = writeCsvFile(path, table);
+  if (!failure)
+    return true;
+  boxes.inform(QStringLiteral("トレースを保存できませんでした: ") + failure->platformText +
+               QStringLiteral(" File Name=") + path);
+  return false;
+}
+
+QString chooseTracePath(QWidget* window, const QString& folder) {
+  return QFileDialog::getSaveFileName(window, QStringLiteral("トレースの保存"), folder,
+                                      QStringLiteral("CSV ファイル (*.csv)"));
 }
 
 QLineEdit* makeLineEdit(QWidget* parent, const QString& name, QRect rect,

@@ -3,12 +3,15 @@
 #pragma once
 
 #include "accessibility.h"
+#include "csv.h"
 #include "dialogs.h"
+#include "history.h"
 #include "marks.h"
 #include "settings.h"
 
 #include <QCheckBox>
 #include <QColor>
+#include <QFileInfo>
 #include <QFont>
 #include <QGroupBox>
 #include <QHash>
@@ -22,6 +25,7 @@
 #include <optional>
 #include <span>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 namespace rpn {
@@ -357,6 +361,31 @@ private:
 // accessible name.
 Controls buildControls(QWidget* window, std::span<const ControlSpec> table);
 
+// The two buttons that go back and forth through a screen's moves, "1つ戻る" and "1つ進む", placed
+// at their rectangles inside parent, with their keys in window: Ctrl+Z and Alt+Left go back,
+// Ctrl+Y and Alt+Right forward (in a box the user types into, Ctrl+Z and Ctrl+Y stay the box's
+// own undo and redo of the typing).
+// The third, "トレース保存" (Ctrl+Shift+S), saves the moves as a table.
+struct MoveButtons {
+  QPushButton* back = nullptr;
+  QPushButton* forward = nullptr;
+  QPushButton* save = nullptr;
+};
+struct MoveButtonPlaces {
+  TwipsRect back, forward, save;
+};
+struct MoveActions {
+  std::function<void()> back, forward, save;
+};
+MoveButtons makeMoveButtons(QWidget* window, QWidget* parent, const MoveButtonPlaces& places,
+                            const MoveActions& actions);
+
+// Writes the table of a screen's moves as CSV to path. A file that cannot be written gets a box;
+// true when written.
+bool saveTraceTable(Dialogs& boxes, const CsvTable& table, const QString& path);
+// The save dialog for a trace, in folder ("" lets the platform choose); "" when cancelled.
+QString chooseTracePath(QWidget* window, const QString& folder);
+
 // ---- The screen skeleton.
 //
 // A working screen: owns its boxes (ScreenDialogs), its engine, the auto-run QTimer and the
@@ -372,9 +401,22 @@ Controls buildControls(QWidget* window, std::span<const ControlSpec> table);
 //     painted with the next display frame while auto-run keeps its rhythm, at once otherwise;
 //   * load() is Form_Load and a paint, unload() is the engine's unload and a paint;
 //   * refresh() paints now and makes the timer follow the engine's interval;
-//   * every box the engine raises is preceded by a paint, so the box describes what is shown.
+//   * every box the engine raises is preceded by a paint, so the box describes what is shown;
+//   * the moves history: see below.
+//
+// The moves history. Every move the screen makes is recorded as a snapshot of the engine's state:
+// a press of a run button, each box of a press in trace mode (a trace move), each auto-run tick.
+// A move that changes nothing but the timer's interval (stopping auto-run) is no move. "1つ戻る"
+// (stepBack) puts back the state before the last move, "1つ進む" (stepForward) the next one
+// recorded or, at the newest state, makes the screen's next move (nextMove). A state put back
+// always has auto-run stopped, and keeps the run controls (trace mode, interval box) as the user
+// has set them now: they are settings, not moves; the state's runControls(state) names them.
+// Whatever changes the state outside a move (an edit of an input or value box, a new source,
+// closing the screen) starts a new history from the changed state.
 template <class Engine> class EngineScreen : public ScreenWindow {
 public:
+  using State = std::remove_cvref_t<decltype(std::declval<const Engine&>().state())>;
+
   const Engine& engine() const { return m_engine; }
   const QTimer& timer() const { return m_timer; }
   ScreenDialogs& screenDialogs() { return m_dialogs; }
@@ -385,13 +427,92 @@ public:
     m_framePaint.cancel();
     paint();
     followInterval(m_timer, m_engine.state().clock.interval);
+    paintMoveButtons();
   }
+
+  const History<State>& history() const { return m_history; }
+  // Whether going back can reach another state: a move recorded before the state on show, and the
+  // state on show the one recorded (an edit made since starts a new history).
+  bool canStepBack() const { return m_history.canBack() && onRecordedState(); }
+  // "1つ戻る": auto-run stops and the state before the last move comes back. False at the oldest
+  // state kept (auto-run stops all the same).
+  bool stepBack() {
+    if (m_dialogs.boxOpen())
+      return false;
+    followEdits();
+    const std::optional<State> before = m_history.back();
+    showRecorded(before ? *before : m_engine.state());
+    return before.has_value();
+  }
+  // "1つ進む": the next state recorded, or at the newest state the screen's next move.
+  void stepForward() {
+    if (m_dialogs.boxOpen())
+      return;
+    followEdits();
+    if (const std::optional<State> after = m_history.forward()) {
+      showRecorded(*after);
+      return;
+    }
+    makeMove([this] { nextMove(m_engine); });
+    refresh();
+  }
+
+  // The moves of the history as a table: a row per state kept, with the number of the move that
+  // led to it (0 for the state the history started from), the auto-run phase it left, and the
+  // screen's own columns (traceHeader / traceRow of its state).
+  CsvTable traceTable() {
+    followEdits();
+    CsvTable table{{QStringLiteral("手順"), QStringLiteral("フェーズ")}, {}};
+    table.header << traceHeader(m_engine.state());
+    m_history.forEach([&](qsizetype i, const State& state) {
+      table.rows.push_back(QStringList{QString::number(m_history.fallenOff() + i),
+                                       QString::number(state.clock.phase)}
+                           << traceRow(state));
+    });
+    return table;
+  }
+  // "トレース保存": asks where, then writes the table; a failure is explained in a box. The
+  // folder written to is remembered as the last folder used.
+  bool saveTrace() {
+    if (m_dialogs.boxOpen())
+      return false;
+    const QString path =
+        m_choosePath ? m_choosePath()
+                     : chooseTracePath(this, settings() ? settings()->lastFolder() : QString());
+    if (path.isEmpty() || !saveTraceTable(m_dialogs, traceTable(), path))
+      return false;
+    if (settings())
+      settings()->setLastFolder(QFileInfo(path).absolutePath());
+    return true;
+  }
+  // Where saveTrace writes, instead of the save dialog (tests).
+  void setTracePathChooser(std::function<QString()> choose) { m_choosePath = std::move(choose); }
 
 protected:
   // Boxes go to real message boxes unless a test hands its own Dialogs.
   explicit EngineScreen(Dialogs* dialogs, QWidget* parent = nullptr)
-      : ScreenWindow(parent), m_dialogs(this, dialogs, [this] { refresh(); }), m_engine(m_dialogs) {
+      : ScreenWindow(parent), m_dialogs(this, dialogs,
+                                        [this] {
+                                          // A box of a traced move: one more state. (Without
+                                          // trace mode a whole press is one move.)
+                                          if (m_moveDepth > 0 && m_engine.view().Check1)
+                                            recordMove();
+                                          refresh();
+                                        }),
+        m_engine(m_dialogs) {
     QObject::connect(&m_timer, &QTimer::timeout, this, [this] { tick(); });
+  }
+
+  // The move "1つ進む" makes at the newest state: one auto-run tick.
+  virtual void nextMove(Engine& engine) { engine.Timer1_Timer(); }
+  // Puts the buttons "1つ戻る", "1つ進む" and "トレース保存" at their rectangles in parent (the
+  // window or a panel of it), where the screen's layout leaves room, and gives the window their
+  // keys.
+  void addMoveButtons(QWidget* parent, const MoveButtonPlaces& places) {
+    m_moveButtons = makeMoveButtons(
+        this, parent, places,
+        {[this] { stepBack(); }, [this] { stepForward(); }, [this] { saveTrace(); }});
+    paintMoveButtons();
   }
 
   Engine& mutableEngine() { return m_engine; }
@@ -401,7 +522,7 @@ protected:
   virtual void tick() {
     if (m_dialogs.boxOpen())
       return;
-    m_engine.Timer1_Timer();
+    makeMove([this] { m_engine.Timer1_Timer(); });
     if (keepsRhythm(m_timer, m_engine.state().clock.interval))
       m_framePaint.request();
     else
@@ -423,20 +544,25 @@ protected:
   // repaint (moving the focus) goes into a slot of its own connected after this one.
   template <class Press> void connectPress(QPushButton* button, Press press) {
     QObject::connect(button, &QPushButton::clicked, this, [this, press] {
-      {
+      makeMove([this, &press] {
         const auto collapsing = m_dialogs.press(!m_engine.view().Check1);
         std::invoke(press, m_engine);
-      }
+      });
       refresh();
     });
   }
   // Every change of box's text goes to the engine's store (e.g. &Engine::setText1), except the
-  // screen's own repaint showing what held(engine) already returns.
+  // screen's own repaint showing what held(engine) already returns. The edit starts a new history
+  // from the state it made.
   template <class Held>
   void connectEdit(QLineEdit* box, Held held, void (Engine::*store)(const QString&)) {
     takeEdits(
         box, this, [this, held] { return held(std::as_const(m_engine)); },
-        [this, store](const QString& text) { (m_engine.*store)(text); });
+        [this, store](const QString& text) {
+          (m_engine.*store)(text);
+          followEdits();
+          paintMoveButtons();
+        });
   }
   // The interval box (held and setInterval as for connectEdit) and the trace-mode box: edits go
   // to the engine, and both are remembered across runs of the program and given back to the
@@ -445,7 +571,9 @@ protected:
   void connectRunControls(QLineEdit* interval, Held held,
                           void (Engine::*setInterval)(const QString&), QCheckBox* trace) {
     m_setInterval = setInterval;
-    connectEdit(interval, held, setInterval);
+    takeEdits(
+        interval, this, [this, held] { return held(std::as_const(m_engine)); },
+        [this, setInterval](const QString& text) { (m_engine.*setInterval)(text); });
     QObject::connect(trace, &QCheckBox::toggled, this, [this](bool on) { m_engine.setCheck1(on); });
     rememberControls(interval, trace);
   }
@@ -459,11 +587,56 @@ protected:
   }
 
 private:
+  // Two states that differ at most in the timer's interval and the run controls.
+  static bool sameMoveState(const State& recorded, const State& now) {
+    State settled = recorded;
+    settled.clock.interval = now.clock.interval;
+    runControls(settled) = runControls(now);
+    return settled == now;
+  }
+  bool onRecordedState() const {
+    return !m_history.empty() && sameMoveState(m_history.current(), m_engine.state());
+  }
+  // A state changed outside a move starts a new history from it.
+  void followEdits() {
+    if (!onRecordedState())
+      m_history.startFrom(m_engine.state());
+  }
+  // The state after a move (or at a box of one), unless the move changed nothing.
+  void recordMove() {
+    if (!onRecordedState())
+      m_history.record(m_engine.state());
+  }
+  template <class Move> void makeMove(Move&& move) {
+    if (m_moveDepth == 0)
+      followEdits();
+    ++m_moveDepth;
+    std::forward<Move>(move)();
+    --m_moveDepth;
+    recordMove();
+  }
+  // Puts a recorded state back, auto-run stopped, the run controls as they are.
+  void showRecorded(State state) {
+    state.clock.interval = 0;
+    runControls(state) = runControls(m_engine.state());
+    m_engine.restore(state);
+    refresh();
+  }
+  void paintMoveButtons() {
+    if (!m_moveButtons.back)
+      return;
+    m_moveButtons.back->setEnabled(canStepBack());
+  }
+
   ScreenDialogs m_dialogs;
   Engine m_engine;
   QTimer m_timer;
   FramePaint m_framePaint{[this] { refresh(); }};
   void (Engine::*m_setInterval)(const QString&) = nullptr;
+  History<State> m_history;
+  int m_moveDepth = 0; // moves under way: a press, a tick, or both (a box's event loop)
+  MoveButtons m_moveButtons;
+  std::function<QString()> m_choosePath;
 };
 
 } // namespace rpn

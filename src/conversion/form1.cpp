@@ -90,6 +90,8 @@ Form1::Form1(Dialogs* dialogs, QWidget* parent) : EngineScreen(dialogs, parent) 
   giveShortcut(command(u"Command3"), QKeySequence(Qt::ALT | Qt::Key_A));
   giveShortcut(command(u"Command4"), QKeySequence(Qt::ALT | Qt::Key_P));
   giveShortcut(command(u"Command2"), QKeySequence(Qt::ALT | Qt::Key_C));
+  // Going back and forth and saving the trace: in the free corner left of the stack.
+  addMoveButtons(this, {{240, 2880, 1695, 375}, {240, 3360, 1695, 375}, {240, 3840, 1695, 375}});
   refresh();
 }
 

@@ -4,6 +4,7 @@
 
 #include "common/screen_kit.h"
 #include "conversion/conversion_engine.h"
+#include "conversion/conversion_fields.h"
 
 #include <array>
 

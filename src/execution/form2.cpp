@@ -72,6 +72,8 @@ Form2::Form2(Dialogs* dialogs, QWidget* parent) : RpnScreen(dialogs, parent) {
         << m_rpn.Command4 << m_rpn.Command2;
   setTabOrderChain(order);
   connectRpnControls(m_rpn);
+  // Going back and forth: under the run buttons, in their columns.
+  addMoveButtons(this, {{5640, 3000, 1455, 375}, {7200, 3000, 1455, 375}, {5640, 3480, 3015, 375}});
   refresh();
 }
 

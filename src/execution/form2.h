@@ -3,6 +3,7 @@
 #pragma once
 
 #include "execution/execution_engine.h"
+#include "execution/execution_fields.h"
 #include "rpn/rpn_controls.h"
 
 #include <array>

@@ -139,6 +139,9 @@ void FrmAssembler::build() {
   m_text3 = makeTextBox(client, QStringLiteral("Text3"), twipsRect(120, 7200, 8295, 1215),
                         QStringLiteral("出力"));
   buildEmulatorFrame(client);
+  // Going back and forth: under the help button, right of the output box.
+  addMoveButtons(client,
+                 {{8640, 6600, 1395, 375}, {10140, 6600, 1395, 375}, {8640, 7080, 2895, 375}});
   setKeyboardAccess(client);
 
   connect(m_text1, &QPlainTextEdit::textChanged, this, [this] {
@@ -538,6 +541,15 @@ void FrmAssembler::tick() {
   if (!screenDialogs().boxOpen() && phase >= kFetch && phase <= kExecute)
     m_focusPending = true;
   EngineScreen::tick();
+}
+
+void FrmAssembler::nextMove(MachineEngine& engine) {
+  if (engine.state().clock.interval > 0) {
+    engine.Timer1_Timer();
+    return;
+  }
+  engine.Command2_Click();
+  m_focusPending = true;
 }
 
 void FrmAssembler::Timer1_Timer() {

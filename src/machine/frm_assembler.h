@@ -8,6 +8,7 @@
 #include "common/screen_kit.h"
 #include "machine/help_pages.h"
 #include "machine/machine_engine.h"
+#include "machine/machine_fields.h"
 #include "machine/platform_file_dialogs.h"
 #include "machine/source_file.h"
 
@@ -60,6 +61,8 @@ public:
 protected:
   void paint() override;
   void tick() override;
+  // At the newest state "1つ進む" is one tick while auto-run runs, else one instruction of 実行.
+  void nextMove(MachineEngine& engine) override;
   void load() override;
   // Closing the window (its close button, 終了(&X), the end of the program) discards the source:
   // a changed one is asked about first, and a cancel keeps the window open.

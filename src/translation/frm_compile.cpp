@@ -80,6 +80,8 @@ FrmCompile::FrmCompile(Dialogs* dialogs, QWidget* parent) : RpnScreen(dialogs, p
   connectRpnControls(m_rpn);
   connectPress(command5, &TranslationEngine::Command5_Click);
   connect(command6, &QPushButton::clicked, this, &FrmCompile::Command6_Click);
+  // Going back and forth: under the hand-off button, sharing its width.
+  addMoveButtons(this, {{8160, 3960, 1455, 375}, {9720, 3960, 1455, 375}, {8160, 4440, 3015, 375}});
   refresh();
 }
 

@@ -5,6 +5,7 @@
 
 #include "rpn/rpn_controls.h"
 #include "translation/translation_engine.h"
+#include "translation/translation_fields.h"
 
 #include <QListWidget>
 #include <array>

@@ -237,18 +237,18 @@ TEST_F(AccessibilityTest, TabOrderOfEveryScreen) {
   const QString rpnRun = u" Command1 Check1 Command3 Command4 "_s;
   const std::pair<QWidget*, QString> orders[] = {
       {&menu, buttons.join(u' ')},
-      {&menu.form1(), u"Text1 Text3"_s + rpnRun + u"Command2 Text2 Text4"_s},
+      {&menu.form1(), u"Text1 Text3"_s + rpnRun + u"Command2 Text2 Text4 cmdForward cmdSaveTrace"_s},
       {&menu.form2(), u"Text1 txtName(0) txtName(1) txtName(2) txtName(3) txtName(4) txtName(5) "
                       u"txtName(6) Text2 Text3"_s +
-                          rpnRun + u"Command2"_s},
-      {&menu.frmCompile(), u"Text1 Text2 Text3"_s + rpnRun + u"Command5 Command6 Command2 List1"_s},
+                          rpnRun + u"Command2 cmdForward cmdSaveTrace"_s},
+      {&menu.frmCompile(), u"Text1 Text2 Text3"_s + rpnRun + u"Command5 Command6 Command2 List1 cmdForward cmdSaveTrace"_s},
       {&menu.frmAssembler(),
        u"Text1 txtTimer Command1 Command2 Check1 Command3 Command4 Command5 List1 Command6 Text2 "
        u"Text3 txtExecAddress txtOpe(0) txtOpe(1) txtOpe(2) txtOpe(3) txtEffectAddress "
        u"txtRegister(0) txtRegister(1) txtRegister(2) txtRegister(3) txtRegister(4) txtRegister(5) "
        u"txtRegister(6) txtRegister(7) txtRegister(8) txtRegister(9) txtRegister(10) "
        u"txtRegister(11) txtRegister(12) txtRegister(13) txtRegister(14) txtRegister(15) "
-       u"txtStatus(0) txtStatus(1) txtStatus(2)"_s}};
+       u"txtStatus(0) txtStatus(1) txtStatus(2) cmdForward cmdSaveTrace"_s}};
   for (const auto& [window, order] : orders) {
     const QStringList expected = order.split(u' ');
     QWidget* first = get(window, expected.first());
