@@ -1,5 +1,7 @@
 #include "screen_kit.h"
 
+#include "file_errors.h"
+
 #include <QAbstractScrollArea>
 #include <QApplication>
 #include <QCloseEvent>
@@ -348,7 +350,8 @@ bool saveTraceTable(Dialogs& boxes, const CsvTable& table, const QString& path) 
   const std::optional<FileWriteFailure> failure = writeCsvFile(path, table);
   if (!failure)
     return true;
-  boxes.inform(QStringLiteral("トレースを保存できませんでした: ") + failure->platformText +
+  boxes.inform(QStringLiteral("トレースを保存できませんでした: ") +
+               fileErrorCause(failure->systemError, failure->platformText, true) +
                QStringLiteral(" File Name=") + path);
   return false;
 }

@@ -21,6 +21,8 @@
 // writeSourceFile do the same work without any box, for tools that take the default reading.
 #pragma once
 
+#include "common/file_errors.h"
+
 #include "common/dialogs.h"
 
 #include <QByteArray>
@@ -94,10 +96,6 @@ QString unsavableMessage(const UnsavableCharacter& character);
 
 // The box text for a file that cannot be read or written: the error, " File Name=", the path.
 QString fileErrorMessage(const QString& error, const QString& path);
-// The error of a failed read or write, in Japanese for the common causes (a system error number:
-// not found, permission denied, a folder, a read-only file system, disk full or a write error,
-// a file too large); the platform's own text for any other.
-QString fileErrorCause(int systemError, const QString& platformText, bool writing);
 
 // mnuOpen: asks for a file and reads it. The text for the source box, or nothing when the user
 // cancelled or the file could not be read (after its box).
