@@ -446,15 +446,15 @@ QWidget* makeControl(QWidget* parent, ControlKind kind, const QString& name, con
 
 Controls buildControls(QWidget* window, std::span<const ControlSpec> table) {
   Controls controls;
-  for (const ControlSpec& spec : table) {
-    QWidget* parent = spec.parent.empty() ? window : controls.get(spec.parent);
-    const QString name = filled(spec.name, 0);
-    for (int i = 0; i < spec.count; ++i) {
-      const QString caption = filled(spec.caption, i);
-      const QString accessible = filled(spec.accessible, i);
-      const QRect rect = twipsRect(spec.rect.left, spec.rect.top + i * spec.step, spec.rect.width,
-                                   spec.rect.height);
-      controls.add(makeControl(parent, spec.kind, spec.count > 1 ? indexedName(name, i) : name,
+  for (const ControlSpec& entry : table) {
+    QWidget* parent = entry.parent.empty() ? window : controls.get(entry.parent);
+    const QString name = filled(entry.name, 0);
+    for (int i = 0; i < entry.count; ++i) {
+      const QString caption = filled(entry.caption, i);
+      const QString accessible = filled(entry.accessible, i);
+      const QRect rect = twipsRect(entry.rect.left, entry.rect.top + i * entry.step,
+                                   entry.rect.width, entry.rect.height);
+      controls.add(makeControl(parent, entry.kind, entry.count > 1 ? indexedName(name, i) : name,
                                caption, rect, accessible.isEmpty() ? caption : accessible));
     }
   }
