@@ -439,6 +439,7 @@ public:
   bool stepBack() {
     if (m_dialogs.boxOpen())
       return false;
+    settleMove();
     followEdits();
     const std::optional<State> before = m_history.back();
     showRecorded(before ? *before : m_engine.state());
@@ -448,6 +449,7 @@ public:
   void stepForward() {
     if (m_dialogs.boxOpen())
       return;
+    settleMove();
     followEdits();
     if (const std::optional<State> after = m_history.forward()) {
       showRecorded(*after);
@@ -461,6 +463,7 @@ public:
   // led to it (0 for the state the history started from), the auto-run phase it left, and the
   // screen's own columns (traceHeader / traceRow of its state).
   CsvTable traceTable() {
+    settleMove();
     followEdits();
     CsvTable table{{QStringLiteral("手順"), QStringLiteral("フェーズ")}, {}};
     table.header << traceHeader(m_engine.state());
@@ -505,6 +508,20 @@ protected:
 
   // The move "1つ進む" makes at the newest state: one auto-run tick.
   virtual void nextMove(Engine& engine) { engine.Timer1_Timer(); }
+  // A move may go on over several events (the assembler's run to the end, in slices): while it
+  // does, its parts are not recorded; the state it ends in is one move. Anything else the user
+  // does meanwhile (a press, going back or forward, saving the trace) settles it first: the
+  // screen ends it and the state it reached is recorded.
+  virtual bool moveGoesOn() const { return false; }
+  virtual void settle() {}
+  // A later part of a move that goes on.
+  template <class Part> void continueMove(Part&& part) {
+    ++m_moveDepth;
+    std::forward<Part>(part)();
+    --m_moveDepth;
+    if (!moveGoesOn())
+      recordMove();
+  }
   // Puts the buttons "1つ戻る", "1つ進む" and "トレース保存" at their rectangles in parent (the
   // window or a panel of it), where the screen's layout leaves room, and gives the window their
   // keys.
@@ -608,11 +625,20 @@ private:
       m_history.record(m_engine.state());
   }
   template <class Move> void makeMove(Move&& move) {
-    if (m_moveDepth == 0)
+    if (m_moveDepth == 0) {
+      settleMove();
       followEdits();
+    }
     ++m_moveDepth;
     std::forward<Move>(move)();
     --m_moveDepth;
+    if (!moveGoesOn())
+      recordMove();
+  }
+  void settleMove() {
+    if (!moveGoesOn())
+      return;
+    settle();
     recordMove();
   }
   // Puts a recorded state back, auto-run stopped, the run controls as they are.

@@ -2,7 +2,10 @@
 
 #include "samples.h"
 
+#include <QApplication>
 #include <QCloseEvent>
+#include <QElapsedTimer>
+#include <QShortcut>
 #include <QDir>
 #include <QFileInfo>
 #include <QKeyEvent>
@@ -33,9 +36,9 @@ QString engineText(const QPlainTextEdit* box) {
   return box->toPlainText().replace(u'\n', kCrLf);
 }
 
-QPlainTextEdit* makeTextBox(QWidget* parent, const QString& name, QRect rect,
-                            const QString& accessible) {
-  auto* box = new QPlainTextEdit(parent);
+template <class Box = QPlainTextEdit>
+Box* makeTextBox(QWidget* parent, const QString& name, QRect rect, const QString& accessible) {
+  auto* box = new Box(parent);
   box->setObjectName(name);
   placeAt(box, rect);
   box->setAccessibleName(accessible);
@@ -68,6 +71,21 @@ void setBoxText(QPlainTextEdit* box, QString& shown, const QString& text) {
 }
 
 } // namespace
+
+std::vector<int> boxLinesOfEngineLines(const QString& engineText) {
+  std::vector<int> first{0};
+  int line = 0;
+  for (qsizetype i = 0; i < engineText.size(); ++i) {
+    const QChar c = engineText[i];
+    if (c == u'\r' && i + 1 < engineText.size() && engineText[i + 1] == u'\n') {
+      first.push_back(++line);
+      ++i;
+    } else if (c == u'\r' || c == u'\n') {
+      ++line;
+    }
+  }
+  return first;
+}
 
 qsizetype boxPosition(const QString& engineText, qsizetype position) {
   position = std::clamp<qsizetype>(position, 0, engineText.size());
@@ -125,9 +143,10 @@ void FrmAssembler::build() {
                                      QStringLiteral("アセンブル"), twipsRect(5040, 0, 1215, 375));
   makeLabel(client, QStringLiteral("Label2"), QStringLiteral("アセンブル結果"),
             twipsRect(3120, 120, 1815, 255));
-  m_text2 = makeTextBox(client, QStringLiteral("Text2"), twipsRect(3120, 360, 4455, 5295),
-                        QStringLiteral("アセンブル結果の一覧"));
-  for (QPlainTextEdit* box : {m_text1, m_text2})
+  m_text2 =
+      makeTextBox<ListingBox>(client, QStringLiteral("Text2"), twipsRect(3120, 360, 4455, 5295),
+                              QStringLiteral("アセンブル結果の一覧"));
+  for (QPlainTextEdit* box : {m_text1, static_cast<QPlainTextEdit*>(m_text2)})
     box->setFont(fixedPitchFont());
   // The Command1 button sits on the listing's heading row, above the listing box.
   command1->raise();
@@ -141,7 +160,8 @@ void FrmAssembler::build() {
   buildEmulatorFrame(client);
   // Going back and forth: under the help button, right of the output box.
   addMoveButtons(client,
-                 {{8640, 6600, 1395, 375}, {10140, 6600, 1395, 375}, {8640, 7080, 2895, 375}});
+                 {{8640, 6600, 1395, 375}, {10140, 6600, 1395, 375}, {8640, 7560, 2895, 375}});
+  buildRunToEnd(client);
   setKeyboardAccess(client);
 
   connect(m_text1, &QPlainTextEdit::textChanged, this, [this] {
@@ -166,6 +186,26 @@ void FrmAssembler::build() {
   connect(command6, &QPushButton::clicked, this, &FrmAssembler::Command6_Click);
 }
 
+void FrmAssembler::buildRunToEnd(QWidget* client) {
+  // Below the back and forward buttons, right of the output box.
+  m_runToEnd = makeButton(client, QStringLiteral("cmdRunToEnd"), QStringLiteral("最後まで実行"),
+                          twipsRect(8640, 7080, 2895, 375));
+  giveShortcut(m_runToEnd, QKeySequence(Qt::Key_F5));
+  connectPress(m_runToEnd, &MachineEngine::cmdRunToEnd_Click);
+  connect(m_runToEnd, &QPushButton::clicked, this, [this] {
+    if (engine().state().runningToEnd)
+      m_slices.start();
+    else
+      focusListing();
+  });
+  m_slices.setInterval(0);
+  connect(&m_slices, &QTimer::timeout, this, &FrmAssembler::runSlice);
+  auto* toggle = new QShortcut(QKeySequence(Qt::Key_F9), this);
+  toggle->setContext(Qt::WindowShortcut);
+  connect(toggle, &QShortcut::activated, this, &FrmAssembler::toggleBreakpointAtCursor);
+  connect(m_text2, &ListingBox::lineDoubleClicked, this, &FrmAssembler::toggleBreakpointOnLine);
+}
+
 void FrmAssembler::setKeyboardAccess(const QWidget* client) {
   const auto button = [client](const char* name) {
     return client->findChild<QPushButton*>(QLatin1String(name));
@@ -178,7 +218,8 @@ void FrmAssembler::setKeyboardAccess(const QWidget* client) {
   QPushButton* help = button("Command6");
   // The inputs (source, interval), the buttons that assemble and run in reading order, the
   // samples and the help, then the listing, the output and the machine's state from the top.
-  QList<QWidget*> order{m_text1, m_txtTimer, assemble, execute, m_check1, reset, autoRun, stop};
+  QList<QWidget*> order{m_text1, m_txtTimer, assemble, execute, m_check1, reset, autoRun, stop,
+                        m_runToEnd};
   order << m_list1 << help << m_text2 << m_text3 << m_txtExecAddress;
   order.append(QList<QWidget*>(m_txtOpe.begin(), m_txtOpe.end()));
   order << m_txtEffectAddress;
@@ -552,6 +593,69 @@ void FrmAssembler::nextMove(MachineEngine& engine) {
   m_focusPending = true;
 }
 
+void FrmAssembler::runSlice() {
+  // A box the program opened (IN, a fault) holds the run until it is closed.
+  if (screenDialogs().boxOpen())
+    return;
+  if (!engine().state().runningToEnd) {
+    m_slices.stop();
+    return;
+  }
+  // Slices of a few thousand instructions, until about a display frame has gone by.
+  constexpr int kSliceInstructions = 4096;
+  constexpr qint64 kSliceNanoseconds = 12'000'000;
+  QElapsedTimer clock;
+  clock.start();
+  continueMove([this, &clock] {
+    while (mutableEngine().runToEndSlice(kSliceInstructions) &&
+           clock.nsecsElapsed() < kSliceNanoseconds) {
+    }
+  });
+  if (engine().state().runningToEnd)
+    return;
+  m_slices.stop();
+  m_focusPending = true;
+  refresh();
+}
+
+void FrmAssembler::settle() {
+  m_slices.stop();
+  mutableEngine().Command5_Click();
+  m_focusPending = true;
+  refresh();
+}
+
+void FrmAssembler::toggleBreakpointAtCursor() {
+  toggleBreakpointOnLine(m_text2->textCursor().blockNumber());
+}
+
+void FrmAssembler::toggleBreakpointOnLine(int boxLine) {
+  const std::vector<int> first = boxLinesOfEngineLines(engine().view().Text2);
+  const auto after = std::upper_bound(first.begin(), first.end(), boxLine);
+  const auto line = static_cast<int>(after - first.begin()) - 1;
+  if (line < 0 || !mutableEngine().toggleBreakpoint(line))
+    QApplication::beep(); // a line without an instruction
+  paintBreakpoints();
+}
+
+void FrmAssembler::paintBreakpoints() {
+  const AssemblerView& view = engine().view();
+  const std::vector<int> first = boxLinesOfEngineLines(view.Text2);
+  std::vector<int> marked;
+  QStringList described;
+  for (const int line : engine().state().breakpoints) {
+    if (static_cast<std::size_t>(line) >= first.size())
+      continue;
+    marked.push_back(first[static_cast<std::size_t>(line)]);
+    described << QStringLiteral("%1行目").arg(line + 1);
+  }
+  m_text2->setMarkedLines(std::move(marked));
+  m_text2->setAccessibleDescription(
+      described.isEmpty() ? QString()
+                          : QStringLiteral("ブレークポイント: ") + described.join(u"、"));
+  m_runToEnd->setEnabled(!engine().state().runningToEnd);
+}
+
 void FrmAssembler::Timer1_Timer() {
   // A box held for the end of a press is open outside the engine's guard: the tick waits too.
   if (screenDialogs().boxOpen())
@@ -634,6 +738,7 @@ void FrmAssembler::paint() {
     if (view.List1Index < 0)
       m_list1->clearSelection();
   }
+  paintBreakpoints();
   if (m_focusPending)
     focusListing();
   m_focusPending = false;

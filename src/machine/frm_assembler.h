@@ -7,6 +7,7 @@
 
 #include "common/screen_kit.h"
 #include "machine/help_pages.h"
+#include "machine/listing_box.h"
 #include "machine/machine_engine.h"
 #include "machine/machine_fields.h"
 #include "machine/platform_file_dialogs.h"
@@ -57,6 +58,10 @@ public:
   void mnuExit_Click();
   void Command6_Click();
   void Timer1_Timer();
+  // F9: marks or unmarks the listing line the cursor is on as a breakpoint; a double click on a
+  // line does the same for that line. A line that holds no instruction cannot be marked.
+  void toggleBreakpointAtCursor();
+  void toggleBreakpointOnLine(int boxLine);
 
 protected:
   void paint() override;
@@ -64,6 +69,8 @@ protected:
   // At the newest state "1つ進む" is one tick while auto-run runs, else one instruction of 実行.
   void nextMove(MachineEngine& engine) override;
   void load() override;
+  bool moveGoesOn() const override { return engine().state().runningToEnd; }
+  void settle() override;
   // Closing the window (its close button, 終了(&X), the end of the program) discards the source:
   // a changed one is asked about first, and a cancel keeps the window open.
   void closeEvent(QCloseEvent* event) override;
@@ -74,6 +81,13 @@ private:
   void buildEmulatorFrame(QWidget* client);
   void buildMemoryPanel(QWidget* client);
   void buildMenu(QMenuBar* bar);
+  // "最後まで実行" (F5) and the breakpoint key F9. The run goes on in slices of the event loop,
+  // so the window keeps answering; the stop button, any other press and closing the window end
+  // it.
+  void buildRunToEnd(QWidget* client);
+  // One slice of a run to the end: instructions for about a frame's time.
+  void runSlice();
+  void paintBreakpoints();
   // Tab order and the buttons' shortcuts, once every control of client exists.
   void setKeyboardAccess(const QWidget* client);
   void paintListingSelection();
@@ -116,7 +130,9 @@ private:
   qsizetype m_shownSelStart = -1, m_shownSelLength = -1;
 
   QPlainTextEdit* m_text1 = nullptr;
-  QPlainTextEdit* m_text2 = nullptr;
+  ListingBox* m_text2 = nullptr;
+  QPushButton* m_runToEnd = nullptr;
+  QTimer m_slices; // a run to the end: a slice whenever the event loop is idle
   QPlainTextEdit* m_text3 = nullptr;
   QLineEdit* m_txtExecAddress = nullptr;
   QLineEdit* m_txtEffectAddress = nullptr;
@@ -133,5 +149,8 @@ private:
 // Position in a text box of a position in the engine's text: a CR LF pair is one line break in
 // the box.
 qsizetype boxPosition(const QString& engineText, qsizetype position);
+// The first line of the box of each line of the engine's text (ended by CR LF): a lone CR or LF
+// inside a line breaks it in the box too.
+std::vector<int> boxLinesOfEngineLines(const QString& engineText);
 
 } // namespace rpn::machine

@@ -40,6 +40,26 @@ std::size_t index(std::int64_t i) {
   return static_cast<std::size_t>(i);
 }
 
+// The first phase still to run of an instruction that auto-run left at `from`.
+std::int16_t firstPhase(std::int16_t from) {
+  return from == kOperandAddress || from == kExecute ? from : std::int16_t{kFetch};
+}
+
+// The breakpoints of an old assembly that a new one keeps: a line still there with the same text,
+// still holding an instruction.
+std::vector<int> keptBreakpoints(const std::vector<int>& breakpoints,
+                                 const std::vector<LineEntry>& before,
+                                 const std::vector<LineEntry>& after) {
+  std::vector<int> kept;
+  for (const int entry : breakpoints) {
+    const auto i = static_cast<std::size_t>(entry);
+    if (i < before.size() && i < after.size() && after[i].Kind == LineKind::Op &&
+        after[i].Source == before[i].Source)
+      kept.push_back(entry);
+  }
+  return kept;
+}
+
 const QString& phaseBox(Phase phase) {
   switch (phase) {
   case Phase::Fetch:
@@ -53,6 +73,11 @@ const QString& phaseBox(Phase phase) {
 }
 
 } // namespace
+
+QString runLimitMessage() {
+  return QStringLiteral("命令を1,000,000回実行したので止めました。プログラムの終了にも"
+                        "ブレークポイントにも達していません。");
+}
 
 QString sourceChangedQuestion() {
   return QStringLiteral("ソースプログラムが変更されています。保存しますか?");
@@ -68,6 +93,7 @@ void MachineEngine::Form_Load() {
   m_state.view.Text2.clear();
   m_state.view.Text2SelStart = 0;
   m_state.view.Text2SelLength = 0;
+  m_state.breakpoints.clear(); // they mark lines of the listing, which is empty now
   resetMachine();
 }
 
@@ -100,8 +126,11 @@ bool MachineEngine::mnuSave_Click() {
 }
 
 void MachineEngine::Command1_Click() {
+  interruptRun();
   Assembly assembly = assemble(m_state.view.Text1);
   loadImage(assembly, m_state.machine);
+  m_state.breakpoints =
+      keptBreakpoints(m_state.breakpoints, m_state.tables.Lines, assembly.tables.Lines);
   m_state.tables = std::move(assembly.tables);
   AssemblerView& view = m_state.view;
   view.Text2 = std::move(assembly.listing);
@@ -122,15 +151,24 @@ void MachineEngine::Command1_Click() {
 void MachineEngine::Command2_Click() {
   // A press during auto-run stops it first. An instruction that auto-run has fetched is finished
   // by the press rather than skipped, so that every instruction still runs exactly once.
+  interruptRun();
   const std::int16_t phase = m_driver.running() ? m_driver.phase() : std::int16_t{kIdle};
   m_driver.stop();
   runInstruction(phase);
 }
 
+void MachineEngine::Command3_Click() {
+  interruptRun();
+  resetMachine();
+}
+
+void MachineEngine::Command5_Click() {
+  m_driver.stop();
+  interruptRun();
+}
+
 bool MachineEngine::runInstruction(std::int16_t from) {
-  const std::int16_t first =
-      from == kOperandAddress || from == kExecute ? from : std::int16_t{kFetch};
-  for (std::int16_t p = first; p <= kExecute; ++p) {
+  for (std::int16_t p = firstPhase(from); p <= kExecute; ++p) {
     const auto phase = static_cast<Phase>(p);
     if (!runPhase(phase, p == kExecute || m_state.view.Check1))
       return false;
@@ -211,7 +249,98 @@ void MachineEngine::Command4_Click() {
   // An interval the timer cannot take is refused with a box, and then nothing else changes.
   if (!m_driver.setIntervalFromText(m_state.view.txtTimer))
     return;
+  interruptRun();
   m_driver.setPhase(kIdle);
+}
+
+void MachineEngine::cmdRunToEnd_Click() {
+  // As "実行": an instruction that auto-run has begun is finished, as the run's first.
+  const std::int16_t phase = m_driver.running() ? m_driver.phase() : std::int16_t{kIdle};
+  m_driver.stop();
+  m_state.runningToEnd = true;
+  m_state.runExecuted = 0;
+  if (phase == kOperandAddress || phase == kExecute) {
+    if (quietInstruction(phase) != Quiet::Went)
+      m_state.runningToEnd = false;
+  }
+}
+
+bool MachineEngine::runToEndSlice(int instructions) {
+  if (!m_state.runningToEnd)
+    return false;
+  const std::bitset<kMemoryWords> stops = breakpointAddresses();
+  for (int n = 0; n < instructions; ++n) {
+    // The instruction the run started on runs even when it is a breakpoint: that is how a run
+    // leaves one.
+    if (m_state.runExecuted > 0 && atBreakpoint(stops)) {
+      finishRun();
+      return false;
+    }
+    if (m_state.runExecuted >= kRunLimit) {
+      finishRun();
+      m_driver.dialogs().inform(runLimitMessage());
+      return false;
+    }
+    if (quietInstruction(kIdle) != Quiet::Went) {
+      m_state.runningToEnd = false; // the end or the fault has painted and said why
+      m_state.runExecuted = 0;
+      return false;
+    }
+  }
+  return true;
+}
+
+MachineEngine::Quiet MachineEngine::quietInstruction(std::int16_t from) {
+  for (std::int16_t p = firstPhase(from); p <= kExecute; ++p)
+    if (!runPhase(static_cast<Phase>(p), false))
+      return Quiet::Faulted;
+  ++m_state.runExecuted;
+  if (!m_state.machine.EndOfProgram || m_state.machine.SvcCode != 0)
+    return Quiet::Went;
+  endProgram(kStepEnd);
+  return Quiet::Ended;
+}
+
+void MachineEngine::finishRun() {
+  const bool executed = m_state.runExecuted > 0;
+  m_state.runningToEnd = false;
+  m_state.runExecuted = 0;
+  if (!m_state.painting)
+    return;
+  // What "実行" shows after an instruction: the machine, and the marks of the execute phase.
+  paintView();
+  if (executed)
+    markPhase(Phase::Execute);
+}
+
+std::bitset<kMemoryWords> MachineEngine::breakpointAddresses() const {
+  std::bitset<kMemoryWords> stops;
+  const std::vector<LineEntry>& lines = m_state.tables.Lines;
+  for (const int entry : m_state.breakpoints) {
+    const auto i = static_cast<std::size_t>(entry);
+    if (i < lines.size() && lines[i].Kind == LineKind::Op && inMemory(lines[i].Address))
+      stops.set(index(lines[i].Address));
+  }
+  return stops;
+}
+
+bool MachineEngine::atBreakpoint(const std::bitset<kMemoryWords>& stops) const {
+  const std::int16_t address = m_state.machine.ExecAddress;
+  return inMemory(address) && stops.test(index(address));
+}
+
+bool MachineEngine::toggleBreakpoint(int entry) {
+  const std::vector<LineEntry>& lines = m_state.tables.Lines;
+  if (entry < 0 || static_cast<std::size_t>(entry) >= lines.size() ||
+      lines[static_cast<std::size_t>(entry)].Kind != LineKind::Op)
+    return false;
+  std::vector<int>& marks = m_state.breakpoints;
+  const auto at = std::lower_bound(marks.begin(), marks.end(), entry);
+  if (at != marks.end() && *at == entry)
+    marks.erase(at);
+  else
+    marks.insert(at, entry);
+  return true;
 }
 
 void MachineEngine::Timer1_Timer() {
@@ -219,7 +348,12 @@ void MachineEngine::Timer1_Timer() {
     return; // a tick that was already on its way when auto-run stopped
   m_driver.tick([this] {
     const std::int16_t phase = m_driver.phase();
-    if (phase == kIdle) {
+    if (phase == kFetch && atBreakpoint(breakpointAddresses())) {
+      // Stopped before the instruction on a breakpoint, its line selected.
+      m_driver.stop();
+      if (m_state.painting)
+        selectListingLine();
+    } else if (phase == kIdle) {
       m_driver.setPhase(kAssemble);
     } else if (phase == kAssemble) {
       Command1_Click();

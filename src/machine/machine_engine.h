@@ -8,7 +8,11 @@
 //     mode); Command3_Click puts the execution address back to 0;
 //   * Command4_Click / Command5_Click start and stop auto-run, Timer1_Timer performs one phase:
 //     assemble, then three ticks per instruction, an idle tick after each end of the program;
-//   * List1_Click loads one of the two sample programs into the source box.
+//   * List1_Click loads one of the two sample programs into the source box;
+//   * listing lines that hold an instruction can be marked as breakpoints: auto-run stops before
+//     such an instruction, and "最後まで実行" (cmdRunToEnd_Click, then runToEndSlice until it says
+//     the run is over) runs without boxes or painting up to the next one, the end of the program,
+//     a machine fault or a million instructions.
 // It also knows whether the source box differs from the text last opened, saved, handed over or
 // loaded as a sample, and asks before anything replaces or discards a changed source
 // (QueryDiscardSource); saving itself is the screen's file dialog, given with setSaveSource.
@@ -36,11 +40,16 @@
 #include <bitset>
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 namespace rpn::machine {
 
 inline constexpr int kMemoryCells = 64;  // the memory panel shows addresses 0..63
 inline constexpr int kOutputKeep = 5000; // characters of earlier output kept before a new line
+inline constexpr std::int32_t kRunLimit = 1'000'000; // instructions of one run to the end
+
+// The box of a run to the end that reached its limit.
+QString runLimitMessage();
 
 inline std::array<QString, kMemoryCells> blankMemoryCells() {
   std::array<QString, kMemoryCells> cells;
@@ -85,12 +94,16 @@ enum AssemblerPhase : std::int16_t {
   kExecute = static_cast<std::int16_t>(Phase::Execute),
 };
 
-// What closing the screen puts back: the controls, auto-run and the source kept as saved.
+// What closing the screen puts back: the controls, auto-run, a run to the end and the source
+// kept as saved.
 struct MachineControls {
   AssemblerView view;
   StepClock clock;
   // The source as last opened, saved, handed over or loaded as a sample.
   QString keptText1;
+  // "最後まで実行" under way, and the instructions it has executed so far.
+  bool runningToEnd = false;
+  std::int32_t runExecuted = 0;
   bool operator==(const MachineControls&) const = default;
 };
 
@@ -105,6 +118,9 @@ struct MachineScreenState : MachineControls {
   int complaintEntry = -1;
   // Off for a run that shows nothing (the command line): see setPainting.
   bool painting = true;
+  // The listing lines marked as breakpoints (line-table entries, ascending), each one that holds
+  // an instruction.
+  std::vector<int> breakpoints;
   bool operator==(const MachineScreenState&) const = default;
 };
 
@@ -148,12 +164,24 @@ public:
   void setCheck1(bool ticked) { m_state.view.Check1 = ticked; }
 
   // Presses and ticks.
-  void Command1_Click();                     // "アセンブル"
-  void Command2_Click();                     // "実行": one instruction; stops auto-run first
-  void Command3_Click() { resetMachine(); }  // "初期化"
-  void Command4_Click();                     // "自動実行"
-  void Command5_Click() { m_driver.stop(); } // "自動実行停止"
+  void Command1_Click();                    // "アセンブル"
+  void Command2_Click();                    // "実行": one instruction; stops auto-run first
+  void Command3_Click();                    // "初期化"
+  void Command4_Click();                    // "自動実行"
+  void Command5_Click();                    // "自動実行停止": also ends a run to the end
   void Timer1_Timer();
+  // "最後まで実行": stops auto-run (finishing an instruction it has begun, as "実行" does) and
+  // starts a run to the end, which runToEndSlice carries on.
+  void cmdRunToEnd_Click();
+  // Up to `instructions` more instructions of a run to the end, without trace boxes and without
+  // painting (a box the program asks for is painted first). The run stops before an instruction
+  // on a breakpoint (not the one it started on), at the end of the program, at a machine fault,
+  // or after kRunLimit instructions with a box; it then paints once. True while it goes on.
+  bool runToEndSlice(int instructions);
+
+  // Marks or unmarks a listing line (its line-table entry, from 0) as a breakpoint. Only a line
+  // that holds an instruction can be one: false, nothing changed, for any other.
+  bool toggleBreakpoint(int entry);
   // Loads the sample of the item after QueryDiscardSource; a cancelled question leaves the source
   // and the list's selection as they were.
   void List1_Click(int index);
@@ -186,7 +214,20 @@ public:
   Moves moves() { return Moves(*this); }
 
 private:
+  enum class Quiet : std::uint8_t { Went, Ended, Faulted };
   bool runInstruction(std::int16_t from);
+  // One instruction of a run to the end, from a phase of auto-run (kIdle for all three).
+  Quiet quietInstruction(std::int16_t from);
+  // Ends a run to the end and paints what it left.
+  void finishRun();
+  // A press that moves the machine ends a run to the end first.
+  void interruptRun() {
+    if (m_state.runningToEnd)
+      finishRun();
+  }
+  std::bitset<kMemoryWords> breakpointAddresses() const;
+  // Whether the next instruction to fetch is at one of the addresses.
+  bool atBreakpoint(const std::bitset<kMemoryWords>& stops) const;
   // One phase of the emulator and what it gives; visible when the phase is shown after it (a
   // trace box follows or it ends the press or tick). False after a machine fault.
   bool runPhase(Phase phase, bool visible);

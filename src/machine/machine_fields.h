@@ -48,21 +48,22 @@ void visitFields(A& a, S& s) {
 template <class A, class S>
 requires std::same_as<std::remove_const_t<S>, MachineControls>
 void visitFields(A& a, S& s) {
-  a(s.view, s.clock, s.keptText1);
+  a(s.view, s.clock, s.keptText1, s.runningToEnd, s.runExecuted);
 }
 
 template <class A, class S>
 requires std::same_as<std::remove_const_t<S>, MachineScreenState>
 void visitFields(A& a, S& s) {
   a(baseOf<MachineControls>(s), s.machine, s.tables, s.storedBeyondImage, s.complaintEntry,
-    s.painting);
+    s.painting, s.breakpoints);
 }
 
-// The run controls (trace mode, interval box): settings kept as they are when going back.
+// The run controls (trace mode, interval box) and the breakpoints: settings kept as they are when
+// going back.
 template <class S>
 requires std::same_as<std::remove_const_t<S>, MachineScreenState>
 auto runControls(S& s) {
-  return std::tie(s.view.Check1, s.view.txtTimer);
+  return std::tie(s.view.Check1, s.view.txtTimer, s.breakpoints);
 }
 
 // The columns of a saved trace after the step number and the phase: the execution address, the

@@ -86,13 +86,15 @@ bool saveScreenshots(const QString& dir) {
     screen->close();
   }
 
-  // The assembler screen with the first sample assembled and its first instructions executed.
+  // The assembler screen with the first sample assembled, a breakpoint on "ADD A" and its first
+  // instructions executed.
   machine::FrmAssembler& assembler = menu.frmAssembler();
   assembler.showScreen();
   traceOff(&assembler);
   if (auto* samples = child<QListWidget>(&assembler, "List1"))
     samples->setCurrentRow(0);
   press(&assembler, "Command1");
+  assembler.toggleBreakpointOnLine(8);
   for (int step = 0; step < 6; ++step)
     press(&assembler, "Command2");
   camera.take(assembler, QStringLiteral("assembler"));

@@ -243,7 +243,7 @@ TEST_F(AccessibilityTest, TabOrderOfEveryScreen) {
                           rpnRun + u"Command2 cmdForward cmdSaveTrace"_s},
       {&menu.frmCompile(), u"Text1 Text2 Text3"_s + rpnRun + u"Command5 Command6 Command2 List1 cmdForward cmdSaveTrace"_s},
       {&menu.frmAssembler(),
-       u"Text1 txtTimer Command1 Command2 Check1 Command3 Command4 Command5 List1 Command6 Text2 "
+       u"Text1 txtTimer Command1 Command2 Check1 Command3 Command4 Command5 cmdRunToEnd List1 Command6 Text2 "
        u"Text3 txtExecAddress txtOpe(0) txtOpe(1) txtOpe(2) txtOpe(3) txtEffectAddress "
        u"txtRegister(0) txtRegister(1) txtRegister(2) txtRegister(3) txtRegister(4) txtRegister(5) "
        u"txtRegister(6) txtRegister(7) txtRegister(8) txtRegister(9) txtRegister(10) "

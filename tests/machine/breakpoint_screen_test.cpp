@@ -1,0 +1,112 @@
+// Breakpoints and "最後まで実行" through the assembler screen's controls: F9 and double clicks
+// mark lines in the listing's margin and leave its text alone; an endless loop runs in slices
+// while the event loop goes on, and the stop button, going back and closing the window end it.
+#include "machine/frm_assembler.h"
+#include "machine/samples.h"
+#include "support/screen_fixture.h"
+
+#include <QPlainTextEdit>
+#include <QTextBlock>
+#include <QTimer>
+
+namespace rpn::machine {
+namespace {
+
+using namespace Qt::StringLiterals;
+
+class RunToEndScreen : public test::ScreenFixture<FrmAssembler> {
+protected:
+  RunToEndScreen() {
+    traceOff();
+    // A heartbeat of the event loop: it counts the beats that find a run to the end under way.
+    QObject::connect(&heart, &QTimer::timeout, [this] { beatsWhileRunning += running() ? 1 : 0; });
+    heart.start(1);
+  }
+  void load(const QString& source) {
+    form.setSourceText(source);
+    click(u"Command1"_s);
+  }
+  ListingBox* listing() { return get<ListingBox>(u"Text2"_s); }
+  QPoint lineCentre(int line) {
+    return listing()->cursorRect(QTextCursor(listing()->document()->findBlockByNumber(line))).center();
+  }
+  bool running() const { return form.engine().state().runningToEnd; }
+  // "最後まで実行" on a loop that never ends, until the heart has beaten twice during it.
+  void startEndlessRun() {
+    load(u"LOOP JMP     LOOP\r\n"_s);
+    before = form.engine().state();
+    click(u"cmdRunToEnd"_s);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return beatsWhileRunning >= 2; }, 20000));
+  }
+
+  QTimer heart;
+  int beatsWhileRunning = 0;
+  MachineScreenState before;
+};
+
+TEST_F(RunToEndScreen, F9AndDoubleClicksMarkInstructionLinesInTheMargin) {
+  load(sampleCompare());
+  const QString text = listing()->toPlainText();
+  QTextCursor cursor(listing()->document()->findBlockByNumber(8)); // ADD A
+  listing()->setTextCursor(cursor);
+  form.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+  QTest::keyClick(listing(), Qt::Key_F9);
+  QTest::mouseDClick(listing()->viewport(), Qt::LeftButton, {}, lineCentre(11)); // ENDP LOAD A
+  QTest::mouseDClick(listing()->viewport(), Qt::LeftButton, {}, lineCentre(14)); // A DA 1: no
+  EXPECT_EQ(form.engine().state().breakpoints, (std::vector<int>{8, 11}));
+  EXPECT_EQ(listing()->markedLines(), (std::vector<int>{8, 11}));
+  EXPECT_EQ(listing()->accessibleDescription(), u"ブレークポイント: 9行目、12行目"_s);
+  EXPECT_EQ(listing()->toPlainText(), text);
+  QTest::mouseDClick(listing()->viewport(), Qt::LeftButton, {}, lineCentre(11));
+  EXPECT_EQ(listing()->markedLines(), (std::vector<int>{8}));
+  // The run (F5) stops before ADD A, its line selected.
+  QTest::keyClick(listing(), Qt::Key_F5); // a click that shows, a moment later
+  ASSERT_TRUE(QTest::qWaitFor(
+      [this] { return form.engine().state().machine.ExecAddress == 0x10 && !running(); }, 20000));
+  EXPECT_EQ(listing()->textCursor().selectedText(), u"0010 : 8100 001A  :     ADD     A"_s);
+}
+
+TEST_F(RunToEndScreen, EndlessLoopStopsAfterAMillionInstructionsWithTheEventLoopAlive) {
+  startEndlessRun();
+  ASSERT_TRUE(QTest::qWaitFor([this] { return !running(); }, 120000));
+  EXPECT_EQ(boxes.texts(), QStringList{runLimitMessage()});
+  EXPECT_GE(beatsWhileRunning, 2);
+  EXPECT_EQ(text(u"txtExecAddress"_s), u"0000"_s);
+  EXPECT_TRUE(get<QPushButton>(u"cmdRunToEnd"_s)->isEnabled());
+  // The whole run is one move.
+  form.stepBack();
+  EXPECT_TRUE(form.engine().state() == before);
+}
+
+// The stop button, going back and closing the window each end the run at once, without a box;
+// the first two keep what it reached as one move that going back undoes.
+TEST_F(RunToEndScreen, StopBackAndCloseEndTheRun) {
+  const std::function<void(FrmAssembler&)> ends[] = {
+      [](FrmAssembler& f) { QTest::mouseClick(test::control<QPushButton>(&f, u"Command5"_s), Qt::LeftButton); },
+      [](FrmAssembler& f) { f.stepBack(); },
+      [](FrmAssembler& f) { f.close(); },
+  };
+  for (std::size_t way = 0; way < std::size(ends); ++way) {
+    SCOPED_TRACE(way);
+    form.showScreen();
+    traceOff();
+    beatsWhileRunning = 0;
+    startEndlessRun();
+    ends[way](form);
+    EXPECT_FALSE(running());
+    const int beats = beatsWhileRunning;
+    QTest::qWait(30);
+    EXPECT_EQ(beatsWhileRunning, beats);
+    EXPECT_TRUE(boxes.texts().filter(u"1,000,000"_s).isEmpty());
+    if (way == 0)
+      form.stepBack();
+    if (way < 2) {
+      EXPECT_TRUE(form.engine().state() == before);
+    }
+    boxes.clear();
+  }
+}
+
+} // namespace
+} // namespace rpn::machine
