@@ -1,6 +1,8 @@
 // Tick rate of auto-run: every screen shown with its real timer at 1 ms and 10 ms, alone and all
 // four at once, against a bare QTimer at the same interval in the same run (the floor). A figure
-// is achieved ticks / requested ticks.
+// is achieved ticks / requested ticks: the auto-run moves the screen made (a late timeout makes
+// up the ticks its timer dropped); the timeouts the timer itself delivered go with it as a
+// counter.
 #include "bench_main.h"
 #include "conversion/form1.h"
 #include "execution/form2.h"
@@ -17,6 +19,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <array>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -30,8 +33,13 @@ struct Screen {
   const QTimer* timer = nullptr;
   QString intervalBox;
   QString startButton;
-  long ticks = 0;
+  std::function<long long()> ticksMade; // auto-run moves the screen made
+  long timeouts = 0;                    // timeouts its timer delivered
 };
+
+template <class Form> std::function<long long()> ticksOf(const Form* form) {
+  return [form] { return form->ticksMade(); };
+}
 
 constexpr std::array<const char*, 4> kScreenNames = {"conversion", "execution", "translation",
                                                      "assembler"};
@@ -41,27 +49,31 @@ Screen makeScreen(int which, QuietDialogs& boxes) {
   case 0: {
     auto form = std::make_unique<conversion::Form1>(&boxes);
     const QTimer* timer = &form->timer();
+    auto ticks = ticksOf(form.get());
     return {"conversion", std::move(form), timer, QStringLiteral("Text3"),
-            QStringLiteral("Command3")};
+            QStringLiteral("Command3"), ticks};
   }
   case 1: {
     auto form = std::make_unique<execution::Form2>(&boxes);
     const QTimer* timer = &form->timer();
+    auto ticks = ticksOf(form.get());
     return {"execution", std::move(form), timer, QStringLiteral("Text3"),
-            QStringLiteral("Command3")};
+            QStringLiteral("Command3"), ticks};
   }
   case 2: {
     auto form = std::make_unique<translation::FrmCompile>(&boxes);
     const QTimer* timer = &form->timer();
+    auto ticks = ticksOf(form.get());
     return {"translation", std::move(form), timer, QStringLiteral("Text3"),
-            QStringLiteral("Command3")};
+            QStringLiteral("Command3"), ticks};
   }
   default: {
     auto form = std::make_unique<machine::FrmAssembler>(&boxes);
     form->setSourceText(machine::sampleCompare());
     const QTimer* timer = &form->timer();
+    auto ticks = ticksOf(form.get());
     return {"assembler", std::move(form), timer, QStringLiteral("txtTimer"),
-            QStringLiteral("Command4")};
+            QStringLiteral("Command4"), ticks};
   }
   }
 }
@@ -75,7 +87,7 @@ void start(Screen& screen, int intervalMs) {
   box->setText(text);
   Q_EMIT box->textEdited(text);
   QObject::connect(screen.timer, &QTimer::timeout, screen.window.get(),
-                   [&screen] { ++screen.ticks; });
+                   [&screen] { ++screen.timeouts; });
   screen.window->findChild<QPushButton*>(screen.startButton)->click();
 }
 
@@ -121,8 +133,9 @@ void registerAll(const Options& options) {
               Screen screen = makeScreen(which, boxes);
               start(screen, interval);
               const double elapsed = spin(runMs);
-              report(state, achieved(screen.ticks, elapsed, interval),
+              report(state, achieved(screen.ticksMade(), elapsed, interval),
                      rowLabel("ticks/requested", floorName(interval), "ratio>=0.95"));
+              state.counters["timeouts"] = achieved(screen.timeouts, elapsed, interval);
             }
           })
           ->Iterations(1);
@@ -145,7 +158,7 @@ void registerAll(const Options& options) {
                   start(screen, interval);
                 const double elapsed = spin(runMs);
                 for (std::size_t i = 0; i < 4; ++i)
-                  (*together)[i] = achieved(screens[i].ticks, elapsed, interval);
+                  (*together)[i] = achieved(screens[i].ticksMade(), elapsed, interval);
               }
               report(state, (*together)[static_cast<std::size_t>(which)],
                      rowLabel("ticks/requested", floorName(interval), "ratio>=0.95"));

@@ -489,6 +489,28 @@ void FramePaint::request() {
     m_frame.start();
 }
 
+int TickPace::due(int interval) {
+  if (interval <= 0 || interval >= FramePaint::kFrameMs) {
+    m_clock.invalidate();
+    return 1;
+  }
+  if (!m_clock.isValid() || interval != m_interval) {
+    m_clock.start();
+    m_interval = interval;
+    m_done = 1;
+    return 1;
+  }
+  const long long owed = m_clock.nsecsElapsed() / (interval * 1'000'000LL) - m_done;
+  if (owed > kForgiven) {
+    m_clock.start();
+    m_done = 1;
+    return 1;
+  }
+  const int due = static_cast<int>(std::max(owed, 1LL));
+  m_done += due;
+  return due;
+}
+
 bool keepsRhythm(const QTimer& timer, int interval) {
   return interval > 0 && timer.isActive() && timer.interval() == interval;
 }
@@ -589,6 +611,7 @@ ScreenDialogs::~ScreenDialogs() = default;
 
 template <class Open> auto ScreenDialogs::open(Open&& box) {
   ++m_open;
+  ++m_opened;
   const auto closed = qScopeGuard([this] { --m_open; });
   return box();
 }

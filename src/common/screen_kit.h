@@ -19,6 +19,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QElapsedTimer>
 #include <QTimer>
 #include <QWidget>
 #include <functional>
@@ -134,6 +135,26 @@ private:
   std::function<void()> m_paint;
 };
 
+// Keeps auto-run at the pace its interval asks for when ticks come faster than the display
+// refreshes. A timer that fires late (the event loop was busy painting, perhaps another window)
+// drops the ticks it missed; here the next timeout makes them up, so a 1 ms auto-run still
+// makes a thousand moves a second. A delay of more than kForgiven ticks (a suspended machine) is
+// forgiven rather than made up in a burst; slower intervals, whose every move is painted, never
+// catch up.
+class TickPace {
+public:
+  static constexpr long long kForgiven = 64;
+  // The ticks due at a timeout of a timer with this interval: 1, or more when it came late.
+  int due(int interval);
+  // Starts counting afresh (auto-run started, a box was closed).
+  void restart() { m_clock.invalidate(); }
+
+private:
+  QElapsedTimer m_clock;
+  int m_interval = 0;
+  long long m_done = 0;
+};
+
 // Whether the screen's timer still ticks as the step driver asks after a tick: then the paint
 // can wait for the frame. A tick that stopped auto-run or changed its interval is painted at once,
 // so the screen never stays stale.
@@ -220,6 +241,8 @@ public:
 
   // Whether one of the screen's boxes is open: an auto-run tick that comes then waits.
   bool boxOpen() const { return m_open > 0; }
+  // How many boxes have opened so far.
+  long long opened() const { return m_opened; }
 
 private:
   void openHeld();
@@ -237,22 +260,8 @@ private:
   std::vector<Held> m_held;
   QHash<QString, std::size_t> m_heldAt; // text -> its place in m_held
   int m_open = 0;
+  long long m_opened = 0;
 };
-
-// One tick of a screen's auto-run timer: nothing while one of the screen's boxes is open, else
-// the engine's tick, painted with the next frame while auto-run keeps its rhythm and at once when
-// it stopped or changed its interval.
-template <class Engine>
-void autoRunTick(Engine& engine, const ScreenDialogs& dialogs, const QTimer& timer,
-                 FramePaint& framePaint, const std::function<void()>& paintNow) {
-  if (dialogs.boxOpen())
-    return;
-  engine.Timer1_Timer();
-  if (keepsRhythm(timer, engine.driver().interval()))
-    framePaint.request();
-  else
-    paintNow();
-}
 
 // Text of a box that stands for itself and `more` repeats of it.
 QString collapsedBoxText(const QString& text, long long more);
@@ -419,6 +428,8 @@ public:
 
   const Engine& engine() const { return m_engine; }
   const QTimer& timer() const { return m_timer; }
+  // The auto-run ticks made so far: one per timeout of the timer, more when it came late.
+  long long ticksMade() const { return m_ticks; }
   ScreenDialogs& screenDialogs() { return m_dialogs; }
 
   // Paints every control from the engine now (a paint waiting for the frame is dropped), and
@@ -539,7 +550,17 @@ protected:
   virtual void tick() {
     if (m_dialogs.boxOpen())
       return;
-    makeMove([this] { m_engine.Timer1_Timer(); });
+    const int interval = m_engine.state().clock.interval;
+    const long long boxes = m_dialogs.opened();
+    for (int due = m_pace.due(interval); due > 0; --due) {
+      makeMove([this] { m_engine.Timer1_Timer(); });
+      ++m_ticks;
+      // A tick that stopped auto-run, changed its interval or opened a box ends the round.
+      if (m_engine.state().clock.interval != interval || m_dialogs.opened() != boxes) {
+        m_pace.restart();
+        break;
+      }
+    }
     if (keepsRhythm(m_timer, m_engine.state().clock.interval))
       m_framePaint.request();
     else
@@ -658,6 +679,8 @@ private:
   Engine m_engine;
   QTimer m_timer;
   FramePaint m_framePaint{[this] { refresh(); }};
+  TickPace m_pace;
+  long long m_ticks = 0;
   void (Engine::*m_setInterval)(const QString&) = nullptr;
   History<State> m_history;
   int m_moveDepth = 0; // moves under way: a press, a tick, or both (a box's event loop)
