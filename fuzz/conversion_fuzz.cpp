@@ -50,61 +50,11 @@ ConversionState oneShot(const QString& expression, bool trace, FuzzDialogs& boxe
   return engine.state();
 }
 
-// One action of the script: what it does and the text or tick count it takes.
-struct Action {
-  int kind;
-  QString text;
-  int ticks = 0;
-};
-
-std::vector<Action> readScript(FuzzedDataProvider& in, bool utf16) {
-  std::vector<Action> script;
-  while (script.size() < 200 && in.remaining_bytes() > 0) {
-    Action action{in.ConsumeIntegralInRange(0, 8), {}};
-    if (action.kind == 0)
-      action.ticks = in.ConsumeIntegralInRange(1, 64);
-    else if (action.kind == 1 || action.kind == 7)
-      action.text = toText(in.ConsumeRandomLengthString(action.kind == 1 ? 64 : 16), utf16);
-    else if (action.kind == 6)
-      action.ticks = in.ConsumeBool() ? 1 : 0;
-    script.push_back(action);
-  }
-  return script;
-}
-
-void play(ConversionEngine& engine, const Action& action) {
-  switch (action.kind) {
-  case 0:
-    for (int ticks = action.ticks; ticks > 0; --ticks)
-      engine.Timer1_Timer();
-    break;
-  case 1:
-    engine.setText1(action.text);
-    break;
-  case 2:
-    engine.Command1_Click();
-    break;
-  case 3:
-    engine.Command2_Click();
-    break;
-  case 4:
-    engine.Command3_Click();
-    break;
-  case 5:
-    engine.Command4_Click();
-    break;
-  case 6:
-    engine.setCheck1(action.ticks != 0);
-    break;
-  case 7:
-    engine.setText3(action.text);
-    break;
-  default:
-    reopen(engine);
-    break;
-  }
-  checkInvariants(engine);
-}
+using E = ConversionEngine;
+const Edit<E> kEdits[] = {{&E::setText1, 64}, {&E::setText3, 16}};
+const Action<E> kPresses[] = {[](E& e) { e.Command1_Click(); }, [](E& e) { e.Command2_Click(); },
+                              [](E& e) { e.Command3_Click(); }, [](E& e) { e.Command4_Click(); },
+                              [](E& e) { reopen(e); }}; // the screen is closed and opened again
 
 } // namespace
 } // namespace rpn::fuzz
@@ -148,6 +98,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   });
   check(autoRun.boxes.boxes() == faultBoxes, "auto-run opens the boxes of an untraced run");
 
-  playWithReplays(engine, readScript(in, utf16), play);
+  std::vector<Action<E>> script;
+  while (script.size() < 200 && in.remaining_bytes() > 0)
+    script.push_back(nextAction(in, utf16, kEdits, kPresses));
+  playWithReplays(engine, script, [](E& e, const Action<E>& act) {
+    act(e);
+    checkInvariants(e);
+  });
   return 0;
 }

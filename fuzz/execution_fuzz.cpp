@@ -48,53 +48,24 @@ void load(ExecutionEngine& engine, const QString& expression,
       engine.setTxtName(i, *value);
 }
 
-// One action of the script, read from the input: a press, an edit, a single move or ticks.
-std::function<void(ExecutionEngine&)> nextAction(FuzzedDataProvider& in, bool utf16) {
-  const auto text = [&](std::size_t length) {
-    return toText(in.ConsumeRandomLengthString(length), utf16);
-  };
-  using E = ExecutionEngine;
-  switch (in.ConsumeIntegralInRange(0, 16)) {
-  case 0:
-    return [ticks = in.ConsumeIntegralInRange(1, 64)](E& e) {
-      for (int i = 0; i < ticks; ++i)
-        e.Timer1_Timer();
-    };
-  case 1:
-    return [t = text(64)](E& e) { e.setText1(t); };
-  case 2:
-    return [t = text(32)](E& e) { e.setText2(t); };
-  case 3:
-    return [entry = in.ConsumeIntegralInRange(-2, kVariableCount + 1), t = text(32)](E& e) {
-      e.setTxtName(entry, t);
-    };
-  case 4:
-    return [](E& e) { e.Command1_Click(); };
-  case 5:
-    return [](E& e) { e.Command2_Click(); };
-  case 6:
-    return [](E& e) { e.Command3_Click(); };
-  case 7:
-    return [](E& e) { e.Command4_Click(); };
-  case 8:
-    return [on = in.ConsumeBool()](E& e) { e.setCheck1(on); };
-  case 9:
-    return [t = text(16)](E& e) { e.setText3(t); };
-  case 10:
-    return [](E& e) { e.moves().ReadSymbol(); };
-  case 11:
-    return [](E& e) { e.moves().ExecuteSymbol(); };
-  case 12:
-    return [](E& e) { e.moves().PushValue(); };
-  case 13:
-    return [](E& e) { e.moves().PopOperands(); };
-  case 14:
-    return [](E& e) { e.moves().PopOperand(); };
-  case 15:
-    return [](E& e) { e.moves().ShowEndState(); };
-  default: // the screen is closed and opened again
-    return [](E& e) { reopen(e); };
-  }
+using E = ExecutionEngine;
+const Edit<E> kEdits[] = {{&E::setText1, 64}, {&E::setText2, 32}, {&E::setText3, 16}};
+// clang-format off
+const Action<E> kPresses[] = {
+    [](E& e) { e.Command1_Click(); }, [](E& e) { e.Command2_Click(); },
+    [](E& e) { e.Command3_Click(); }, [](E& e) { e.Command4_Click(); },
+    [](E& e) { e.moves().ReadSymbol(); }, [](E& e) { e.moves().ExecuteSymbol(); },
+    [](E& e) { e.moves().PushValue(); }, [](E& e) { e.moves().PopOperands(); },
+    [](E& e) { e.moves().PopOperand(); }, [](E& e) { e.moves().ShowEndState(); },
+    [](E& e) { reopen(e); }}; // the screen is closed and opened again
+// clang-format on
+
+// One action of the script: now and then an edit of a value box (one that does not exist too).
+Action<E> nextValueOrAction(FuzzedDataProvider& in, bool utf16) {
+  if (in.ConsumeIntegralInRange(0, 16) != 0)
+    return nextAction(in, utf16, kEdits, kPresses);
+  return [entry = in.ConsumeIntegralInRange(-2, kVariableCount + 1),
+          t = toText(in.ConsumeRandomLengthString(32), utf16)](E& e) { e.setTxtName(entry, t); };
 }
 
 } // namespace
@@ -146,13 +117,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   check(outcomeOf(engine) == outcomeOf(plain), "auto-run executes as the one-shot run does");
   check(autoRun.boxes.boxes() == once.boxes.boxes(), "auto-run opens the boxes of an untraced run");
 
-  std::vector<std::function<void(ExecutionEngine&)>> script;
+  std::vector<Action<E>> script;
   while (script.size() < 200 && in.remaining_bytes() > 0)
-    script.push_back(nextAction(in, utf16));
-  playWithReplays(engine, script,
-                  [](ExecutionEngine& e, const std::function<void(ExecutionEngine&)>& act) {
-                    act(e);
-                    checkInvariants(e);
-                  });
+    script.push_back(nextValueOrAction(in, utf16));
+  playWithReplays(engine, script, [](E& e, const Action<E>& act) {
+    act(e);
+    checkInvariants(e);
+  });
   return 0;
 }

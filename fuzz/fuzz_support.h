@@ -151,6 +151,32 @@ template <class Engine> void reopen(Engine& engine) {
   engine.Form_Load();
 }
 
+// One action of a script, read from the input: ticks, trace mode on or off, an edit of one of the
+// text boxes (its setter and the longest text typed) or one of the presses.
+template <class Engine> using Action = std::function<void(Engine&)>;
+template <class Engine> struct Edit {
+  void (Engine::*set)(const QString&);
+  std::size_t longest;
+};
+template <class Engine, std::size_t edits, std::size_t presses>
+Action<Engine> nextAction(FuzzedDataProvider& in, bool utf16, const Edit<Engine> (&edit)[edits],
+                          const Action<Engine> (&press)[presses]) {
+  const auto kind = in.ConsumeIntegralInRange<std::size_t>(0, 1 + edits + presses);
+  if (kind == 0)
+    return [ticks = in.ConsumeIntegralInRange(1, 64)](Engine& e) {
+      for (int i = 0; i < ticks; ++i)
+        e.Timer1_Timer();
+    };
+  if (kind == 1)
+    return [on = in.ConsumeBool()](Engine& e) { e.setCheck1(on); };
+  if (kind < 2 + edits)
+    return [set = edit[kind - 2].set,
+            t = toText(in.ConsumeRandomLengthString(edit[kind - 2].longest), utf16)](Engine& e) {
+      (e.*set)(t);
+    };
+  return press[kind - 2 - edits];
+}
+
 // Plays a script on an engine whose state is a value: play(engine, action) does one action.
 // Every eighth action a snapshot is taken, the next three actions are played, the snapshot is
 // restored and the same actions are played again: they must give the same states.

@@ -2,7 +2,8 @@
 // lines joined by CR LF and nothing else, and a choice only between two different readings; a
 // damaged reading is never written back; writing the text out and reading it back, taking the
 // default of the reading question, must give the same text; and a text that is refused must
-// really hold the character named, on the line named.
+// really hold the character named, on the line named, and cannot be an undamaged Shift_JIS
+// reading without a substitute (every character of windows-31j's repertoire writes back).
 #include "fuzz_support.h"
 #include "machine/source_file.h"
 
@@ -54,6 +55,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(encoded.bytes.isEmpty(), "a refused text writes nothing");
     check(holdsOnLine(decoded.text, encoded.unencodable->codePoint, encoded.unencodable->line),
           "the refused character is on the line named");
+    // What reads as Shift_JIS writes back, but for a byte 1A, which reads as a substitute.
+    check(decoded.coding != SourceCoding::ShiftJis || decoded.damaged ||
+              decoded.text.contains(QChar(0x1A)),
+          "a text read as Shift_JIS is refused only for a substitute");
     return 0;
   }
   check(!decoded.damaged, "a damaged reading is never written back");

@@ -110,66 +110,23 @@ void runHandOff(const QString& handOff) {
   check(ended || divided, "the hand-off runs to its end unless it divides by zero");
 }
 
-// One action of the script, read from the input: a press, an edit, a single move or ticks.
-std::function<void(TranslationEngine&)> nextAction(FuzzedDataProvider& in, bool utf16) {
-  const auto text = [&](std::size_t length) {
-    return toText(in.ConsumeRandomLengthString(length), utf16);
-  };
-  using E = TranslationEngine;
-  switch (in.ConsumeIntegralInRange(0, 23)) {
-  case 0:
-    return [ticks = in.ConsumeIntegralInRange(1, 64)](E& e) {
-      for (int i = 0; i < ticks; ++i)
-        e.Timer1_Timer();
-    };
-  case 1:
-    return [t = text(64)](E& e) { e.setText1(t); };
-  case 2:
-    return [t = text(16)](E& e) { e.setText2(t); };
-  case 3:
-    return [t = text(16)](E& e) { e.setText3(t); };
-  case 4:
-    return [](E& e) { e.Command1_Click(); };
-  case 5:
-    return [](E& e) { e.Command2_Click(); };
-  case 6:
-    return [](E& e) { e.Command3_Click(); };
-  case 7:
-    return [](E& e) { e.Command4_Click(); };
-  case 8:
-    return [](E& e) { e.Command5_Click(); };
-  case 9:
-    return [on = in.ConsumeBool()](E& e) { e.setCheck1(on); };
-  case 10:
-    return [](E& e) { e.moves().ReadSymbol(); };
-  case 11:
-    return [](E& e) { e.moves().TranslateSymbol(); };
-  case 12:
-    return [](E& e) { e.moves().PushValue(); };
-  case 13:
-    return [](E& e) { e.moves().PopOperands(); };
-  case 14:
-    return [](E& e) { e.moves().PopOperand(); };
-  case 15:
-    return [](E& e) { e.moves().MarkUselessInstructions(); };
-  case 16:
-    return [](E& e) { e.moves().DeleteUselessInstructions(); };
-  case 17:
-    return [](E& e) { e.moves().MarkUnreferencedWorkVariables(); };
-  case 18:
-    return [](E& e) { e.moves().DeleteUnreferencedVariables(); };
-  case 19:
-    return [](E& e) { e.moves().EmitArithmetic(QStringLiteral("ADD")); };
-  case 20:
-    return [](E& e) { e.moves().EmitNegate(); };
-  case 21:
-    return [](E& e) { e.moves().EmitAssign(); };
-  case 22:
-    return [](E& e) { (void)e.Command6_Click(); };
-  default: // the screen is closed and opened again
-    return [](E& e) { reopen(e); };
-  }
-}
+using E = TranslationEngine;
+const Edit<E> kEdits[] = {{&E::setText1, 64}, {&E::setText2, 16}, {&E::setText3, 16}};
+// clang-format off
+const Action<E> kPresses[] = {
+    [](E& e) { e.Command1_Click(); }, [](E& e) { e.Command2_Click(); },
+    [](E& e) { e.Command3_Click(); }, [](E& e) { e.Command4_Click(); },
+    [](E& e) { e.Command5_Click(); }, [](E& e) { (void)e.Command6_Click(); },
+    [](E& e) { e.moves().ReadSymbol(); }, [](E& e) { e.moves().TranslateSymbol(); },
+    [](E& e) { e.moves().PushValue(); }, [](E& e) { e.moves().PopOperands(); },
+    [](E& e) { e.moves().PopOperand(); }, [](E& e) { e.moves().MarkUselessInstructions(); },
+    [](E& e) { e.moves().DeleteUselessInstructions(); },
+    [](E& e) { e.moves().MarkUnreferencedWorkVariables(); },
+    [](E& e) { e.moves().DeleteUnreferencedVariables(); },
+    [](E& e) { e.moves().EmitArithmetic(QStringLiteral("ADD")); },
+    [](E& e) { e.moves().EmitNegate(); }, [](E& e) { e.moves().EmitAssign(); },
+    [](E& e) { reopen(e); }}; // the screen is closed and opened again
+// clang-format on
 
 } // namespace
 } // namespace rpn::fuzz
@@ -224,13 +181,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   if (plain.handOff)
     runHandOff(*plain.handOff);
-  std::vector<std::function<void(TranslationEngine&)>> script;
+  std::vector<Action<E>> script;
   while (script.size() < 100 && in.remaining_bytes() > 0)
-    script.push_back(nextAction(in, utf16));
-  playWithReplays(engine, script,
-                  [](TranslationEngine& e, const std::function<void(TranslationEngine&)>& act) {
-                    act(e);
-                    checkInvariants(e);
-                  });
+    script.push_back(nextAction(in, utf16, kEdits, kPresses));
+  playWithReplays(engine, script, [](E& e, const Action<E>& act) {
+    act(e);
+    checkInvariants(e);
+  });
   return 0;
 }

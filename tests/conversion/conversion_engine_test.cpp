@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <gtest/gtest.h>
-#include <random>
 #include <tuple>
 
 namespace rpn::conversion {
@@ -96,8 +95,8 @@ protected:
 };
 
 // Valid expressions of the chain's grammar (sums, products, signs that start a term, brackets,
-// assignments) are converted in every engine by the differential chain and in every form by the
-// random test below; these are the rest: faults, chained assignments, odd signs, digits, wide
+// assignments) are converted in every engine by the differential chain, random texts in every
+// form by the fuzz target; these are the rest: faults, chained assignments, odd signs, digits, wide
 // characters.
 TEST_F(ConversionEngineTest, OneShotTraceAndAutoRunAgree) {
   const QString open = u"括弧が閉じられていません"_s, unmatched = u"対応する「(」がありません"_s;
@@ -111,7 +110,7 @@ TEST_F(ConversionEngineTest, OneShotTraceAndAutoRunAgree) {
       {u"A))", u"A |  | "_s + unmatched + u'/' + unmatched + u" | "_s},
       {u"(A))", u"A |  | "_s + unmatched + u" | "_s}, {u"((A)", u"A |  | "_s + open + u" | "_s},
       {u"A)+(B", u"AB |  | "_s + unmatched + u'/' + open + u" | +"_s},
-      {u"A(B", u"AB |  | "_s + open + u" | "_s},
+      {u"A(B", u"AB |  | "_s + open + u" | "_s}, {u"A*B(C", u"ABC |  | "_s + open + u" | *"_s},
       {u"A)B", u"A |  | "_s + unmatched + u"/構文エラー B | "_s},
       {u"AB", u"A |  | 構文エラー B | "_s}, {u"*A", u" | A | 構文エラー * | "_s},
       {u"A +B", u"A | +B | 構文エラー   | "_s}, {u"AB+C", u"A | +C | 構文エラー B | "_s},
@@ -131,20 +130,6 @@ TEST_F(ConversionEngineTest, OneShotTraceAndAutoRunAgree) {
   engine.moves().ConvertStep();
   engine.moves().ConvertStep();
   EXPECT_EQ(engine.view().stack[0], (StackSlot{u"("_s, QString(), u"二項演算子"_s}));
-}
-
-// Random expressions over a small alphabet convert alike in all forms (seed printed on failure).
-TEST_F(ConversionEngineTest, RandomExpressionsConvertAlikeInEveryForm) {
-  const unsigned seed = std::random_device{}();
-  SCOPED_TRACE(testing::Message() << "seed " << seed);
-  std::mt19937 random(seed);
-  const QString alphabet = u"AB+-*/=() "_s;
-  for (int n = 0; n < 300 && !HasFailure(); ++n) {
-    QString input;
-    for (int i = static_cast<int>(random() % 14); i > 0; --i)
-      input += alphabet[static_cast<qsizetype>(random() % static_cast<unsigned>(alphabet.size()))];
-    convertAllWays(input);
-  }
 }
 
 // At each box of trace mode: the box | the step line | the arrows | the output so far. A bracket
@@ -334,25 +319,6 @@ TEST_F(ConversionEngineTest, LoadResetAndIntervalRules) {
   EXPECT_EQ(engine.moves().PopOperator(), QString()); // a pop on the empty stack is guarded
   EXPECT_EQ(boxes.texts(), QStringList{u"スタックが空です"_s});
   EXPECT_EQ(engine.state().variables.StackCount, 0);
-}
-
-// A snapshot taken anywhere, restored, replays the same states: at every tick of whole auto-run
-// cycles (a syntax error and a pop that waits a tick included) and at every box of traced presses.
-TEST_F(ConversionEngineTest, SnapshotsReplayTheSameStates) {
-  for (const QString& input : {u"A+B*C/(D-E)-F"_s, u"-(A=B*C"_s, u"A)B"_s, u"AB"_s}) {
-    engine.setText1(input);
-    engine.setText3(u"200"_s);
-    engine.Command3_Click();
-    test::expectSnapshotReplay(
-        engine, [&] { engine.Timer1_Timer(); }, 6 * static_cast<int>(input.size()) + 30, 4);
-    startOver();
-    engine.setCheck1(true);
-    engine.setText1(input);
-    EXPECT_GT(
-        test::expectPressReplay(engine, boxes, [](ConversionEngine& e) { e.Command1_Click(); }),
-        0U);
-    startOver();
-  }
 }
 
 } // namespace

@@ -9,7 +9,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileSystemModel>
-#include <QStringDecoder>
 #include <QTemporaryDir>
 #include <QTest>
 #include <cerrno>
@@ -20,7 +19,6 @@
 #include <future>
 #include <gtest/gtest.h>
 #include <linux/fs.h>
-#include <random>
 #include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <sys/socket.h>
@@ -171,70 +169,6 @@ TEST(ReadingChoice, AsksWithShiftJisTheDefaultOnlyWhenTheReadingsDiffer) {
   for (const QByteArray& bytes : {QByteArray("LI 10\r\n"), "X " + kUtf8A, "X " + kSjisA})
     EXPECT_EQ(chooseReading(decodeSource(bytes), boxes), decodeSource(bytes).text);
   EXPECT_TRUE(boxes.boxes().empty());
-}
-
-// Every character of windows-31j's repertoire a source holds, by class, from its bytes.
-struct Repertoire {
-  std::vector<std::vector<QString>> classes;
-  Repertoire() {
-    const auto range = [&](int from, int to) {
-      std::vector<QString> characters;
-      for (int code = from; code <= to; ++code) {
-        QByteArray bytes;
-        if (code > 0xFF)
-          bytes.append(static_cast<char>(code >> 8));
-        bytes.append(static_cast<char>(code & 0xFF));
-        QStringDecoder decoder(kSourceCodePage, QStringConverter::Flag::Stateless);
-        const QString c = decoder(bytes);
-        if (!decoder.hasError() && c.size() == 1)
-          characters.push_back(c);
-      }
-      return characters;
-    };
-    classes = {range(0x20, 0x7E),     // ASCII
-               range(0x829F, 0x82F1), // hiragana
-               range(0x8340, 0x8396), // katakana
-               range(0xA1, 0xDF),     // half-width katakana
-               range(0x889F, 0x9872), // kanji, first level
-               range(0x989F, 0xEAA4), // kanji, second level
-               {u"　"_s},             // ideographic space
-               {u"\r\n"_s}};          // line break
-  }
-  QString draw(std::mt19937& random) const {
-    std::uniform_int_distribution<int> length(0, 12);
-    std::uniform_int_distribution<std::size_t> kind(0, classes.size() - 1);
-    QString text;
-    for (int n = length(random); n > 0; --n) {
-      const auto& characters = classes[kind(random)];
-      text +=
-          characters[std::uniform_int_distribution<std::size_t>(0, characters.size() - 1)(random)];
-    }
-    return text;
-  }
-};
-
-// Every text the program can write reads back as itself when the question, if any, is answered
-// with its default. Texts are short so that many of them also read as UTF-8.
-TEST(SourceRoundTrip, RandomShiftJisTextsReopenIdenticallyWithTheDefaultAnswer) {
-  const Repertoire repertoire;
-  ASSERT_EQ(repertoire.classes[4].size(), 2965u); // the first level of kanji is complete
-  std::mt19937 random(20261207);
-  RecordingDialogs boxes;
-  int asked = 0;
-  constexpr int kTexts = 100'000;
-  for (int i = 0; i < kTexts; ++i) {
-    const QString text = repertoire.draw(random);
-    const EncodedSource encoded = encodeSource(text);
-    ASSERT_FALSE(encoded.unencodable) << text.toStdString();
-    const DecodedSource decoded = decodeSource(encoded.bytes);
-    asked += decoded.needsChoice() ? 1 : 0;
-    ASSERT_EQ(chooseReading(decoded, boxes), text) << encoded.bytes.toHex(' ').toStdString();
-    ASSERT_FALSE(decoded.damaged);
-  }
-  EXPECT_EQ(boxes.boxes().size(), static_cast<std::size_t>(asked));
-  std::cout << "[ figures  ] " << asked << " of " << kTexts
-            << " random Shift_JIS texts also read as different UTF-8 and needed the question\n";
-  EXPECT_GT(asked, 0);
 }
 
 // Sentences an editor writes in UTF-8: read as UTF-8, with a mark always without a question;

@@ -45,22 +45,14 @@ protected:
 };
 
 TEST_F(FrmCompileTest, ControlsCarryTheirCaptionsAndLieInsideTheWindow) {
+  // clang-format off
   const std::pair<const char*, const char16_t*> captions[] = {
-      {"Frame1", u"逆ポーランド記法"},
-      {"Text1", u"XABC*DE-/+F-="},
-      {"Frame2", u"取出し結果"},
-      {"Frame5", u"スタック"},
-      {"Frame4", u"演算対象"},
-      {"Frame3", u"変数名テーブル"},
-      {"Command1", u"変換開始"},
-      {"Command2", u"リセット"},
-      {"Command3", u"自動実行開始"},
-      {"Command4", u"自動実行停止"},
-      {"Text3", u"200"},
-      {"Check1", u"トレースモード"},
-      {"Command5", u"オブジェクト最適化"},
-      {"Command6", u"擬似アセンブラ"},
-  };
+      {"Frame1", u"逆ポーランド記法"}, {"Text1", u"XABC*DE-/+F-="}, {"Frame2", u"取出し結果"},
+      {"Frame5", u"スタック"}, {"Frame4", u"演算対象"}, {"Frame3", u"変数名テーブル"},
+      {"Command1", u"変換開始"}, {"Command2", u"リセット"}, {"Command3", u"自動実行開始"},
+      {"Command4", u"自動実行停止"}, {"Text3", u"200"}, {"Check1", u"トレースモード"},
+      {"Command5", u"オブジェクト最適化"}, {"Command6", u"擬似アセンブラ"}};
+  // clang-format on
   for (const auto& [name, caption] : captions) {
     const QWidget* widget = get(QString::fromLatin1(name));
     EXPECT_EQ(widget->property(widget->inherits("QGroupBox") ? "title" : "text").toString(),
