@@ -321,5 +321,24 @@ TEST_F(ConversionEngineTest, LoadResetAndIntervalRules) {
   EXPECT_EQ(engine.state().variables.StackCount, 0);
 }
 
+// A snapshot taken anywhere, restored, replays the same states: at every tick of whole auto-run
+// cycles (a syntax error and a pop that waits a tick included) and at every box of traced presses.
+TEST_F(ConversionEngineTest, SnapshotsReplayTheSameStates) {
+  for (const QString& input : {u"A+B*C/(D-E)-F"_s, u"-(A=B*C"_s, u"A)B"_s, u"AB"_s}) {
+    engine.setText1(input);
+    engine.setText3(u"200"_s);
+    engine.Command3_Click();
+    test::expectSnapshotReplay(
+        engine, [&] { engine.Timer1_Timer(); }, 6 * static_cast<int>(input.size()) + 30, 4);
+    startOver();
+    engine.setCheck1(true);
+    engine.setText1(input);
+    EXPECT_GT(
+        test::expectPressReplay(engine, boxes, [](ConversionEngine& e) { e.Command1_Click(); }),
+        0U);
+    startOver();
+  }
+}
+
 } // namespace
 } // namespace rpn::conversion

@@ -166,16 +166,26 @@ TEST_F(ExecutionEngineTest, ReaderTakesOneSymbolAtATimeAndClassifiesIt) {
   EXPECT_EQ(readAll(), u"演演演演演演演名名名名名名名終");
 }
 
-// The worked example traced: a box for each read, execution and push, five cells at the most.
-TEST_F(ExecutionEngineTest, TracedWorkedExampleShowsFortyBoxes) {
+// Every state of a traced press and of a whole auto-run cycle comes again from a snapshot.
+TEST_F(ExecutionEngineTest, TracedWorkedExampleShowsFortyBoxesAndReplaysFromSnapshots) {
   int most = 0;
+  const auto press = [&](ExecutionEngine& e) {
+    most = 0;
+    e.setCheck1(true);
+    e.Command1_Click();
+  };
   boxes.onBox = [&] { most = std::max<int>(most, v.StackCount); };
-  runOnce(v.Text1, true);
+  press(engine);
   EXPECT_EQ(most, 5);
   QStringList expected{u"ポーランド記法取出し"_s};
   for (int i = 0; i < 13; ++i)
     expected << u"実行途中"_s << u"値プッシュ"_s << u"ポーランド記法取出し"_s;
   EXPECT_EQ(boxes.texts(), expected);
+  engine.Command2_Click();
+  EXPECT_EQ(test::expectPressReplay(engine, boxes, press), 40u);
+  engine.Command3_Click();
+  test::expectSnapshotReplay(
+      engine, [&] { engine.Timer1_Timer(); }, 53, 4);
 }
 
 TEST_F(ExecutionEngineTest, AssignmentReadsTheRightOperandAndPaintsOnlyTheTargetRed) {

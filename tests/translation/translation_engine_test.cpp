@@ -1,4 +1,5 @@
 #include "support/recording_dialogs.h"
+#include "support/state_harness.h"
 #include "translation/translation_engine.h"
 
 #include <algorithm>
@@ -368,6 +369,21 @@ TEST_F(TranslationEngineTest, APressDuringAutoRunStopsItFirst) {
   startAndTick(1 + 3 * 3);
   EXPECT_EQ(engine.Command6_Click(), engine.BuildAssemblerSource());
   EXPECT_FALSE(engine.driver().running());
+}
+
+// Every state of a traced translation and optimisation, and of a whole auto-run cycle, comes
+// again from a snapshot.
+TEST_F(TranslationEngineTest, TracedPressesAndAWholeAutoRunCycleReplayFromSnapshots) {
+  const auto press = [](TranslationEngine& e) {
+    e.setCheck1(true);
+    e.Command1_Click();
+    e.Command5_Click();
+  };
+  EXPECT_EQ(test::expectPressReplay(engine, boxes, press), 40u + 3u);
+  engine.Command2_Click();
+  engine.Command3_Click();
+  test::expectSnapshotReplay(
+      engine, [&] { engine.Timer1_Timer(); }, 82, 4);
 }
 
 } // namespace
