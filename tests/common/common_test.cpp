@@ -5,6 +5,8 @@
 #include "common/timer_interval.h"
 #include "support/recording_dialogs.h"
 
+#include <QElapsedTimer>
+#include <QThread>
 #include <cmath>
 #include <gtest/gtest.h>
 #include <string>
@@ -137,6 +139,32 @@ INSTANTIATE_TEST_SUITE_P(Rows, ScreenDialogsPress, ::testing::Values(
     PressCase{false, u"i:a i:a c:a", u"a|a|a", 3},
     PressCase{true, u"", u"", 0}));
 // clang-format on
+
+} // namespace
+} // namespace rpn
+
+namespace rpn {
+namespace {
+
+// A timeout that comes late makes up the ticks missed; a long delay is forgiven, and an interval
+// of a frame or more never catches up.
+TEST(TickPace, MakesUpLateTicksButForgivesALongDelay) {
+  const auto after = [](TickPace& pace, int interval, int sleepMs) {
+    QElapsedTimer clock;
+    clock.start();
+    QThread::msleep(static_cast<unsigned long>(sleepMs));
+    return std::pair{pace.due(interval), clock.elapsed()};
+  };
+  TickPace pace;
+  EXPECT_EQ(pace.due(1), 1); // the first timeout starts the count
+  const auto [late, lateMs] = after(pace, 1, 10);
+  if (lateMs < TickPace::kForgiven - 10) { // a machine that stalled longer forgives instead
+    EXPECT_GE(late, 9);
+    EXPECT_LE(late, lateMs + 1);
+  }
+  EXPECT_EQ(after(pace, 1, 100).first, 1);
+  EXPECT_EQ(after(pace, FramePaint::kFrameMs, 100).first, 1);
+}
 
 } // namespace
 } // namespace rpn
