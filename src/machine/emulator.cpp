@@ -210,12 +210,12 @@ Happening step(MachineState& machine, Phase phase) {
 }
 
 Happening stepInstruction(MachineState& machine) {
-  Happening happening = fetch(machine);
-  if (happening.kind == Happening::Nothing)
-    happening = operandAddress(machine);
-  if (happening.kind == Happening::Nothing)
-    happening = execute(machine);
-  return happening;
+  // Each phase's answer is returned as it stands: nothing is moved from one to the next.
+  if (Happening fetched = fetch(machine); fetched.kind != Happening::Nothing)
+    return fetched;
+  if (Happening addressed = operandAddress(machine); addressed.kind != Happening::Nothing)
+    return addressed;
+  return execute(machine);
 }
 
 } // namespace rpn::machine

@@ -168,6 +168,13 @@ void MachineEngine::Command5_Click() {
 }
 
 bool MachineEngine::runInstruction(std::int16_t from) {
+  if (!m_state.painting && from == kIdle) { // nobody watches: the phases need no marks
+    if (!quietStep())
+      return false;
+    if (m_state.machine.EndOfProgram && m_state.machine.SvcCode == 0)
+      endProgram(kStepEnd);
+    return true;
+  }
   for (std::int16_t p = firstPhase(from); p <= kExecute; ++p) {
     const auto phase = static_cast<Phase>(p);
     if (!runPhase(phase, p == kExecute || m_state.view.Check1))
@@ -290,10 +297,25 @@ bool MachineEngine::runToEndSlice(int instructions) {
   return true;
 }
 
+bool MachineEngine::quietStep() {
+  const Happening happening = stepInstruction(m_state.machine);
+  if (happening.kind != Happening::Nothing && !answer(happening))
+    return false;
+  if (m_state.machine.Ope[0] == kStorCode)
+    showCell(m_state.machine.EffectAddress);
+  return true;
+}
+
 MachineEngine::Quiet MachineEngine::quietInstruction(std::int16_t from) {
-  for (std::int16_t p = firstPhase(from); p <= kExecute; ++p)
-    if (!runPhase(static_cast<Phase>(p), false))
+  // The marks of the phases are left out: the paint at the end of the run sets them.
+  if (from == kIdle) {
+    if (!quietStep())
       return Quiet::Faulted;
+  } else {
+    for (std::int16_t p = firstPhase(from); p <= kExecute; ++p)
+      if (!runPhase(static_cast<Phase>(p), false))
+        return Quiet::Faulted;
+  }
   ++m_state.runExecuted;
   if (!m_state.machine.EndOfProgram || m_state.machine.SvcCode != 0)
     return Quiet::Went;

@@ -216,6 +216,10 @@ public:
 private:
   enum class Quiet : std::uint8_t { Went, Ended, Faulted };
   bool runInstruction(std::int16_t from);
+  // One whole instruction that is not shown: the emulator's three phases at once, then what
+  // they gave (output, input, a notice, a fault) and a store into the memory panel. False after
+  // a machine fault.
+  bool quietStep();
   // One instruction of a run to the end, from a phase of auto-run (kIdle for all three).
   Quiet quietInstruction(std::int16_t from);
   // Ends a run to the end and paints what it left.

@@ -4,17 +4,6 @@
 
 namespace rpn::machine {
 
-void MachineState::SetStatus(int r) {
-  const std::int32_t value = Register[static_cast<std::size_t>(r)];
-  Status = {};
-  if (value > 0)
-    Status[kPlus] = 1;
-  else if (value == 0)
-    Status[kZero] = 1;
-  else
-    Status[kMinus] = 1;
-}
-
 namespace {
 
 // Writes the low `digits` hexadecimal digits of value into text, in place when text already holds

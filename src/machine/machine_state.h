@@ -34,7 +34,11 @@ struct MachineState {
 
   // Sets exactly one flag from Register(r): P when positive, Z when zero, M when negative.
   // r must be a register number 0..15.
-  void SetStatus(int r);
+  void SetStatus(int r) {
+    const std::int32_t value = Register[static_cast<std::size_t>(r)];
+    Status = {static_cast<std::int16_t>(value > 0), static_cast<std::int16_t>(value == 0),
+              static_cast<std::int16_t>(value < 0)};
+  }
 
   bool operator==(const MachineState&) const = default;
 };
