@@ -387,25 +387,25 @@ TEST_F(ConversionTraceTest, TheTracedExampleSavesItsMovesAsRows) {
                                         u"出力"_s, u"スタック"_s}));
   ASSERT_EQ(rows->size(), static_cast<std::size_t>(form.history().size()) + 1);
   ASSERT_GT(rows->size(), 20u);
-  const QString expression = u"A+B*C/(D-E)-F"_s, output = u"ABC*DE-/+F-"_s;
-  QStringList stacks;
-  qsizetype read = 0, written = 0;
+  // Each of input, output and stack as it changes from row to row: a character read at a time,
+  // a character written at a time.
+  QStringList changes[3], read, written;
   for (std::size_t i = 1; i < rows->size(); ++i) {
     const QStringList& row = (*rows)[i];
     ASSERT_EQ(row.size(), 6) << "row " << i;
     EXPECT_EQ(row[0], QString::number(i - 1));
-    EXPECT_TRUE(expression.endsWith(row[3]) && expression.size() - row[3].size() >= read)
-        << "row " << i << ": " << row[3].toStdString();
-    EXPECT_TRUE(output.startsWith(row[4]) && row[4].size() >= written)
-        << "row " << i << ": " << row[4].toStdString();
-    read = expression.size() - row[3].size();
-    written = row[4].size();
-    if (stacks.isEmpty() || stacks.last() != row[5])
-      stacks << row[5];
+    for (int f = 0; f < 3; ++f)
+      if (changes[f].isEmpty() || changes[f].last() != row[3 + f])
+        changes[f] << row[3 + f];
   }
-  EXPECT_EQ(read, expression.size());
-  EXPECT_EQ(written, output.size());
-  EXPECT_EQ(stacks.join(u'|'), u"|+|+ *|+|+ /|+ / (|+ / ( -|+ / (|+ /|+||-|"_s);
+  const QString expression = u"A+B*C/(D-E)-F"_s, output = u"ABC*DE-/+F-"_s;
+  for (qsizetype k = 0; k <= expression.size(); ++k)
+    read << expression.mid(k);
+  for (qsizetype k = 0; k <= output.size(); ++k)
+    written << output.left(k);
+  EXPECT_EQ(changes[0], read);
+  EXPECT_EQ(changes[1], written);
+  EXPECT_EQ(changes[2].join(u'|'), u"|+|+ *|+|+ /|+ / (|+ / ( -|+ / (|+ /|+||-|"_s);
 }
 
 } // namespace
