@@ -78,7 +78,7 @@ protected:
   FrmAssembler form{&boxes, &files};
 };
 
-TEST_F(FrmAssemblerTest, EveryControlSitsAtItsPlaceWithItsCaption) {
+TEST_F(FrmAssemblerTest, EveryControlSitsAtItsPlaceWithItsCaptionAndTheFileMenuHasItsItems) {
   const struct {
     const char* name;
     int left, top, width, height; // no width: the size is the control's own
@@ -123,9 +123,7 @@ TEST_F(FrmAssemblerTest, EveryControlSitsAtItsPlaceWithItsCaption) {
   for (const QWidget* w :
        std::initializer_list<const QWidget*>{box(u"Text1"_s), box(u"Text2"_s), cell(40)})
     EXPECT_EQ(w->font().family(), fixedPitchFont().family()) << w->objectName().toStdString();
-}
-
-TEST_F(FrmAssemblerTest, FileMenuHasItsItemsAndShortcuts) {
+  // The file menu, its items and shortcuts.
   auto* file = find<QMenu>(u"mnuFile"_s);
   EXPECT_EQ(file->title(), u"ファイル(&F)"_s);
   QStringList items;
@@ -495,8 +493,9 @@ TEST_F(FrmAssemblerTest, HelpPageButtonsLeaveOnePageOpenAndTheScreenOpensPageOne
 }
 
 // The rows of pages 2 and 3 are the table's rows in its order, the declarations set off by a
-// blank line: mnemonic, code in two hexadecimal digits ("--" for none), example and meaning.
-TEST(HelpPagesTest, PagesTwoAndThreeListEveryInstructionWithItsCode) {
+// blank line: mnemonic, code in two hexadecimal digits ("--" for none), example and meaning;
+// page 1 shows the instruction formats.
+TEST(HelpPagesTest, PagesListTheFormatsAndEveryInstructionWithItsCode) {
   const auto text = [](std::u16string_view view) {
     return QString::fromUtf16(view.data(), static_cast<qsizetype>(view.size()));
   };
@@ -519,9 +518,7 @@ TEST(HelpPagesTest, PagesTwoAndThreeListEveryInstructionWithItsCode) {
     EXPECT_TRUE(lines[1].startsWith(u"-----"_s));
     EXPECT_EQ(lines.mid(2), rows[page - 2]);
   }
-}
-
-TEST(HelpPagesTest, PageOneShowsTheThreeFormatsWithHexadecimalBitScales) {
+  // Page 1 shows the three formats with hexadecimal bit scales.
   const QStringList lines = helpPageLines(1);
   EXPECT_TRUE(lines.contains(u"Operation(0-7) | Register(8-B) | Index Register(C-F) | "
                              u"Addrress(10-1F)"_s));
