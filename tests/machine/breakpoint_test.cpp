@@ -8,38 +8,6 @@
 namespace rpn::machine {
 namespace {
 
-// An engine on a loaded screen, trace mode off, its source assembled.
-struct Machine {
-  explicit Machine(const QString& source) {
-    engine.Form_Load();
-    engine.setCheck1(false);
-    engine.setTxtTimer(u"1"_s);
-    engine.setText1(source);
-    engine.Command1_Click();
-  }
-  // "最後まで実行" in slices until it is over; the slices taken.
-  int runToEnd(int slice = 64) {
-    engine.cmdRunToEnd_Click();
-    int slices = 1;
-    while (engine.runToEndSlice(slice))
-      ++slices;
-    return slices;
-  }
-  // "実行" until the next instruction is at `address` or the program has ended; the presses.
-  int stepTo(std::int16_t address) {
-    for (int presses = 1; presses <= 500; ++presses) {
-      const qsizetype ends = engine.view().Text3.count(u"プログラムの終了です."_s);
-      engine.Command2_Click();
-      if (engine.state().machine.ExecAddress == address ||
-          engine.view().Text3.count(u"プログラムの終了です."_s) != ends)
-        return presses;
-    }
-    return -1;
-  }
-  test::RecordingDialogs boxes;
-  MachineEngine engine{boxes};
-};
-
 // The line-table entries of the instructions of a source.
 std::vector<int> instructionLines(const MachineEngine& engine) {
   std::vector<int> lines;
@@ -64,7 +32,7 @@ TEST(Breakpoints, RunToEndStopsWhereStepsAndAutoRunStop) {
       const std::int16_t address =
           static_cast<std::int16_t>(run.engine.state().tables.Lines[std::size_t(line)].Address);
       for (int round = 0; round < 2; ++round) {
-        ASSERT_GT(stepped.stepTo(address), 0);
+        ASSERT_GT(stepped.stepsToEnd(500, address), 0);
         run.runToEnd();
         EXPECT_TRUE(run.engine.state() == stepped.engine.state()) << "round " << round;
       }
@@ -75,7 +43,7 @@ TEST(Breakpoints, RunToEndStopsWhereStepsAndAutoRunStop) {
       if (address == 0) // auto-run stops before the program's first instruction
         continue;
       Machine first(source);
-      first.stepTo(address);
+      first.stepsToEnd(500, address);
       EXPECT_TRUE(autoRun.engine.state().machine == first.engine.state().machine);
       EXPECT_EQ(autoRun.engine.view().Text2SelStart, first.engine.view().Text2SelStart);
       EXPECT_EQ(autoRun.engine.state().clock.phase, kFetch);

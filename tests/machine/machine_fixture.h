@@ -29,9 +29,15 @@ inline QString goldenListing(const QString& name) {
   return QString::fromUtf8(file.readAll()).replace(u'\n', u"\r\n"_s);
 }
 
-class MachineFixture : public ::testing::Test {
-protected:
-  MachineFixture() { engine.Form_Load(); }
+// An engine on a freshly loaded screen; given a source: trace mode off, a 1 ms interval, the
+// source assembled.
+struct Machine {
+  Machine() { engine.Form_Load(); }
+  explicit Machine(const QString& source) : Machine() {
+    engine.setCheck1(false);
+    engine.setTxtTimer(u"1"_s);
+    assemble(source);
+  }
 
   void assemble(const QString& source) {
     engine.setText1(source);
@@ -45,20 +51,33 @@ protected:
       engine.Command2_Click();
   }
 
-  // Presses "実行" until the end message appears; returns the presses, or -1 after `limit`.
-  int stepsToEnd(int limit = 1000) {
+  // Presses "実行" until the end message appears or the next instruction is at `address`;
+  // returns the presses, or -1 after `limit`.
+  int stepsToEnd(int limit = 1000, int address = -1) {
     engine.setCheck1(false);
-    const qsizetype before = engine.view().Text3.count(u"プログラムの終了です."_s);
     for (int i = 1; i <= limit; ++i) {
+      const qsizetype ends = engine.view().Text3.count(u"プログラムの終了です."_s);
       engine.Command2_Click();
-      if (engine.view().Text3.count(u"プログラムの終了です."_s) > before)
+      if (engine.view().Text3.count(u"プログラムの終了です."_s) > ends ||
+          (address >= 0 && engine.state().machine.ExecAddress == address))
         return i;
     }
     return -1;
   }
 
+  // "最後まで実行" in slices until it is over; the slices taken.
+  int runToEnd(int slice = 64) {
+    engine.cmdRunToEnd_Click();
+    int slices = 1;
+    while (engine.runToEndSlice(slice))
+      ++slices;
+    return slices;
+  }
+
   test::RecordingDialogs boxes;
   MachineEngine engine{boxes};
 };
+
+class MachineFixture : public ::testing::Test, public Machine {};
 
 } // namespace rpn::machine
