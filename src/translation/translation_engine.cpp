@@ -54,7 +54,8 @@ QString arrowCharacter(int number) {
 }
 
 QString plainLabelColumn() {
-  return QString(kLabelColumn, u' ');
+  static const QString column(kLabelColumn, u' ');
+  return column;
 }
 
 QString uselessLabelColumn() {
@@ -62,8 +63,27 @@ QString uselessLabelColumn() {
 }
 
 QString FormatInstructionLine(const QString& labelColumn, const ObjectInstruction& instruction) {
-  return labelColumn + (instruction.Operation + QString(8, u' ')).left(kOperationColumn) +
-         instruction.Operand;
+  // Built in place: the listing formats a line for every instruction of every draw.
+  const qsizetype operandColumn = labelColumn.size() + kOperationColumn;
+  QString line;
+  line.reserve(operandColumn + instruction.Operand.size());
+  line += labelColumn;
+  line += QStringView(instruction.Operation).left(kOperationColumn);
+  line.resize(operandColumn, u' ');
+  line += instruction.Operand;
+  return line;
+}
+
+bool ShowsInstructionLine(QStringView line, QStringView labelColumn,
+                          const ObjectInstruction& instruction) {
+  const qsizetype operandColumn = labelColumn.size() + kOperationColumn;
+  if (line.size() != operandColumn + instruction.Operand.size() || !line.startsWith(labelColumn) ||
+      line.sliced(operandColumn) != instruction.Operand)
+    return false;
+  const QStringView operation = QStringView(instruction.Operation).left(kOperationColumn);
+  const QStringView field = line.sliced(labelColumn.size(), kOperationColumn);
+  return field.startsWith(operation) &&
+         field.sliced(operation.size()).count(u' ') == kOperationColumn - operation.size();
 }
 
 QString tableOverflowMessage() {
@@ -393,17 +413,25 @@ void TranslationEngine::drawListing(bool showMarks) {
   // at its end between two such draws (the steps that change it otherwise draw with marks, a
   // reset empties both): only the new lines are formatted, and a push or pop that added nothing
   // draws nothing.
+  // Otherwise each line that already shows its instruction as it is to be shown stays (marking
+  // changes only the marked lines, the first draw after the marks only those), the others are
+  // formatted again.
   QStringList& listing = m_state.view.List1;
   const bool grows =
       !showMarks && !m_state.ListingMarked && listing.size() <= m_state.objectCount();
-  if (!grows)
-    listing.clear();
   m_state.ListingMarked = showMarks;
-  for (auto i = static_cast<int>(listing.size()); i < m_state.objectCount(); ++i) {
+  const auto count = static_cast<qsizetype>(m_state.objectCount());
+  if (listing.size() > count)
+    listing.resize(count);
+  const QString plain = plainLabelColumn();
+  const QString useless = uselessLabelColumn();
+  for (qsizetype i = grows ? listing.size() : 0; i < count; ++i) {
     const ObjectInstruction& instruction = m_state.ObjectBuffer.at(static_cast<std::size_t>(i));
-    const bool marked = showMarks && instruction.Useless;
-    listing << FormatInstructionLine(marked ? uselessLabelColumn() : plainLabelColumn(),
-                                     instruction);
+    const QString& labelColumn = showMarks && instruction.Useless ? useless : plain;
+    if (i == listing.size())
+      listing << FormatInstructionLine(labelColumn, instruction);
+    else if (!ShowsInstructionLine(listing.at(i), labelColumn, instruction))
+      listing[i] = FormatInstructionLine(labelColumn, instruction);
   }
 }
 

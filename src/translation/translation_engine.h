@@ -34,6 +34,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QStringView>
 #include <array>
 #include <cstdint>
 #include <initializer_list>
@@ -67,6 +68,9 @@ QString uselessLabelColumn(); // " *useless* "
 
 // An instruction as one text line: the label column, the operation padded to 7, the operand.
 QString FormatInstructionLine(const QString& labelColumn, const ObjectInstruction& instruction);
+// Whether a line is the one FormatInstructionLine makes of these, without making it.
+bool ShowsInstructionLine(QStringView line, QStringView labelColumn,
+                          const ObjectInstruction& instruction);
 
 // Texts of the boxes this engine opens besides those of the stack.
 QString tableOverflowMessage();
