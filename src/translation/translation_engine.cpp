@@ -426,7 +426,7 @@ void TranslationEngine::drawListing(bool showMarks) {
   const QString plain = plainLabelColumn();
   const QString useless = uselessLabelColumn();
   for (qsizetype i = grows ? listing.size() : 0; i < count; ++i) {
-    const ObjectInstruction& instruction = m_state.ObjectBuffer.at(static_cast<std::size_t>(i));
+    const ObjectInstruction& instruction = m_state.ObjectBuffer.at(i);
     const QString& labelColumn = showMarks && instruction.Useless ? useless : plain;
     if (i == listing.size())
       listing << FormatInstructionLine(labelColumn, instruction);
@@ -436,30 +436,38 @@ void TranslationEngine::drawListing(bool showMarks) {
 }
 
 void TranslationEngine::markUselessInstructions() {
+  // Flags are written only where they change, so that a buffer shared with a snapshot is copied
+  // only when the marks differ.
   auto& buffer = m_state.ObjectBuffer;
-  const int count = m_state.objectCount();
-  for (int i = 0; i < count; ++i)
-    buffer.at(static_cast<std::size_t>(i)).Useless = false;
-  int i = 0;
-  while (i <= count - 2) {
-    ObjectInstruction& store = buffer.at(static_cast<std::size_t>(i));
-    ObjectInstruction& load = buffer.at(static_cast<std::size_t>(i + 1));
-    if (store.Operation == u"STOR" && load.Operation == u"LOAD" && store.Operand == load.Operand) {
-      // The value is still in the register, so the load goes. A work variable is read only by
-      // this load and its store goes too; a program variable must hold the value after the run.
-      store.Useless = isWorkVariable(store.Operand);
-      load.Useless = true;
-      i += 2;
-    } else {
-      ++i;
+  const qsizetype count = buffer.size();
+  const auto mark = [&buffer](qsizetype i, bool useless) {
+    if (buffer.at(i).Useless != useless)
+      buffer[i].Useless = useless;
+  };
+  qsizetype i = 0;
+  while (i < count) {
+    const ObjectInstruction& store = buffer.at(i);
+    if (i + 1 < count) {
+      const ObjectInstruction& load = buffer.at(i + 1);
+      if (store.Operation == u"STOR" && load.Operation == u"LOAD" &&
+          store.Operand == load.Operand) {
+        // The value is still in the register, so the load goes. A work variable is read only by
+        // this load and its store goes too; a program variable must hold the value after the run.
+        mark(i, isWorkVariable(store.Operand));
+        mark(i + 1, true);
+        i += 2;
+        continue;
+      }
     }
+    mark(i, false);
+    ++i;
   }
   drawListing(true);
 }
 
 void TranslationEngine::deleteUselessInstructions() {
-  std::erase_if(m_state.ObjectBuffer,
-                [](const ObjectInstruction& instruction) { return instruction.Useless; });
+  m_state.ObjectBuffer.removeIf(
+      [](const ObjectInstruction& instruction) { return instruction.Useless; });
   drawListing(true);
 }
 
@@ -467,7 +475,7 @@ void TranslationEngine::findReferences() {
   for (int j = 0; j < m_state.VariableCount; ++j)
     m_state.UsedFlags.at(static_cast<std::size_t>(j)) = false;
   for (int i = 0; i < m_state.objectCount(); ++i) {
-    const QString& operand = m_state.ObjectBuffer.at(static_cast<std::size_t>(i)).Operand;
+    const QString& operand = m_state.ObjectBuffer.at(i).Operand;
     if (operand.isEmpty())
       continue;
     const int entry = findEntry(operand);
@@ -524,7 +532,7 @@ std::optional<QString> TranslationEngine::handOffRefusal() const {
   // The end line and one declaration per entry, one word each.
   int words = 1 + m_state.VariableCount;
   for (int i = 0; i < m_state.objectCount(); ++i) {
-    const ObjectInstruction& instruction = m_state.ObjectBuffer.at(static_cast<std::size_t>(i));
+    const ObjectInstruction& instruction = m_state.ObjectBuffer.at(i);
     if (instruction.Operation != u"MINUS") {
       if (instruction.Operand.isEmpty())
         return emptyOperandMessage(i + 1, instruction.Operation);

@@ -32,6 +32,7 @@
 #include "common/step_driver.h"
 #include "rpn/rpn_stack.h"
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <QStringView>
@@ -39,7 +40,6 @@
 #include <cstdint>
 #include <initializer_list>
 #include <optional>
-#include <vector>
 
 namespace rpn::translation {
 
@@ -105,8 +105,9 @@ struct TranslationView : walk::RpnView {
 struct TranslationState {
   TranslationView view;
   // The object buffer: the instructions generated so far, in order. It holds at most
-  // kObjectSlots; a template that could pass slot 299 is refused before it starts.
-  std::vector<ObjectInstruction> ObjectBuffer;
+  // kObjectSlots; a template that could pass slot 299 is refused before it starts. A copy of the
+  // state shares the buffer until one of them changes it.
+  QList<ObjectInstruction> ObjectBuffer;
   std::int16_t VariableCount = 0;
   std::int16_t WorkCounter = 0;
   std::array<bool, kUsedFlagSlots> UsedFlags{};
@@ -151,7 +152,7 @@ public:
   const StepDriver& driver() const { return m_driver; }
 
   // The program in the buffer and the table's entries.
-  const std::vector<ObjectInstruction>& program() const { return m_state.ObjectBuffer; }
+  const QList<ObjectInstruction>& program() const { return m_state.ObjectBuffer; }
   QStringList VariableTable() const;
 
   // Screen lifecycle: Form_Load, and the unloading of a closed screen (controls back to their
