@@ -166,6 +166,7 @@ void playWithReplays(Engine& engine, const std::vector<Action>& script, Play pla
     }
     const auto snapshot = engine.state();
     std::vector<std::decay_t<decltype(snapshot)>> states;
+    states.reserve(kReplayed);
     for (std::size_t k = i; k < std::min(i + kReplayed, script.size()); ++k) {
       play(engine, script[k]);
       states.push_back(engine.state());

@@ -2,6 +2,9 @@
 
 #include "common/characters.h"
 
+#include <algorithm>
+#include <cstddef>
+
 namespace rpn::walk {
 namespace {
 
@@ -145,9 +148,10 @@ void RpnStack::PopOperand() {
 }
 
 void RpnStack::PaintStack() {
-  for (int i = 0; i < kStackCells; ++i)
-    m_view.lblValueMark.at(static_cast<std::size_t>(i)) =
-        i < m_view.StackCount ? Mark::Red : Mark::White;
+  auto& marks = m_view.lblValueMark;
+  const auto occupied = std::clamp<std::ptrdiff_t>(m_view.StackCount, 0, kStackCells);
+  std::fill(marks.begin(), marks.begin() + occupied, Mark::Red);
+  std::fill(marks.begin() + occupied, marks.end(), Mark::White);
 }
 
 void RpnStack::PressRunToEnd(const std::function<void()>& executeSymbol, QString& savedExpression,

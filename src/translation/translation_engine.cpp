@@ -4,6 +4,7 @@
 #include "machine/instruction_set.h"
 #include "machine/machine_state.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace rpn::translation {
@@ -22,16 +23,43 @@ bool isWorkVariable(const QString& name) {
   return name.startsWith(workPrefix());
 }
 
-// The work number formatted with at least two digits: 0 -> "00", 100 -> "100".
-QString workNumberText(std::int16_t number) {
-  return QString::number(number).rightJustified(2, u'0');
+// A work variable's name: the prefix and the number with at least two digits: 0 -> "T$00",
+// 100 -> "T$100".
+QString workVariableName(std::int16_t number) {
+  const QString digits = QString::number(number);
+  QString name;
+  name.reserve(workPrefix().size() + std::max<qsizetype>(digits.size(), 2));
+  name += workPrefix();
+  if (digits.size() < 2)
+    name += u'0';
+  name += digits;
+  return name;
 }
 
-// A declaration line of the hand-off: the name padded to the label column, the pseudo
-// instruction padded to the operation column, then the operand.
-QString declarationLine(const QString& name, const QString& operation, const QString& operand) {
-  return name.leftJustified(kLabelColumn, u' ') +
-         (operation + QString(8, u' ')).left(kOperationColumn) + operand;
+// The number of table entries as lblPtr shows it; the texts of the few counts the table can hold
+// are made once.
+QString entryCountText(std::int16_t count) {
+  static const std::array<QString, kNameLabels> texts = [] {
+    std::array<QString, kNameLabels> made;
+    for (int i = 0; i < kNameLabels; ++i)
+      made.at(static_cast<std::size_t>(i)) = QString::number(i);
+    return made;
+  }();
+  return count >= 0 && count < kNameLabels ? texts.at(static_cast<std::size_t>(count))
+                                           : QString::number(count);
+}
+
+// Appends one line of code: the label padded to labelWidth, the operation cut or padded to the
+// operation column, then the operand.
+void appendCodeLine(QString& out, QStringView label, qsizetype labelWidth, QStringView operation,
+                    QStringView operand) {
+  const qsizetype start = out.size();
+  out += label;
+  const qsizetype operationStart = std::max(out.size(), start + labelWidth);
+  out.resize(operationStart, u' ');
+  out += operation.left(kOperationColumn);
+  out.resize(operationStart + kOperationColumn, u' ');
+  out += operand;
 }
 
 } // namespace
@@ -64,13 +92,9 @@ QString uselessLabelColumn() {
 
 QString FormatInstructionLine(const QString& labelColumn, const ObjectInstruction& instruction) {
   // Built in place: the listing formats a line for every instruction of every draw.
-  const qsizetype operandColumn = labelColumn.size() + kOperationColumn;
   QString line;
-  line.reserve(operandColumn + instruction.Operand.size());
-  line += labelColumn;
-  line += QStringView(instruction.Operation).left(kOperationColumn);
-  line.resize(operandColumn, u' ');
-  line += instruction.Operand;
+  line.reserve(labelColumn.size() + kOperationColumn + instruction.Operand.size());
+  appendCodeLine(line, labelColumn, 0, instruction.Operation, instruction.Operand);
   return line;
 }
 
@@ -276,7 +300,14 @@ void TranslationEngine::translateSymbol() {
 
 void TranslationEngine::translateName(const QString& name) {
   showOnlyArrows({3});
-  m_state.view.Label4 = QStringLiteral("変数") + name + QStringLiteral("の取出し");
+  const QStringView before(u"変数");
+  const QStringView after(u"の取出し");
+  QString caption;
+  caption.reserve(before.size() + name.size() + after.size());
+  caption += before;
+  caption += name;
+  caption += after;
+  m_state.view.Label4 = std::move(caption);
   int entry = findEntry(name);
   if (entry < 0) {
     if (!enterName(name))
@@ -343,7 +374,7 @@ bool TranslationEngine::roomForTemplate() {
 }
 
 QString TranslationEngine::newWorkVariable() {
-  const QString name = workPrefix() + workNumberText(m_state.WorkCounter);
+  const QString name = workVariableName(m_state.WorkCounter);
   // Every number leaves an operation in the buffer that no optimisation removes, so between two
   // resets there are at most about 300 of them.
   m_state.WorkCounter = static_cast<std::int16_t>(m_state.WorkCounter + 1);
@@ -384,7 +415,7 @@ QString TranslationEngine::emitAssign() {
 
 void TranslationEngine::refreshTranslationView() {
   stack().PaintStack();
-  m_state.view.lblPtr = QString::number(m_state.VariableCount);
+  m_state.view.lblPtr = entryCountText(m_state.VariableCount);
   // The listing changes only when the buffer grew or the optimiser's marks are to go.
   if (m_state.ListingMarked || m_state.view.List1.size() != m_state.objectCount())
     drawListing(false);
@@ -509,7 +540,7 @@ void TranslationEngine::deleteUnreferencedVariables() {
   for (int i = j; i < oldCount; ++i)
     m_state.view.lblName.at(static_cast<std::size_t>(i)).clear();
   m_state.VariableCount = static_cast<std::int16_t>(j);
-  m_state.view.lblPtr = QString::number(m_state.VariableCount);
+  m_state.view.lblPtr = entryCountText(m_state.VariableCount);
 }
 
 std::optional<QString> TranslationEngine::Command6_Click() {
@@ -551,19 +582,31 @@ std::optional<QString> TranslationEngine::handOffRefusal() const {
 }
 
 QString TranslationEngine::BuildAssemblerSource() const {
-  QStringList lines;
+  // Written into one text: every line is a label column, an operation column and an operand.
+  const QStringView newLine(u"\r\n");
+  QString source;
+  source.reserve((m_state.objectCount() + 1 + m_state.VariableCount) *
+                 (kLabelColumn + kOperationColumn + 8 + newLine.size()));
+  auto line = [&source, newLine, first = true](QStringView label, QStringView operation,
+                                                     QStringView operand) mutable {
+    if (!first)
+      source += newLine;
+    first = false;
+    appendCodeLine(source, label, kLabelColumn, operation, operand);
+  };
   for (const ObjectInstruction& instruction : program())
-    lines << FormatInstructionLine(plainLabelColumn(), instruction);
-  lines << FormatInstructionLine(plainLabelColumn(), {QStringLiteral("SVC"), QStringLiteral("0")});
-  const QStringList table = VariableTable();
+    line({}, instruction.Operation, instruction.Operand);
+  line({}, u"SVC", u"0");
   int k = 0;
-  for (const QString& name : table)
-    if (!isWorkVariable(name))
-      lines << declarationLine(name, QStringLiteral("DC"), QString::number(++k));
-  for (const QString& name : table)
-    if (isWorkVariable(name))
-      lines << declarationLine(name, QStringLiteral("DA"), QStringLiteral("1"));
-  return lines.join(QStringLiteral("\r\n"));
+  for (int i = 0; i < m_state.VariableCount; ++i)
+    if (const QString& name = m_state.view.lblName.at(static_cast<std::size_t>(i));
+        !isWorkVariable(name))
+      line(name, u"DC", QString::number(++k));
+  for (int i = 0; i < m_state.VariableCount; ++i)
+    if (const QString& name = m_state.view.lblName.at(static_cast<std::size_t>(i));
+        isWorkVariable(name))
+      line(name, u"DA", u"1");
+  return source;
 }
 
 template <class Paint> bool TranslationEngine::blink(const QString& caption, Paint paint) {
