@@ -588,7 +588,7 @@ QString TranslationEngine::BuildAssemblerSource() const {
   source.reserve((m_state.objectCount() + 1 + m_state.VariableCount) *
                  (kLabelColumn + kOperationColumn + 8 + newLine.size()));
   auto line = [&source, newLine, first = true](QStringView label, QStringView operation,
-                                                     QStringView operand) mutable {
+                                               QStringView operand) mutable {
     if (!first)
       source += newLine;
     first = false;
