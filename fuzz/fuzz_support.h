@@ -48,7 +48,9 @@ inline QString toText(const std::string& bytes, bool utf16) {
 class FuzzDialogs final : public Dialogs {
 public:
   FuzzDialogs(QStringList texts, std::vector<bool> confirms)
-      : m_texts(std::move(texts)), m_confirms(std::move(confirms)) {}
+      : m_texts(std::move(texts)), m_confirms(std::move(confirms)) {
+    m_boxes.reserve(kFirstRoom);
+  }
 
   void inform(const QString& text) override { record(text); }
   bool confirm(const QString& text, const QString& /*title*/) override {
@@ -82,6 +84,7 @@ public:
 
 private:
   static constexpr qsizetype kRecorded = 4096;
+  static constexpr qsizetype kFirstRoom = 64; // a press rarely opens more boxes than this
   void record(const QString& text) {
     ++m_count;
     if (m_boxes.size() < kRecorded)

@@ -85,12 +85,13 @@ void RpnStack::ReadSymbol() {
     return;
   }
   const qsizetype length = firstCharacterLength(s);
-  const QString c = s.left(length);
-  m_view.lblCH = c;
+  // The symbol display keeps its text when the same symbol is read again.
+  if (const QStringView c = QStringView(s).left(length); m_view.lblCH != c)
+    m_view.lblCH = c.toString();
   // Removing from the front moves the start of the text and copies nothing, so reading a long
   // input costs the same for every symbol.
   s.remove(0, length);
-  m_view.lblKind = isOperatorSymbol(c) ? operatorClass() : nameClass();
+  m_view.lblKind = isOperatorSymbol(m_view.lblCH) ? operatorClass() : nameClass();
   setArrows({1}, {2, 3, 4, 5, 6});
   m_view.Label4 = QStringLiteral("逆ポーランド記法取出し");
   m_driver.setPhase(kPhaseAfterRead);

@@ -26,13 +26,17 @@ bool isWorkVariable(const QString& name) {
 // A work variable's name: the prefix and the number with at least two digits: 0 -> "T$00",
 // 100 -> "T$100".
 QString workVariableName(std::int16_t number) {
-  const QString digits = QString::number(number);
+  if (number < 0)
+    return workPrefix() + QString::number(number).rightJustified(2, u'0');
+  std::array<char16_t, 8> digits{}; // least significant first
+  std::size_t count = 0;
+  for (auto rest = static_cast<unsigned>(number); rest > 0 || count < 2; rest /= 10)
+    digits.at(count++) = static_cast<char16_t>(u'0' + rest % 10);
   QString name;
-  name.reserve(workPrefix().size() + std::max<qsizetype>(digits.size(), 2));
+  name.reserve(workPrefix().size() + static_cast<qsizetype>(count));
   name += workPrefix();
-  if (digits.size() < 2)
-    name += u'0';
-  name += digits;
+  while (count > 0)
+    name += QChar(digits.at(--count));
   return name;
 }
 
@@ -497,6 +501,19 @@ void TranslationEngine::markUselessInstructions() {
 }
 
 void TranslationEngine::deleteUselessInstructions() {
+  // The lines of the instructions that go leave the listing with them, so that each line of an
+  // instruction that stays is where the draw below finds it showing that instruction already.
+  QStringList& listing = m_state.view.List1;
+  const QList<ObjectInstruction>& buffer = m_state.ObjectBuffer;
+  if (listing.size() == buffer.size()) {
+    QStringList kept;
+    kept.reserve(listing.size());
+    for (qsizetype i = 0; i < buffer.size(); ++i)
+      if (!buffer.at(i).Useless)
+        kept << listing.at(i);
+    if (kept.size() != listing.size())
+      listing = std::move(kept);
+  }
   m_state.ObjectBuffer.removeIf(
       [](const ObjectInstruction& instruction) { return instruction.Useless; });
   drawListing(true);
