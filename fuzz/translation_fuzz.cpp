@@ -51,12 +51,11 @@ void checkInvariants(const TranslationEngine& engine) {
 
 // The listing shows the object code, unmarked, line for line.
 bool listsProgram(const TranslationEngine& engine) {
-  const std::vector<ObjectInstruction> program = engine.program();
-  if (engine.view().List1.size() != static_cast<qsizetype>(program.size()))
+  const QList<ObjectInstruction>& program = engine.program();
+  if (engine.view().List1.size() != program.size())
     return false;
-  for (std::size_t i = 0; i < program.size(); ++i)
-    if (engine.view().List1.at(static_cast<qsizetype>(i)) !=
-        FormatInstructionLine(plainLabelColumn(), program[i]))
+  for (qsizetype i = 0; i < program.size(); ++i)
+    if (engine.view().List1.at(i) != FormatInstructionLine(plainLabelColumn(), program.at(i)))
       return false;
   return true;
 }

@@ -2,6 +2,9 @@
 
 #include "common/characters.h"
 
+#include <algorithm>
+#include <cstddef>
+
 namespace rpn::walk {
 namespace {
 
@@ -82,12 +85,13 @@ void RpnStack::ReadSymbol() {
     return;
   }
   const qsizetype length = firstCharacterLength(s);
-  const QString c = s.left(length);
-  m_view.lblCH = c;
+  // The symbol display keeps its text when the same symbol is read again.
+  if (const QStringView c = QStringView(s).left(length); m_view.lblCH != c)
+    m_view.lblCH = c.toString();
   // Removing from the front moves the start of the text and copies nothing, so reading a long
   // input costs the same for every symbol.
   s.remove(0, length);
-  m_view.lblKind = isOperatorSymbol(c) ? operatorClass() : nameClass();
+  m_view.lblKind = isOperatorSymbol(m_view.lblCH) ? operatorClass() : nameClass();
   setArrows({1}, {2, 3, 4, 5, 6});
   m_view.Label4 = QStringLiteral("逆ポーランド記法取出し");
   m_driver.setPhase(kPhaseAfterRead);
@@ -145,9 +149,10 @@ void RpnStack::PopOperand() {
 }
 
 void RpnStack::PaintStack() {
-  for (int i = 0; i < kStackCells; ++i)
-    m_view.lblValueMark.at(static_cast<std::size_t>(i)) =
-        i < m_view.StackCount ? Mark::Red : Mark::White;
+  auto& marks = m_view.lblValueMark;
+  const auto occupied = std::clamp<std::ptrdiff_t>(m_view.StackCount, 0, kStackCells);
+  std::fill(marks.begin(), marks.begin() + occupied, Mark::Red);
+  std::fill(marks.begin() + occupied, marks.end(), Mark::White);
 }
 
 void RpnStack::PressRunToEnd(const std::function<void()>& executeSymbol, QString& savedExpression,

@@ -4,6 +4,7 @@
 #include "machine/instruction_set.h"
 #include "machine/machine_state.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace rpn::translation {
@@ -22,16 +23,47 @@ bool isWorkVariable(const QString& name) {
   return name.startsWith(workPrefix());
 }
 
-// The work number formatted with at least two digits: 0 -> "00", 100 -> "100".
-QString workNumberText(std::int16_t number) {
-  return QString::number(number).rightJustified(2, u'0');
+// A work variable's name: the prefix and the number with at least two digits: 0 -> "T$00",
+// 100 -> "T$100".
+QString workVariableName(std::int16_t number) {
+  if (number < 0)
+    return workPrefix() + QString::number(number).rightJustified(2, u'0');
+  std::array<char16_t, 8> digits{}; // least significant first
+  std::size_t count = 0;
+  for (auto rest = static_cast<unsigned>(number); rest > 0 || count < 2; rest /= 10)
+    digits.at(count++) = static_cast<char16_t>(u'0' + rest % 10);
+  QString name;
+  name.reserve(workPrefix().size() + static_cast<qsizetype>(count));
+  name += workPrefix();
+  while (count > 0)
+    name += QChar(digits.at(--count));
+  return name;
 }
 
-// A declaration line of the hand-off: the name padded to the label column, the pseudo
-// instruction padded to the operation column, then the operand.
-QString declarationLine(const QString& name, const QString& operation, const QString& operand) {
-  return name.leftJustified(kLabelColumn, u' ') +
-         (operation + QString(8, u' ')).left(kOperationColumn) + operand;
+// The number of table entries as lblPtr shows it; the texts of the few counts the table can hold
+// are made once.
+QString entryCountText(std::int16_t count) {
+  static const std::array<QString, kNameLabels> texts = [] {
+    std::array<QString, kNameLabels> made;
+    for (int i = 0; i < kNameLabels; ++i)
+      made.at(static_cast<std::size_t>(i)) = QString::number(i);
+    return made;
+  }();
+  return count >= 0 && count < kNameLabels ? texts.at(static_cast<std::size_t>(count))
+                                           : QString::number(count);
+}
+
+// Appends one line of code: the label padded to labelWidth, the operation cut or padded to the
+// operation column, then the operand.
+void appendCodeLine(QString& out, QStringView label, qsizetype labelWidth, QStringView operation,
+                    QStringView operand) {
+  const qsizetype start = out.size();
+  out += label;
+  const qsizetype operationStart = std::max(out.size(), start + labelWidth);
+  out.resize(operationStart, u' ');
+  out += operation.left(kOperationColumn);
+  out.resize(operationStart + kOperationColumn, u' ');
+  out += operand;
 }
 
 } // namespace
@@ -54,7 +86,8 @@ QString arrowCharacter(int number) {
 }
 
 QString plainLabelColumn() {
-  return QString(kLabelColumn, u' ');
+  static const QString column(kLabelColumn, u' ');
+  return column;
 }
 
 QString uselessLabelColumn() {
@@ -62,8 +95,23 @@ QString uselessLabelColumn() {
 }
 
 QString FormatInstructionLine(const QString& labelColumn, const ObjectInstruction& instruction) {
-  return labelColumn + (instruction.Operation + QString(8, u' ')).left(kOperationColumn) +
-         instruction.Operand;
+  // Built in place: the listing formats a line for every instruction of every draw.
+  QString line;
+  line.reserve(labelColumn.size() + kOperationColumn + instruction.Operand.size());
+  appendCodeLine(line, labelColumn, 0, instruction.Operation, instruction.Operand);
+  return line;
+}
+
+bool ShowsInstructionLine(QStringView line, QStringView labelColumn,
+                          const ObjectInstruction& instruction) {
+  const qsizetype operandColumn = labelColumn.size() + kOperationColumn;
+  if (line.size() != operandColumn + instruction.Operand.size() || !line.startsWith(labelColumn) ||
+      line.sliced(operandColumn) != instruction.Operand)
+    return false;
+  const QStringView operation = QStringView(instruction.Operation).left(kOperationColumn);
+  const QStringView field = line.sliced(labelColumn.size(), kOperationColumn);
+  return field.startsWith(operation) &&
+         field.sliced(operation.size()).count(u' ') == kOperationColumn - operation.size();
 }
 
 QString tableOverflowMessage() {
@@ -256,7 +304,14 @@ void TranslationEngine::translateSymbol() {
 
 void TranslationEngine::translateName(const QString& name) {
   showOnlyArrows({3});
-  m_state.view.Label4 = QStringLiteral("変数") + name + QStringLiteral("の取出し");
+  const QStringView before(u"変数");
+  const QStringView after(u"の取出し");
+  QString caption;
+  caption.reserve(before.size() + name.size() + after.size());
+  caption += before;
+  caption += name;
+  caption += after;
+  m_state.view.Label4 = std::move(caption);
   int entry = findEntry(name);
   if (entry < 0) {
     if (!enterName(name))
@@ -323,7 +378,7 @@ bool TranslationEngine::roomForTemplate() {
 }
 
 QString TranslationEngine::newWorkVariable() {
-  const QString name = workPrefix() + workNumberText(m_state.WorkCounter);
+  const QString name = workVariableName(m_state.WorkCounter);
   // Every number leaves an operation in the buffer that no optimisation removes, so between two
   // resets there are at most about 300 of them.
   m_state.WorkCounter = static_cast<std::int16_t>(m_state.WorkCounter + 1);
@@ -364,7 +419,7 @@ QString TranslationEngine::emitAssign() {
 
 void TranslationEngine::refreshTranslationView() {
   stack().PaintStack();
-  m_state.view.lblPtr = QString::number(m_state.VariableCount);
+  m_state.view.lblPtr = entryCountText(m_state.VariableCount);
   // The listing changes only when the buffer grew or the optimiser's marks are to go.
   if (m_state.ListingMarked || m_state.view.List1.size() != m_state.objectCount())
     drawListing(false);
@@ -393,45 +448,74 @@ void TranslationEngine::drawListing(bool showMarks) {
   // at its end between two such draws (the steps that change it otherwise draw with marks, a
   // reset empties both): only the new lines are formatted, and a push or pop that added nothing
   // draws nothing.
+  // Otherwise each line that already shows its instruction as it is to be shown stays (marking
+  // changes only the marked lines, the first draw after the marks only those), the others are
+  // formatted again.
   QStringList& listing = m_state.view.List1;
   const bool grows =
       !showMarks && !m_state.ListingMarked && listing.size() <= m_state.objectCount();
-  if (!grows)
-    listing.clear();
   m_state.ListingMarked = showMarks;
-  for (auto i = static_cast<int>(listing.size()); i < m_state.objectCount(); ++i) {
-    const ObjectInstruction& instruction = m_state.ObjectBuffer.at(static_cast<std::size_t>(i));
-    const bool marked = showMarks && instruction.Useless;
-    listing << FormatInstructionLine(marked ? uselessLabelColumn() : plainLabelColumn(),
-                                     instruction);
+  const auto count = static_cast<qsizetype>(m_state.objectCount());
+  if (listing.size() > count)
+    listing.resize(count);
+  const QString plain = plainLabelColumn();
+  const QString useless = uselessLabelColumn();
+  for (qsizetype i = grows ? listing.size() : 0; i < count; ++i) {
+    const ObjectInstruction& instruction = m_state.ObjectBuffer.at(i);
+    const QString& labelColumn = showMarks && instruction.Useless ? useless : plain;
+    if (i == listing.size())
+      listing << FormatInstructionLine(labelColumn, instruction);
+    else if (!ShowsInstructionLine(listing.at(i), labelColumn, instruction))
+      listing[i] = FormatInstructionLine(labelColumn, instruction);
   }
 }
 
 void TranslationEngine::markUselessInstructions() {
+  // Flags are written only where they change, so that a buffer shared with a snapshot is copied
+  // only when the marks differ.
   auto& buffer = m_state.ObjectBuffer;
-  const int count = m_state.objectCount();
-  for (int i = 0; i < count; ++i)
-    buffer.at(static_cast<std::size_t>(i)).Useless = false;
-  int i = 0;
-  while (i <= count - 2) {
-    ObjectInstruction& store = buffer.at(static_cast<std::size_t>(i));
-    ObjectInstruction& load = buffer.at(static_cast<std::size_t>(i + 1));
-    if (store.Operation == u"STOR" && load.Operation == u"LOAD" && store.Operand == load.Operand) {
-      // The value is still in the register, so the load goes. A work variable is read only by
-      // this load and its store goes too; a program variable must hold the value after the run.
-      store.Useless = isWorkVariable(store.Operand);
-      load.Useless = true;
-      i += 2;
-    } else {
-      ++i;
+  const qsizetype count = buffer.size();
+  const auto mark = [&buffer](qsizetype i, bool useless) {
+    if (buffer.at(i).Useless != useless)
+      buffer[i].Useless = useless;
+  };
+  qsizetype i = 0;
+  while (i < count) {
+    const ObjectInstruction& store = buffer.at(i);
+    if (i + 1 < count) {
+      const ObjectInstruction& load = buffer.at(i + 1);
+      if (store.Operation == u"STOR" && load.Operation == u"LOAD" &&
+          store.Operand == load.Operand) {
+        // The value is still in the register, so the load goes. A work variable is read only by
+        // this load and its store goes too; a program variable must hold the value after the run.
+        mark(i, isWorkVariable(store.Operand));
+        mark(i + 1, true);
+        i += 2;
+        continue;
+      }
     }
+    mark(i, false);
+    ++i;
   }
   drawListing(true);
 }
 
 void TranslationEngine::deleteUselessInstructions() {
-  std::erase_if(m_state.ObjectBuffer,
-                [](const ObjectInstruction& instruction) { return instruction.Useless; });
+  // The lines of the instructions that go leave the listing with them, so that each line of an
+  // instruction that stays is where the draw below finds it showing that instruction already.
+  QStringList& listing = m_state.view.List1;
+  const QList<ObjectInstruction>& buffer = m_state.ObjectBuffer;
+  if (listing.size() == buffer.size()) {
+    QStringList kept;
+    kept.reserve(listing.size());
+    for (qsizetype i = 0; i < buffer.size(); ++i)
+      if (!buffer.at(i).Useless)
+        kept << listing.at(i);
+    if (kept.size() != listing.size())
+      listing = std::move(kept);
+  }
+  m_state.ObjectBuffer.removeIf(
+      [](const ObjectInstruction& instruction) { return instruction.Useless; });
   drawListing(true);
 }
 
@@ -439,7 +523,7 @@ void TranslationEngine::findReferences() {
   for (int j = 0; j < m_state.VariableCount; ++j)
     m_state.UsedFlags.at(static_cast<std::size_t>(j)) = false;
   for (int i = 0; i < m_state.objectCount(); ++i) {
-    const QString& operand = m_state.ObjectBuffer.at(static_cast<std::size_t>(i)).Operand;
+    const QString& operand = m_state.ObjectBuffer.at(i).Operand;
     if (operand.isEmpty())
       continue;
     const int entry = findEntry(operand);
@@ -473,7 +557,7 @@ void TranslationEngine::deleteUnreferencedVariables() {
   for (int i = j; i < oldCount; ++i)
     m_state.view.lblName.at(static_cast<std::size_t>(i)).clear();
   m_state.VariableCount = static_cast<std::int16_t>(j);
-  m_state.view.lblPtr = QString::number(m_state.VariableCount);
+  m_state.view.lblPtr = entryCountText(m_state.VariableCount);
 }
 
 std::optional<QString> TranslationEngine::Command6_Click() {
@@ -496,7 +580,7 @@ std::optional<QString> TranslationEngine::handOffRefusal() const {
   // The end line and one declaration per entry, one word each.
   int words = 1 + m_state.VariableCount;
   for (int i = 0; i < m_state.objectCount(); ++i) {
-    const ObjectInstruction& instruction = m_state.ObjectBuffer.at(static_cast<std::size_t>(i));
+    const ObjectInstruction& instruction = m_state.ObjectBuffer.at(i);
     if (instruction.Operation != u"MINUS") {
       if (instruction.Operand.isEmpty())
         return emptyOperandMessage(i + 1, instruction.Operation);
@@ -515,19 +599,31 @@ std::optional<QString> TranslationEngine::handOffRefusal() const {
 }
 
 QString TranslationEngine::BuildAssemblerSource() const {
-  QStringList lines;
+  // Written into one text: every line is a label column, an operation column and an operand.
+  const QStringView newLine(u"\r\n");
+  QString source;
+  source.reserve((m_state.objectCount() + 1 + m_state.VariableCount) *
+                 (kLabelColumn + kOperationColumn + 8 + newLine.size()));
+  auto line = [&source, newLine, first = true](QStringView label, QStringView operation,
+                                               QStringView operand) mutable {
+    if (!first)
+      source += newLine;
+    first = false;
+    appendCodeLine(source, label, kLabelColumn, operation, operand);
+  };
   for (const ObjectInstruction& instruction : program())
-    lines << FormatInstructionLine(plainLabelColumn(), instruction);
-  lines << FormatInstructionLine(plainLabelColumn(), {QStringLiteral("SVC"), QStringLiteral("0")});
-  const QStringList table = VariableTable();
+    line({}, instruction.Operation, instruction.Operand);
+  line({}, u"SVC", u"0");
   int k = 0;
-  for (const QString& name : table)
-    if (!isWorkVariable(name))
-      lines << declarationLine(name, QStringLiteral("DC"), QString::number(++k));
-  for (const QString& name : table)
-    if (isWorkVariable(name))
-      lines << declarationLine(name, QStringLiteral("DA"), QStringLiteral("1"));
-  return lines.join(QStringLiteral("\r\n"));
+  for (int i = 0; i < m_state.VariableCount; ++i)
+    if (const QString& name = m_state.view.lblName.at(static_cast<std::size_t>(i));
+        !isWorkVariable(name))
+      line(name, u"DC", QString::number(++k));
+  for (int i = 0; i < m_state.VariableCount; ++i)
+    if (const QString& name = m_state.view.lblName.at(static_cast<std::size_t>(i));
+        isWorkVariable(name))
+      line(name, u"DA", u"1");
+  return source;
 }
 
 template <class Paint> bool TranslationEngine::blink(const QString& caption, Paint paint) {

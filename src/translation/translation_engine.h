@@ -32,13 +32,14 @@
 #include "common/step_driver.h"
 #include "rpn/rpn_stack.h"
 
+#include <QList>
 #include <QString>
 #include <QStringList>
+#include <QStringView>
 #include <array>
 #include <cstdint>
 #include <initializer_list>
 #include <optional>
-#include <vector>
 
 namespace rpn::translation {
 
@@ -67,6 +68,9 @@ QString uselessLabelColumn(); // " *useless* "
 
 // An instruction as one text line: the label column, the operation padded to 7, the operand.
 QString FormatInstructionLine(const QString& labelColumn, const ObjectInstruction& instruction);
+// Whether a line is the one FormatInstructionLine makes of these, without making it.
+bool ShowsInstructionLine(QStringView line, QStringView labelColumn,
+                          const ObjectInstruction& instruction);
 
 // Texts of the boxes this engine opens besides those of the stack.
 QString tableOverflowMessage();
@@ -101,8 +105,9 @@ struct TranslationView : walk::RpnView {
 struct TranslationState {
   TranslationView view;
   // The object buffer: the instructions generated so far, in order. It holds at most
-  // kObjectSlots; a template that could pass slot 299 is refused before it starts.
-  std::vector<ObjectInstruction> ObjectBuffer;
+  // kObjectSlots; a template that could pass slot 299 is refused before it starts. A copy of the
+  // state shares the buffer until one of them changes it.
+  QList<ObjectInstruction> ObjectBuffer;
   std::int16_t VariableCount = 0;
   std::int16_t WorkCounter = 0;
   std::array<bool, kUsedFlagSlots> UsedFlags{};
@@ -147,7 +152,7 @@ public:
   const StepDriver& driver() const { return m_driver; }
 
   // The program in the buffer and the table's entries.
-  const std::vector<ObjectInstruction>& program() const { return m_state.ObjectBuffer; }
+  const QList<ObjectInstruction>& program() const { return m_state.ObjectBuffer; }
   QStringList VariableTable() const;
 
   // Screen lifecycle: Form_Load, and the unloading of a closed screen (controls back to their

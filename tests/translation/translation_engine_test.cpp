@@ -231,6 +231,28 @@ TEST_F(TranslationEngineTest, OptimiserMarksAndRemovesPairsThenUnreferencedEntri
   }
 }
 
+// A drawn listing keeps the lines that already show their instruction: a line shows one exactly
+// when it is the line formatted from it (operations cut or padded to their column alike).
+TEST(TranslationListingLine, ShowsAnInstructionExactlyWhenFormattedFromIt) {
+  const QString labels[] = {plainLabelColumn(), uselessLabelColumn(), u"X"_s};
+  const ObjectInstruction instructions[] = {
+      {u"LOAD"_s, u"A"_s},    {u"LOAD"_s, u"AB"_s},    {u"MINUS"_s, {}},
+      {u"STOR"_s, u"T$00"_s}, {u"ABCDEFGH"_s, u"X"_s}, {u"ABCDEFG"_s, u"X"_s},
+      {u"ADD "_s, u"A"_s},    {u"ADD"_s, u"A"_s},      {{}, u"A"_s},
+      {u"LOAD"_s, u"    A"_s}};
+  for (const QString& label : labels)
+    for (const ObjectInstruction& drawn : instructions) {
+      const QString line = FormatInstructionLine(label, drawn);
+      for (const QString& other : labels)
+        for (const ObjectInstruction& instruction : instructions)
+          EXPECT_EQ(ShowsInstructionLine(line, other, instruction),
+                    FormatInstructionLine(other, instruction) == line)
+              << line.toStdString() << " / " << instruction.Operation.toStdString();
+    }
+  EXPECT_EQ(FormatInstructionLine(plainLabelColumn(), {u"ABCDEFGH"_s, u"X"_s}),
+            line({}, u"ABCDEFG"_s, u"X"_s));
+}
+
 TEST_F(TranslationEngineTest, HandOffTextUnoptimisedAndOptimised) {
   EXPECT_EQ(engine.BuildAssemblerSource(), u"           SVC    0"); // empty buffer and table
   translate(kExample);
