@@ -7,7 +7,8 @@
 // same state, and the emulator stepped on its own, with no screen, the same machine. Both runs
 // paint nothing (one input in eight paints the presses throughout); painting turned on afterwards
 // must show the same state in both. The rest of the input then plays presses, edits, single
-// phases, ticks and painting on and off on the first engine.
+// phases, ticks, painting on and off, breakpoints and runs to the end (a few slices, then the
+// stop button) on the first engine.
 #include "fuzz_support.h"
 #include "machine/emulator.h"
 #include "machine/machine_engine.h"
@@ -147,7 +148,16 @@ void playScript(MachineEngine& engine, FuzzedDataProvider& in, bool utf16) {
       [&] { engine.moves().ComputeOperandAddress(); }, [&] { engine.moves().ExecuteInstruction(); },
       [&] { engine.moves().restoreMachine(engine.state().machine); },
       [&] { engine.moves().ResetMachine(); }, [&] { engine.setPainting(in.ConsumeBool()); },
-      [&] { engine.unload(); engine.Form_Load(); }}; // the screen is closed and opened again
+      [&] { engine.unload(); engine.Form_Load(); }, // the screen is closed and opened again
+      [&] { engine.toggleBreakpoint(in.ConsumeIntegralInRange(-1, kLineSlots)); },
+      [&] { // a run to the end, a few slices of it, then the stop button
+        engine.cmdRunToEnd_Click();
+        for (int slices = in.ConsumeIntegralInRange(0, 3); slices > 0; --slices)
+          if (!engine.runToEndSlice(in.ConsumeIntegralInRange(1, 64)))
+            break;
+        engine.Command5_Click();
+        check(!engine.state().runningToEnd, "the stop button ends a run to the end");
+      }};
   // clang-format on
   for (int action = 0; action < 64 && in.remaining_bytes() > 0; ++action) {
     actions[in.ConsumeIntegralInRange<std::size_t>(0, std::size(actions) - 1)]();

@@ -219,6 +219,7 @@ private:
   void buildImage();
 
   int m_entry = 0;
+  std::vector<SourceFields> m_fields; // of every line entered, split once in pass 1
 };
 
 std::vector<bool> Pass::readLines(QStringView source) {
@@ -239,7 +240,7 @@ std::vector<bool> Pass::readLines(QStringView source) {
       complain(tooManyLinesMessage());
       break;
     }
-    const SourceFields fields = Assembler::SplitLine(text);
+    const SourceFields& fields = m_fields.emplace_back(Assembler::SplitLine(text));
     redefined.push_back(!fields.Label.isEmpty() && isDefined(fields.Label));
     if (!fields.Label.isEmpty())
       defineLabel(fields.Label);
@@ -319,11 +320,11 @@ void Pass::encodeLines(const std::vector<bool>& redefined) {
     LineEntry& line = lines[i];
     resolveAndEncode(line);
     const QStringList problems =
-        lineProblems(line, redefined[i], Assembler::SplitLine(line.Source));
+        lineProblems(line, redefined[i], m_fields[i]);
     if (!problems.isEmpty())
       complain(QStringLiteral("%1行目: ").arg(line.SourceLine) + line.Source + u'\n' +
                problems.join(u'\n'));
-    result.listing += listingLine(line);
+    appendListingLine(result.listing, line);
   }
   buildImage();
 }
@@ -405,16 +406,42 @@ void loadImage(const Assembly& assembly, MachineState& machine) {
   machine.ProgramSize = static_cast<std::int16_t>(assembly.words.size());
 }
 
+namespace {
+
+void appendHex4(QString& out, std::int64_t value) {
+  static constexpr char16_t kDigits[] = u"0123456789ABCDEF";
+  const auto bits = static_cast<std::uint16_t>(static_cast<std::uint64_t>(value));
+  for (int shift = 12; shift >= 0; shift -= 4)
+    out += QChar(kDigits[(bits >> shift) & 15U]);
+}
+
+} // namespace
+
+void appendListingLine(QString& out, const LineEntry& line) {
+  // Written straight into the listing: no text is made for a column on its own.
+  appendHex4(out, line.Address);
+  out += QStringView(u" : ");
+  if (line.Size <= 0) {
+    out += QStringView(u"          ");
+  } else {
+    appendHex4(out, line.Word1);
+    if (line.Size == 1) {
+      out += QStringView(u"      ");
+    } else {
+      out += u' ';
+      appendHex4(out, line.Word2);
+      out += u' ';
+    }
+  }
+  out += QStringView(u" :");
+  out += line.Source;
+  out += QStringView(u"\r\n");
+}
+
 QString listingLine(const LineEntry& line) {
-  QString codeColumn;
-  if (line.Size <= 0)
-    codeColumn = QString(10, u' ');
-  else if (line.Size == 1)
-    codeColumn = hex4(line.Word1) + QString(6, u' ');
-  else
-    codeColumn = hex4(line.Word1) + u' ' + hex4(line.Word2) + u' ';
-  return hex4(line.Address) + QStringLiteral(" : ") + codeColumn + QStringLiteral(" :") +
-         line.Source + QStringLiteral("\r\n");
+  QString text;
+  appendListingLine(text, line);
+  return text;
 }
 
 } // namespace rpn::machine

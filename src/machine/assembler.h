@@ -115,7 +115,8 @@ std::int32_t readMachineNumber(QStringView text, QStringList& complaints);
 // or &H or &O and a digit), rather than reading as 0 for want of one.
 bool holdsNumber(QStringView text);
 
-// The listing line of an assembled line, CR LF included.
+// The listing line of an assembled line, CR LF included; or appended to a listing.
 QString listingLine(const LineEntry& line);
+void appendListingLine(QString& out, const LineEntry& line);
 
 } // namespace rpn::machine
