@@ -4,15 +4,15 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QElapsedTimer>
-#include <QShortcut>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QScopedValueRollback>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 namespace rpn::machine {
@@ -194,11 +194,10 @@ void FrmAssembler::buildRunToEnd(QWidget* client) {
   connectPress(m_runToEnd, &MachineEngine::cmdRunToEnd_Click);
   connect(m_runToEnd, &QPushButton::clicked, this, [this] {
     if (engine().state().runningToEnd)
-      m_slices.start();
+      m_slices.start(0);
     else
       focusListing();
   });
-  m_slices.setInterval(0);
   connect(&m_slices, &QTimer::timeout, this, &FrmAssembler::runSlice);
   auto* toggle = new QShortcut(QKeySequence(Qt::Key_F9), this);
   toggle->setContext(Qt::WindowShortcut);
@@ -594,11 +593,13 @@ void FrmAssembler::nextMove(MachineEngine& engine) {
 }
 
 void FrmAssembler::runSlice() {
-  // A box the program opened (IN, a fault) holds the run until it is closed.
-  if (screenDialogs().boxOpen())
+  // A box the run opens (IN) holds the timer until the slice that opened it goes on; a box
+  // opened by anything else (the question before closing) is waited for.
+  m_slices.stop();
+  if (!engine().state().runningToEnd)
     return;
-  if (!engine().state().runningToEnd) {
-    m_slices.stop();
+  if (screenDialogs().boxOpen()) {
+    m_slices.start(20);
     return;
   }
   // Slices of a few thousand instructions, until about a display frame has gone by.
@@ -611,9 +612,10 @@ void FrmAssembler::runSlice() {
            clock.nsecsElapsed() < kSliceNanoseconds) {
     }
   });
-  if (engine().state().runningToEnd)
+  if (engine().state().runningToEnd) {
+    m_slices.start(0);
     return;
-  m_slices.stop();
+  }
   m_focusPending = true;
   refresh();
 }

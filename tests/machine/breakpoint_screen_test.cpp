@@ -69,14 +69,22 @@ TEST_F(RunToEndScreen, F9AndDoubleClicksMarkInstructionLinesInTheMargin) {
 
 // An endless loop runs while the event loop goes on (the heart beats) until the million-instruction
 // limit stops it with a box; the stop button, going back and closing the window each end it at
-// once, without a box. All but closing keep what the run reached as one move that going back
-// undoes.
+// once, without a box, and a cancelled question before closing lets it go on. The stop button and
+// going back keep what the run reached as one move that going back undoes.
 TEST_F(RunToEndScreen, EndlessLoopEndsAtTheLimitOrByStopBackOrClose) {
   const std::function<void()> ends[] = {
       [this] { ASSERT_TRUE(QTest::qWaitFor([this] { return !running(); }, 120000)); },
       [this] { click(u"Command5"_s); },
       [this] { form.stepBack(); },
       [this] { form.close(); },
+      [this] { // a changed source: the run waits while the question is open, goes on after Cancel
+        get<QPlainTextEdit>(u"Text1"_s)->appendPlainText(u"*"_s);
+        boxes.onBox = [] { QTest::qWait(50); };
+        form.close();
+        boxes.onBox = {};
+        EXPECT_TRUE(running());
+        ASSERT_TRUE(QTest::qWaitFor([this] { return !running(); }, 120000));
+      },
   };
   for (std::size_t way = 0; way < std::size(ends); ++way) {
     SCOPED_TRACE(way);
@@ -89,7 +97,9 @@ TEST_F(RunToEndScreen, EndlessLoopEndsAtTheLimitOrByStopBackOrClose) {
     const int beats = beatsWhileRunning;
     QTest::qWait(30);
     EXPECT_EQ(beatsWhileRunning, beats);
-    EXPECT_EQ(boxes.texts(), way == 0 ? QStringList{runLimitMessage()} : QStringList{});
+    const QStringList expected[] = {{runLimitMessage()}, {}, {}, {},
+                                    {sourceChangedQuestion(), runLimitMessage()}};
+    EXPECT_EQ(boxes.texts(), expected[way]);
     EXPECT_TRUE(get<QPushButton>(u"cmdRunToEnd"_s)->isEnabled());
     if (way < 2)
       form.stepBack();
