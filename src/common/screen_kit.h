@@ -508,8 +508,10 @@ protected:
       : ScreenWindow(parent), m_dialogs(this, dialogs,
                                         [this] {
                                           // A box of a traced move: one more state. (Without
-                                          // trace mode a whole press is one move.)
-                                          if (m_moveDepth > 0 && m_engine.view().Check1)
+                                          // trace mode a whole press is one move, and a move
+                                          // that goes on is one move when it ends.)
+                                          if (m_moveDepth > 0 && m_engine.view().Check1 &&
+                                              !moveGoesOn())
                                             recordMove();
                                           refresh();
                                         }),

@@ -80,7 +80,8 @@ std::vector<int> boxLinesOfEngineLines(const QString& engineText) {
     if (c == u'\r' && i + 1 < engineText.size() && engineText[i + 1] == u'\n') {
       first.push_back(++line);
       ++i;
-    } else if (c == u'\r' || c == u'\n') {
+    } else if (c == u'\r' || c == u'\n' || c == QChar::ParagraphSeparator || c == u'\xFDD0' ||
+               c == u'\xFDD1') { // the text box starts a new line at each of these too
       ++line;
     }
   }
@@ -175,6 +176,7 @@ void FrmAssembler::build() {
       return;
     m_shownText2 = engineText(m_text2);
     mutableEngine().setText2(m_shownText2);
+    paintBreakpoints(); // the dots leave a listing edited by hand
   });
   connect(m_text3, &QPlainTextEdit::textChanged, this, [this] {
     if (m_painting)
@@ -199,6 +201,8 @@ void FrmAssembler::buildRunToEnd(QWidget* client) {
       focusListing();
   });
   connect(&m_slices, &QTimer::timeout, this, &FrmAssembler::runSlice);
+  m_text2->setToolTip(
+      QStringLiteral("F9 またはダブルクリック: 命令の行にブレークポイントを設定/解除"));
   auto* toggle = new QShortcut(QKeySequence(Qt::Key_F9), this);
   toggle->setContext(Qt::WindowShortcut);
   connect(toggle, &QShortcut::activated, this, &FrmAssembler::toggleBreakpointAtCursor);
@@ -632,6 +636,10 @@ void FrmAssembler::toggleBreakpointAtCursor() {
 }
 
 void FrmAssembler::toggleBreakpointOnLine(int boxLine) {
+  if (engine().state().listingEdited) { // its lines are no longer the assembled ones
+    QApplication::beep();
+    return;
+  }
   const std::vector<int> first = boxLinesOfEngineLines(engine().view().Text2);
   const auto after = std::upper_bound(first.begin(), first.end(), boxLine);
   const auto line = static_cast<int>(after - first.begin()) - 1;
@@ -646,7 +654,10 @@ void FrmAssembler::paintBreakpoints() {
   std::vector<int> marked;
   QStringList described;
   for (const int line : engine().state().breakpoints) {
-    if (static_cast<std::size_t>(line) >= first.size())
+    // A mark kept from a later assembly, on a line this one does not hold as an instruction,
+    // does not show; nor does any on a listing edited by hand.
+    if (engine().state().listingEdited || !engine().holdsInstruction(line) ||
+        static_cast<std::size_t>(line) >= first.size())
       continue;
     marked.push_back(first[static_cast<std::size_t>(line)]);
     described << QStringLiteral("%1行目").arg(line + 1);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <utility>
 
 namespace rpn::machine {
 namespace {
@@ -94,6 +95,7 @@ void MachineEngine::Form_Load() {
   m_state.view.Text2SelStart = 0;
   m_state.view.Text2SelLength = 0;
   m_state.breakpoints.clear(); // they mark lines of the listing, which is empty now
+  m_state.listingEdited = false;
   resetMachine();
 }
 
@@ -134,6 +136,7 @@ void MachineEngine::Command1_Click() {
   m_state.tables = std::move(assembly.tables);
   AssemblerView& view = m_state.view;
   view.Text2 = std::move(assembly.listing);
+  m_state.listingEdited = false;
   view.Text2SelStart = 0;
   view.Text2SelLength = 0;
   view.lblCode = blankMemoryCells();
@@ -212,6 +215,7 @@ bool MachineEngine::answer(const Happening& happening) {
     appendOutput(happening.text);
     break;
   case Happening::Input: {
+    m_asked = true;
     repaint();
     const QString typed = m_driver.dialogs().askText(QStringLiteral("データ入力"));
     QStringList complaints;
@@ -222,6 +226,7 @@ bool MachineEngine::answer(const Happening& happening) {
     break;
   }
   case Happening::Notice:
+    m_asked = true;
     repaint();
     m_driver.dialogs().inform(happening.text);
     break;
@@ -258,6 +263,7 @@ void MachineEngine::Command4_Click() {
     return;
   interruptRun();
   m_driver.setPhase(kIdle);
+  m_state.leavingBreakpoint = true;
 }
 
 void MachineEngine::cmdRunToEnd_Click() {
@@ -266,10 +272,24 @@ void MachineEngine::cmdRunToEnd_Click() {
   m_driver.stop();
   m_state.runningToEnd = true;
   m_state.runExecuted = 0;
-  if (phase == kOperandAddress || phase == kExecute) {
-    if (quietInstruction(phase) != Quiet::Went)
-      m_state.runningToEnd = false;
+  if (phase == kOperandAddress || phase == kExecute)
+    stopAfter(quietInstruction(phase));
+}
+
+bool MachineEngine::stopAfter(Quiet how) {
+  switch (how) {
+  case Quiet::Went:
+    return false;
+  case Quiet::Asked:
+    finishRun();
+    break;
+  case Quiet::Ended:
+  case Quiet::Faulted: // the end or the fault has painted and said why
+    m_state.runningToEnd = false;
+    m_state.runExecuted = 0;
+    break;
   }
+  return true;
 }
 
 bool MachineEngine::runToEndSlice(int instructions) {
@@ -288,11 +308,11 @@ bool MachineEngine::runToEndSlice(int instructions) {
       m_driver.dialogs().inform(runLimitMessage());
       return false;
     }
-    if (quietInstruction(kIdle) != Quiet::Went) {
-      m_state.runningToEnd = false; // the end or the fault has painted and said why
-      m_state.runExecuted = 0;
+    // After the end, a fault or a box the program needed the run stops: a loop that asks for
+    // input or meets an unsupported SVC would otherwise open box after box, and the stop button
+    // would never be within reach.
+    if (stopAfter(quietInstruction(kIdle)))
       return false;
-    }
   }
   return true;
 }
@@ -308,6 +328,7 @@ bool MachineEngine::quietStep() {
 
 MachineEngine::Quiet MachineEngine::quietInstruction(std::int16_t from) {
   // The marks of the phases are left out: the paint at the end of the run sets them.
+  m_asked = false;
   if (from == kIdle) {
     if (!quietStep())
       return Quiet::Faulted;
@@ -317,10 +338,11 @@ MachineEngine::Quiet MachineEngine::quietInstruction(std::int16_t from) {
         return Quiet::Faulted;
   }
   ++m_state.runExecuted;
-  if (!m_state.machine.EndOfProgram || m_state.machine.SvcCode != 0)
-    return Quiet::Went;
-  endProgram(kStepEnd);
-  return Quiet::Ended;
+  if (m_state.machine.EndOfProgram && m_state.machine.SvcCode == 0) {
+    endProgram(kStepEnd);
+    return Quiet::Ended;
+  }
+  return m_asked ? Quiet::Asked : Quiet::Went;
 }
 
 void MachineEngine::finishRun() {
@@ -339,9 +361,11 @@ std::bitset<kMemoryWords> MachineEngine::breakpointAddresses() const {
   std::bitset<kMemoryWords> stops;
   const std::vector<LineEntry>& lines = m_state.tables.Lines;
   for (const int entry : m_state.breakpoints) {
-    const auto i = static_cast<std::size_t>(entry);
-    if (i < lines.size() && lines[i].Kind == LineKind::Op && inMemory(lines[i].Address))
-      stops.set(index(lines[i].Address));
+    if (!holdsInstruction(entry))
+      continue;
+    const std::int32_t address = lines[static_cast<std::size_t>(entry)].Address;
+    if (inMemory(address))
+      stops.set(index(address));
   }
   return stops;
 }
@@ -351,17 +375,22 @@ bool MachineEngine::atBreakpoint(const std::bitset<kMemoryWords>& stops) const {
   return inMemory(address) && stops.test(index(address));
 }
 
-bool MachineEngine::toggleBreakpoint(int entry) {
+bool MachineEngine::holdsInstruction(int entry) const {
   const std::vector<LineEntry>& lines = m_state.tables.Lines;
-  if (entry < 0 || static_cast<std::size_t>(entry) >= lines.size() ||
-      lines[static_cast<std::size_t>(entry)].Kind != LineKind::Op)
-    return false;
+  return entry >= 0 && static_cast<std::size_t>(entry) < lines.size() &&
+         lines[static_cast<std::size_t>(entry)].Kind == LineKind::Op;
+}
+
+bool MachineEngine::toggleBreakpoint(int entry) {
   std::vector<int>& marks = m_state.breakpoints;
   const auto at = std::lower_bound(marks.begin(), marks.end(), entry);
-  if (at != marks.end() && *at == entry)
+  if (at != marks.end() && *at == entry) { // a mark comes off whatever the line holds now
     marks.erase(at);
-  else
-    marks.insert(at, entry);
+    return true;
+  }
+  if (!holdsInstruction(entry))
+    return false;
+  marks.insert(at, entry);
   return true;
 }
 
@@ -370,7 +399,9 @@ void MachineEngine::Timer1_Timer() {
     return; // a tick that was already on its way when auto-run stopped
   m_driver.tick([this] {
     const std::int16_t phase = m_driver.phase();
-    if (phase == kFetch && atBreakpoint(breakpointAddresses())) {
+    const bool leaving = std::exchange(m_state.leavingBreakpoint, m_state.leavingBreakpoint &&
+                                                                      phase != kFetch);
+    if (phase == kFetch && !leaving && atBreakpoint(breakpointAddresses())) {
       // Stopped before the instruction on a breakpoint, its line selected.
       m_driver.stop();
       if (m_state.painting)

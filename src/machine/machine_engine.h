@@ -104,6 +104,9 @@ struct MachineControls {
   // "最後まで実行" under way, and the instructions it has executed so far.
   bool runningToEnd = false;
   std::int32_t runExecuted = 0;
+  // Auto-run was just started: the instruction it starts on runs even on a breakpoint, as a run
+  // to the end leaves one.
+  bool leavingBreakpoint = false;
   bool operator==(const MachineControls&) const = default;
 };
 
@@ -118,9 +121,13 @@ struct MachineScreenState : MachineControls {
   int complaintEntry = -1;
   // Off for a run that shows nothing (the command line): see setPainting.
   bool painting = true;
-  // The listing lines marked as breakpoints (line-table entries, ascending), each one that holds
-  // an instruction.
+  // The listing lines marked as breakpoints (line-table entries, ascending). Going back keeps
+  // them, so one may name a line that an earlier assembly's table does not hold as an
+  // instruction: it then neither shows nor stops a run.
   std::vector<int> breakpoints;
+  // The listing box was edited by hand since the last assembly: its lines are no longer the
+  // table's, so no breakpoint is shown on them or marked through them.
+  bool listingEdited = false;
   bool operator==(const MachineScreenState&) const = default;
 };
 
@@ -158,7 +165,10 @@ public:
 
   // The user's edits, as they happen.
   void setText1(const QString& text) { m_state.view.Text1 = text; }
-  void setText2(const QString& text) { m_state.view.Text2 = text; }
+  void setText2(const QString& text) {
+    m_state.listingEdited = m_state.listingEdited || text != m_state.view.Text2;
+    m_state.view.Text2 = text;
+  }
   void setText3(const QString& text) { m_state.view.Text3 = text; }
   void setTxtTimer(const QString& text) { m_state.view.txtTimer = text; }
   void setCheck1(bool ticked) { m_state.view.Check1 = ticked; }
@@ -180,8 +190,11 @@ public:
   bool runToEndSlice(int instructions);
 
   // Marks or unmarks a listing line (its line-table entry, from 0) as a breakpoint. Only a line
-  // that holds an instruction can be one: false, nothing changed, for any other.
+  // that holds an instruction can be marked: false, nothing changed, for any other that is not
+  // marked already.
   bool toggleBreakpoint(int entry);
+  // Whether the line-table entry holds an instruction, so that a breakpoint on it stops a run.
+  bool holdsInstruction(int entry) const;
   // Loads the sample of the item after QueryDiscardSource; a cancelled question leaves the source
   // and the list's selection as they were.
   void List1_Click(int index);
@@ -214,7 +227,9 @@ public:
   Moves moves() { return Moves(*this); }
 
 private:
-  enum class Quiet : std::uint8_t { Went, Ended, Faulted };
+  // How one instruction of a run to the end went: on, on after a box it needed (IN, an SVC the
+  // machine does not support), to the end of the program, or to a machine fault.
+  enum class Quiet : std::uint8_t { Went, Asked, Ended, Faulted };
   bool runInstruction(std::int16_t from);
   // One whole instruction that is not shown: the emulator's three phases at once, then what
   // they gave (output, input, a notice, a fault) and a store into the memory panel. False after
@@ -224,6 +239,8 @@ private:
   Quiet quietInstruction(std::int16_t from);
   // Ends a run to the end and paints what it left.
   void finishRun();
+  // Ends a run to the end after an instruction that did not simply go on; whether it did.
+  bool stopAfter(Quiet how);
   // A press that moves the machine ends a run to the end first.
   void interruptRun() {
     if (m_state.runningToEnd)
@@ -255,6 +272,7 @@ private:
   MachineScreenState m_state;
   StepDriver m_driver;
   std::function<bool(const QString&)> m_saveSource;
+  bool m_asked = false; // the program has opened a box (IN, a notice) since this was cleared
 };
 
 } // namespace rpn::machine

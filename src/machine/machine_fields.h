@@ -48,14 +48,14 @@ void visitFields(A& a, S& s) {
 template <class A, class S>
 requires std::same_as<std::remove_const_t<S>, MachineControls>
 void visitFields(A& a, S& s) {
-  a(s.view, s.clock, s.keptText1, s.runningToEnd, s.runExecuted);
+  a(s.view, s.clock, s.keptText1, s.runningToEnd, s.runExecuted, s.leavingBreakpoint);
 }
 
 template <class A, class S>
 requires std::same_as<std::remove_const_t<S>, MachineScreenState>
 void visitFields(A& a, S& s) {
   a(baseOf<MachineControls>(s), s.machine, s.tables, s.storedBeyondImage, s.complaintEntry,
-    s.painting, s.breakpoints);
+    s.painting, s.breakpoints, s.listingEdited);
 }
 
 // The run controls (trace mode, interval box) and the breakpoints: settings kept as they are when

@@ -65,6 +65,31 @@ TEST_F(RunToEndScreen, F9AndDoubleClicksMarkInstructionLinesInTheMargin) {
   ASSERT_TRUE(QTest::qWaitFor(
       [this] { return form.engine().state().machine.ExecAddress == 0x10 && !running(); }, 20000));
   EXPECT_EQ(listing()->textCursor().selectedText(), u"0010 : 8100 001A  :     ADD     A"_s);
+  // A listing edited by hand is no longer the table's: no dots on it, none marked through it,
+  // until the next assembly.
+  listing()->appendPlainText(u"*"_s);
+  EXPECT_TRUE(listing()->markedLines().empty());
+  QTest::mouseDClick(listing()->viewport(), Qt::LeftButton, {}, lineCentre(11));
+  EXPECT_EQ(form.engine().state().breakpoints, (std::vector<int>{8}));
+  click(u"Command1"_s);
+  EXPECT_EQ(listing()->markedLines(), (std::vector<int>{8}));
+  // Each character at which the box starts a new line counts.
+  EXPECT_EQ(boxLinesOfEngineLines(u"a\r\nb\u2029c\rd\r\ne"_s), (std::vector<int>{0, 1, 4}));
+}
+
+// In trace mode too, a run with a box in it (IN, which also stops it) is one move: going back
+// returns to the state before it.
+TEST_F(RunToEndScreen, ABoxInARunInTraceModeIsNoMoveOfItsOwn) {
+  get<QCheckBox>(u"Check1"_s)->setChecked(true);
+  load(u"     IN      0\r\n     OUT     0\r\n     SVC     0\r\n"_s);
+  before = form.engine().state();
+  boxes.answerText(u"7"_s);
+  click(u"cmdRunToEnd"_s);
+  ASSERT_TRUE(QTest::qWaitFor([this] { return !running(); }, 20000));
+  EXPECT_EQ(boxes.texts(), QStringList{u"データ入力"_s});
+  EXPECT_EQ(form.engine().state().machine.Register[0], 7);
+  form.stepBack();
+  EXPECT_TRUE(form.engine().state() == before);
 }
 
 // An endless loop runs while the event loop goes on (the heart beats) until the million-instruction

@@ -40,7 +40,7 @@ TEST(Breakpoints, RunToEndStopsWhereStepsAndAutoRunStop) {
       for (int ticks = 0; autoRun.engine.state().clock.interval > 0 && ticks < 2000; ++ticks)
         autoRun.engine.Timer1_Timer();
       EXPECT_EQ(autoRun.engine.state().clock.interval, 0);
-      if (address == 0) // auto-run stops before the program's first instruction
+      if (address == 0) // auto-run leaves it, and stops there after the program's reassembly
         continue;
       Machine first(source);
       first.stepsToEnd(500, address);
@@ -48,6 +48,13 @@ TEST(Breakpoints, RunToEndStopsWhereStepsAndAutoRunStop) {
       EXPECT_EQ(autoRun.engine.view().Text2SelStart, first.engine.view().Text2SelStart);
       EXPECT_EQ(autoRun.engine.state().clock.phase, kFetch);
       EXPECT_TRUE(run.boxes.texts().isEmpty() && autoRun.boxes.texts().isEmpty());
+      // Started again, auto-run leaves the breakpoint and stops at it the next time round.
+      autoRun.engine.Command4_Click();
+      int again = 0;
+      for (; autoRun.engine.state().clock.interval > 0 && again < 2000; ++again)
+        autoRun.engine.Timer1_Timer();
+      EXPECT_GT(again, 3);
+      EXPECT_EQ(autoRun.engine.state().machine.ExecAddress, address);
     }
   }
 }
@@ -79,8 +86,9 @@ struct Ending {
 
 class RunEnds : public ::testing::TestWithParam<Ending> {};
 
-// Every way a run to the end stops: the end of the program, a machine fault, the stop button,
-// another press, the million-instruction limit of an endless loop; each paints once at the end.
+// Every way a run to the end stops: the end of the program, a box the program needs, a machine
+// fault, the stop button, another press, the million-instruction limit of an endless loop; each
+// paints once at the end.
 TEST_P(RunEnds, StopAndPaintOnce) {
   const Ending& e = GetParam();
   QString source;
@@ -106,8 +114,14 @@ TEST_P(RunEnds, StopAndPaintOnce) {
 INSTANTIATE_TEST_SUITE_P(
     Machine, RunEnds,
     ::testing::Values(
-        Ending{"End", {u"     IN      0"_s, u"     OUT     0"_s, u"     SVC     0"_s}, {},
-               {u"データ入力"_s}, u"* 7\r\nプログラムの終了です.", 0},
+        Ending{"End", {u"     LI      7"_s, u"     OUT     0"_s, u"     SVC     0"_s}, {}, {},
+               u"* 7\r\nプログラムの終了です.", 0},
+        // A box the program needs stops the run after its instruction: a loop of them would
+        // keep the stop button out of reach.
+        Ending{"InputBox", {u"LOOP IN      0"_s, u"     OUT     0"_s, u"     JMP     LOOP"_s}, {},
+               {u"データ入力"_s}, u"", 1},
+        Ending{"UnsupportedSvc", {u"LOOP SVC     1"_s, u"     JMP     LOOP"_s}, {},
+               {u"サポートされていないSVCです: 1"_s}, u"", 1},
         Ending{"Fault", {u"     LI      1"_s, u"     DIVI    0"_s, u"     SVC     0"_s}, {},
                {u"0で割ることはできません (命令アドレス 0002)"_s}, u"", 2},
         Ending{"StopButton", {u"LOOP JMP     LOOP"_s}, [](Machine& m) { m.engine.Command5_Click(); },
@@ -137,6 +151,14 @@ TEST(Breakpoints, FollowTheLinesThroughAnotherAssembly) {
   edited.replace(u"     OUT     0"_s, u"     DC      0"_s);
   m.engine.setText1(edited);
   m.engine.Command1_Click();
+  EXPECT_EQ(m.engine.state().breakpoints, (std::vector<int>{4}));
+  // A mark going back left on a line that holds no instruction (here the DC line) stops nothing
+  // and comes off.
+  MachineScreenState kept = m.engine.state();
+  kept.breakpoints = {4, 12};
+  m.engine.restore(kept);
+  EXPECT_FALSE(m.engine.holdsInstruction(12));
+  EXPECT_TRUE(m.engine.toggleBreakpoint(12));
   EXPECT_EQ(m.engine.state().breakpoints, (std::vector<int>{4}));
   m.engine.Form_Load();
   EXPECT_TRUE(m.engine.state().breakpoints.empty());
