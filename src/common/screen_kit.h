@@ -11,6 +11,7 @@
 
 #include <QCheckBox>
 #include <QColor>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QFont>
 #include <QGroupBox>
@@ -19,7 +20,6 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QElapsedTimer>
 #include <QTimer>
 #include <QWidget>
 #include <functional>

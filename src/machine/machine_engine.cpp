@@ -155,9 +155,13 @@ void MachineEngine::Command2_Click() {
   // A press during auto-run stops it first. An instruction that auto-run has fetched is finished
   // by the press rather than skipped, so that every instruction still runs exactly once.
   interruptRun();
+  runInstruction(stopAutoRun());
+}
+
+std::int16_t MachineEngine::stopAutoRun() {
   const std::int16_t phase = m_driver.running() ? m_driver.phase() : std::int16_t{kIdle};
   m_driver.stop();
-  runInstruction(phase);
+  return phase;
 }
 
 void MachineEngine::Command3_Click() {
@@ -268,8 +272,7 @@ void MachineEngine::Command4_Click() {
 
 void MachineEngine::cmdRunToEnd_Click() {
   // As "実行": an instruction that auto-run has begun is finished, as the run's first.
-  const std::int16_t phase = m_driver.running() ? m_driver.phase() : std::int16_t{kIdle};
-  m_driver.stop();
+  const std::int16_t phase = stopAutoRun();
   m_state.runningToEnd = true;
   m_state.runExecuted = 0;
   if (phase == kOperandAddress || phase == kExecute)
@@ -277,18 +280,9 @@ void MachineEngine::cmdRunToEnd_Click() {
 }
 
 bool MachineEngine::stopAfter(Quiet how) {
-  switch (how) {
-  case Quiet::Went:
+  if (how == Quiet::Went)
     return false;
-  case Quiet::Asked:
-    finishRun();
-    break;
-  case Quiet::Ended:
-  case Quiet::Faulted: // the end or the fault has painted and said why
-    m_state.runningToEnd = false;
-    m_state.runExecuted = 0;
-    break;
-  }
+  finishRun(how == Quiet::Asked); // the end or the fault has painted and said why
   return true;
 }
 
@@ -345,11 +339,11 @@ MachineEngine::Quiet MachineEngine::quietInstruction(std::int16_t from) {
   return m_asked ? Quiet::Asked : Quiet::Went;
 }
 
-void MachineEngine::finishRun() {
+void MachineEngine::finishRun(bool paint) {
   const bool executed = m_state.runExecuted > 0;
   m_state.runningToEnd = false;
   m_state.runExecuted = 0;
-  if (!m_state.painting)
+  if (!paint || !m_state.painting)
     return;
   // What "実行" shows after an instruction: the machine, and the marks of the execute phase.
   paintView();

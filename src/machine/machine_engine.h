@@ -237,8 +237,11 @@ private:
   bool quietStep();
   // One instruction of a run to the end, from a phase of auto-run (kIdle for all three).
   Quiet quietInstruction(std::int16_t from);
-  // Ends a run to the end and paints what it left.
-  void finishRun();
+  // Ends a run to the end and, unless what stopped it has painted already, paints what it left.
+  void finishRun(bool paint = true);
+  // Stops auto-run; the phase it had reached, or kIdle when it was not running: an instruction it
+  // has begun is finished by the press that stopped it.
+  std::int16_t stopAutoRun();
   // Ends a run to the end after an instruction that did not simply go on; whether it did.
   bool stopAfter(Quiet how);
   // A press that moves the machine ends a run to the end first.
