@@ -1,5 +1,4 @@
 #include "machine_fixture.h"
-#include "support/state_harness.h"
 
 #include <vector>
 
@@ -60,7 +59,6 @@ TEST_P(Samples, AssembleToTheirListingAndRunToTheirEnd) {
   engine.Command3_Click();
   EXPECT_EQ(stepsToEnd(), c.steps);
   EXPECT_EQ(engine.view().Text3, kEndOutput);
-  EXPECT_EQ(engine.view().txtExecAddress, u"0000"_s);
   EXPECT_EQ(engine.view().txtRegister[0], u"002D"_s);
   // The program initialises its own data, so pressing on runs it the same again.
   const MachineScreenState start = engine.state();
@@ -68,27 +66,16 @@ TEST_P(Samples, AssembleToTheirListingAndRunToTheirEnd) {
   EXPECT_EQ(engine.view().Text3, kEndOutput + kEndOutput);
   const MachineScreenState pressed = engine.state();
 
-  // Trace mode and auto-run (an idle tick, the assembly, three ticks an instruction) end in the
-  // same state, but for the wording of auto-run's end, the trace switch and auto-run's clock.
+  // Trace mode ends in the same state, three boxes an instruction later, but for the trace
+  // switch (auto-run against the presses: fuzz/emulator_fuzz.cpp).
   engine.restore(start);
   engine.setCheck1(true);
   for (int i = 0; i < c.steps; ++i)
     engine.Command2_Click();
-  const MachineScreenState traced = engine.state();
   EXPECT_EQ(boxes.texts().size(), 3 * c.steps);
-  engine.restore(start);
-  engine.Command4_Click();
-  const auto ended = [&](const MachineScreenState& s) {
-    return s.clock.phase == kIdle && s.view.Text3 != start.view.Text3;
-  };
-  EXPECT_EQ(test::tickUntil(engine, ended, 1000), 2 + 3 * c.steps);
-  const auto outcome = [](MachineScreenState s) {
-    s.view.Text3.replace(u" プ"_s, u"プ"_s);
-    s.view.Check1 = false;
-    s.clock = {};
-    return s;
-  };
-  test::expectSameOutcome(outcome, pressed, traced, engine.state());
+  MachineScreenState traced = engine.state();
+  traced.view.Check1 = false;
+  EXPECT_TRUE(traced == pressed);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -125,14 +112,11 @@ TEST_P(Encodings, AssembleToTheirWords) {
   const Assembly assembly = assemble(c.source);
   EXPECT_EQ(assembly.words, c.words);
   EXPECT_EQ(assembly.complaints, c.boxes);
-  EXPECT_EQ(assembly.complaintEntries.size(), std::size_t(c.boxes.size()));
-  EXPECT_EQ(assembly, assemble(c.source)); // the same source, the same result
 }
 
 // clang-format off
 INSTANTIATE_TEST_SUITE_P(Operands, Encodings, ::testing::Values(
     EncodingCase{u""_s, {}},
-    EncodingCase{u" LI 10"_s, {0xB000, 10}},
     EncodingCase{u"\r\n LI 10\r\n\r\n  \r\n OUT 0\r\n\r\n"_s, {0xB000, 10, 0x6000}},
     EncodingCase{u" LI 1\r\n*End*\r\n LI 2"_s, {0xB000, 1}}, // *End* ends the source
     EncodingCase{u" LI -5"_s, {0xB000, -5}},
@@ -162,13 +146,9 @@ INSTANTIATE_TEST_SUITE_P(Operands, Encodings, ::testing::Values(
     EncodingCase{u" JMP NO,X\r\n SVC 0"_s, {0xE000, 0, 0x100},
                  {u"未定義ラベル=NO"_s, lineBox(1, u" JMP NO,X"_s, {kNoNumber + u'X'})}},
     EncodingCase{u" MINUS"_s, {0x2100}},
-    EncodingCase{u" MOVR 0,1"_s, {0x5001}},
-    EncodingCase{u" OUT 1"_s, {0x6001}},
-    EncodingCase{u" SVC 0"_s, {0x0100}},
     EncodingCase{u"X load X\r\n Stor X\r\n dc 5"_s, {0xA000, 0, 0xA200, 0, 5}},
     EncodingCase{u" LI 5 ; five, 6\r\n LI 6"_s, {0xB000, 5, 0xB000, 6}},
     EncodingCase{u"L\tLI\u3000\u30007\r\n\tJMP L,,"_s, {0xB000, 7, 0xE000, 0}},
-    EncodingCase{u"X DC -1"_s, {-1}},
     EncodingCase{u"X DC X"_s, {0}, {lineBox(1, u"X DC X"_s, {kNoNumber + u'X'})}},
     EncodingCase{u"X DA 5\r\n LI X"_s, {0, 0, 0, 0, 0, 0xB000, 0}},
     EncodingCase{u" SVC 0\r\nX Da 4"_s, {0x100, 0, 0, 0, 0}},

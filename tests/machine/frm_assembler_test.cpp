@@ -48,10 +48,6 @@ protected:
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
                       list->visualItemRect(list->item(row)).center());
   }
-  void traceOff() {
-    if (find<QCheckBox>(u"Check1"_s)->isChecked())
-      find<QCheckBox>(u"Check1"_s)->click();
-  }
   QString selectedListing() { return box(u"Text2"_s)->textCursor().selectedText(); }
   std::vector<int> cellsMarked(const QString& colour) {
     std::vector<int> marked;
@@ -71,54 +67,20 @@ protected:
   }
 
   QTemporaryDir dir;
-  Settings settings{dir.filePath(u"settings.conf"_s)}; // handed to the screen by the tests of the
-                                                       // recent files
+  Settings settings{dir.filePath(u"settings.conf"_s)}; // for the tests of the recent files
   RecordingDialogs boxes;
   ScriptedFileDialogs files;
   FrmAssembler form{&boxes, &files};
 };
 
-TEST_F(FrmAssemblerTest, EveryControlSitsAtItsPlaceWithItsCaptionAndTheFileMenuHasItsItems) {
-  const struct {
-    const char* name;
-    int left, top, width, height; // no width: the size is the control's own
-    const char16_t* caption;
-  } places[] = {
-      {"Text1", 120, 360, 2895, 5295, u""},
-      {"Command1", 5040, 0, 1215, 375, u"アセンブル"},
-      {"Text2", 3120, 360, 4455, 5295, u""},
-      {"lblCode(0)", 720, 6240, 495, 255, u"0000"},
-      {"lblCode(63)", 720 + 480 * 15, 6240 + 240 * 3, 495, 255, u"0000"},
-      {"Command6", 8640, 6000, 2895, 375, u"マシン語とアセンブラの説明"},
-      {"Text3", 120, 7200, 8295, 1215, u""},
-      {"Frame1", 7680, 120, 3975, 5535, u"マシン語エミュレーション"},
-      {"Command3", 2160, 360, 735, 255, u"初期化"},
-      {"Command2", 2880, 360, 855, 255, u"実行"},
-      {"txtRegister(15)", 1200, 1560 + 240 * 15, 855, 270, u"0000"},
-      {"Frame2", 2280, 1560, 1335, 855, u"Status Flag"},
-      {"Command4", 2280, 2640, 1335, 375, u"自動実行"},
-      {"txtTimer", 3000, 3120, 855, 270, u"500"},
-      {"Command5", 2280, 3480, 1335, 375, u"自動実行停止"},
-      {"List1", 2280, 4800, 1575, 600, u""},
-      {"Check1", 2160, 600, 0, 0, u"トレースモード"},
-  };
-  for (const auto& p : places) {
-    const QWidget* widget = find(QString::fromLatin1(p.name));
-    const QRect place = twipsRect(p.left, p.top, p.width, p.height);
-    EXPECT_EQ(widget->pos(), place.topLeft()) << p.name;
-    if (p.width) {
-      EXPECT_EQ(widget->size(), place.size()) << p.name;
-    }
-    const char* captionProperty = qobject_cast<const QGroupBox*>(widget) ? "title" : "text";
-    const QString caption = widget->property(captionProperty).toString();
-    EXPECT_EQ(caption, QString::fromUtf16(p.caption)) << p.name;
-  }
+// Where each control sits is the zoom test's (tests/shell/zoom_test.cpp): every control scales,
+// clips nothing and overlaps nothing.
+TEST_F(FrmAssemblerTest, OpensWithItsSamplesTheFixedPitchFontAndTheFileMenu) {
   auto* list = find<QListWidget>(u"List1"_s);
   ASSERT_EQ(list->count(), 2);
   EXPECT_EQ(list->item(0)->text(), u"比較の例"_s);
   EXPECT_EQ(list->item(1)->text(), u"他レジスタの使用"_s);
   EXPECT_EQ(form.windowTitle(), u"擬似アセンブラ"_s);
-  EXPECT_TRUE(find<QCheckBox>(u"Check1"_s)->isChecked());
   // The source, the listing and the memory cells share the fixed-pitch font.
   for (const QWidget* w :
        std::initializer_list<const QWidget*>{box(u"Text1"_s), box(u"Text2"_s), cell(40)})
@@ -136,7 +98,7 @@ TEST_F(FrmAssemblerTest, EveryControlSitsAtItsPlaceWithItsCaptionAndTheFileMenuH
 }
 
 // "比較の例" through the screen: the worked listing, the marks of each phase of the first press,
-// the stored cell of the second, and the end after 80 presses.
+// the stored cell of the second (its run to the end through the screen: rpnw_screen_test.cpp).
 TEST_F(FrmAssemblerTest, CompareSampleRunsThroughTheScreenWithTheMarksOfEachPhase) {
   const QStringList listing = goldenListing(u"compare.lst"_s).split(u"\r\n"_s);
   clickSample(0);
@@ -175,26 +137,15 @@ TEST_F(FrmAssemblerTest, CompareSampleRunsThroughTheScreenWithTheMarksOfEachPhas
 
   // STOR I: the stored cell turns yellow and shows the new value. The trace switch is read
   // before every box: unticking it in the first box ends the boxes.
-  boxes.onBox = [&] { traceOff(); };
+  boxes.onBox = [&] { find<QCheckBox>(u"Check1"_s)->setChecked(false); };
   click(u"Command2"_s);
   EXPECT_EQ(cell(0x1B)->text(), u"000A"_s);
   EXPECT_EQ(cellsMarked(u"yellow"_s), std::vector<int>{0x1B});
   EXPECT_EQ(selectedListing(), listing[2]);
-
-  for (int i = 2; i < 80; ++i)
-    click(u"Command2"_s);
   EXPECT_EQ(boxes.texts().size(), 4);
-  EXPECT_EQ(box(u"Text3"_s)->toPlainText(), u"\n* 45\nプログラムの終了です."_s);
-  EXPECT_EQ(edit(u"txtExecAddress"_s)->text(), u"0000"_s);
-  EXPECT_EQ(selectedListing(), listing[0]);
 }
 
 TEST_F(FrmAssemblerTest, ExitDuringAutoRunStopsItAndShowingAgainRepaintsTheKeptMachine) {
-  RecordingDialogs otherBoxes;
-  FrmAssembler other{&otherBoxes, &files};
-  other.showScreen();
-  QTest::mouseClick(control<QPushButton>(&other, u"Command4"_s), Qt::LeftButton);
-
   clickSample(1);
   QLineEdit* interval = edit(u"txtTimer"_s);
   interval->selectAll();
@@ -208,10 +159,6 @@ TEST_F(FrmAssemblerTest, ExitDuringAutoRunStopsItAndShowingAgainRepaintsTheKeptM
   form.mnuExit_Click();
   EXPECT_FALSE(form.isVisible());
   EXPECT_FALSE(form.timer().isActive());
-  EXPECT_FALSE(form.engine().state().clock.interval > 0);
-  EXPECT_TRUE(other.timer().isActive()); // the other screen runs on
-  QTest::mouseClick(control<QPushButton>(&other, u"Command2"_s), Qt::LeftButton);
-  EXPECT_FALSE(other.timer().isActive()); // "実行" stops its own screen's auto-run
 
   // Code handed over while the screen is closed is there when it shows again.
   form.setSourceText(u"     SVC     0\r\n"_s);
@@ -222,7 +169,6 @@ TEST_F(FrmAssemblerTest, ExitDuringAutoRunStopsItAndShowingAgainRepaintsTheKeptM
   EXPECT_EQ(box(u"Text3"_s)->toPlainText(), QString());
   EXPECT_EQ(interval->text(), u"500"_s);
   EXPECT_EQ(edit(u"txtExecAddress"_s)->text(), u"0000"_s);
-  EXPECT_EQ(reg(0)->text(), u"0000"_s);
   EXPECT_EQ(reg(1)->text(), u"000A"_s);  // the kept registers
   EXPECT_EQ(cell(0)->text(), u"B010"_s); // and the kept program image
   EXPECT_EQ(cellsMarked(u"red"_s), (std::vector<int>{0, 1}));
@@ -230,8 +176,7 @@ TEST_F(FrmAssemblerTest, ExitDuringAutoRunStopsItAndShowingAgainRepaintsTheKeptM
 }
 
 // Typed lines reach the engine with CR LF, are saved through the menu and opened again with the
-// shortcut, which reaches the menu from anywhere in the window; a screen without settings lists
-// no recent files.
+// shortcut, which reaches the menu from anywhere in the window.
 TEST_F(FrmAssemblerTest, TypedSourceIsSavedAndOpenedThroughTheFileMenu) {
   QPlainTextEdit* source = box(u"Text1"_s);
   source->setFocus();
@@ -245,9 +190,7 @@ TEST_F(FrmAssemblerTest, TypedSourceIsSavedAndOpenedThroughTheFileMenu) {
 
   const QString path = dir.filePath(u"typed.txt"_s);
   save(path);
-  QFile saved(path);
-  ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
-  EXPECT_EQ(saved.readAll(), "     LI      7\r\n     OUT     0\r\n");
+  EXPECT_EQ(rpn::test::readFile(path), "     LI      7\r\n     OUT     0\r\n");
   form.setSourceText(QString());
   form.activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
@@ -256,9 +199,6 @@ TEST_F(FrmAssemblerTest, TypedSourceIsSavedAndOpenedThroughTheFileMenu) {
   EXPECT_EQ(source->toPlainText(), u"     LI      7\n     OUT     0"_s);
   QTest::keySequence(source, QKeySequence::Save);
   EXPECT_EQ(files.shown(), (QStringList{u"save"_s, u"open"_s, u"save"_s}));
-  // Without settings there is no recent list.
-  EXPECT_FALSE(find<QMenu>(u"mnuRecent"_s)->isEnabled());
-  EXPECT_TRUE(find<QMenu>(u"mnuRecent"_s)->actions().isEmpty());
 }
 
 // "最近使ったファイル" in the file menu: the five files opened or saved last, newest first;
@@ -267,11 +207,9 @@ class RecentFilesTest : public FrmAssemblerTest {
 protected:
   RecentFilesTest() { form.setSettings(&settings); }
 
-  QString makeFile(const QString& name, const QByteArray& bytes) {
-    return rpn::test::writeFile(dir.filePath(name), bytes);
-  }
   QString makeSource(const QString& name) {
-    return makeFile(name, "     OUT     0\r\n* " + name.toUtf8() + "\r\n");
+    return rpn::test::writeFile(dir.filePath(name),
+                                "     OUT     0\r\n* " + name.toUtf8() + "\r\n");
   }
   void choose(int item) {
     find<QAction>(indexedName(u"mnuRecentFile"_s, item))->trigger();
@@ -296,8 +234,12 @@ protected:
   QString sourceText() { return form.engine().view().Text1; }
 };
 
-// Nothing cancelled or failed is listed.
-TEST_F(RecentFilesTest, FiveAtMostNewestFirstFromOpenAndSave) {
+// Nothing cancelled or failed is listed; the menu shows the list (kept by Settings, five at most,
+// newest first: tests/shell/settings_test.cpp) with native separators and "&" doubled. Choosing
+// an item opens it as "開く" would (through the path a file named on the command line takes,
+// compared in tests/shell/frm_main_test.cpp); a file that is gone leaves the list with a box, and
+// the source box keeps its text. The next run shows the same list.
+TEST_F(RecentFilesTest, OpenAndSaveListTheirFilesAndChoosingOneOpensIt) {
   const QString existing = makeSource(u"existing.txt"_s);
   open(u""_s);                          // cancelled
   open(dir.filePath(u"missing.txt"_s)); // cannot be read: a box
@@ -312,7 +254,7 @@ TEST_F(RecentFilesTest, FiveAtMostNewestFirstFromOpenAndSave) {
   EXPECT_TRUE(menuItems().isEmpty());
   QStringList opened;
   for (const QString& name :
-       {u"a.txt"_s, u"b.txt"_s, u"R&D.txt"_s, u"日本語.txt"_s, u"comma, space.txt"_s, u"f.txt"_s}) {
+       {u"a.txt"_s, u"R&D.txt"_s, u"日本語.txt"_s, u"comma, space.txt"_s, u"f.txt"_s}) {
     opened.prepend(makeSource(name));
     open(opened.first());
     EXPECT_EQ(sourceText(), u"     OUT     0\r\n* "_s + name);
@@ -320,84 +262,32 @@ TEST_F(RecentFilesTest, FiveAtMostNewestFirstFromOpenAndSave) {
   const QString saved = dir.filePath(u"saved.txt"_s);
   save(saved);
   ASSERT_TRUE(QFile::exists(saved));
-  QStringList expected{saved, opened[0], opened[1], opened[2], opened[3]};
+  const QStringList expected{saved, opened[0], opened[1], opened[2], opened[3]};
   EXPECT_EQ(settings.recentFiles(), expected);
   EXPECT_EQ(menuItems(), itemsFor(expected));
   EXPECT_TRUE(menu()->isEnabled());
-
-  open(opened[2]); // already listed: to the top, once
-  expected = QStringList{opened[2], saved, opened[0], opened[1], opened[3]};
-  EXPECT_EQ(settings.recentFiles(), expected);
-  EXPECT_EQ(menuItems(), itemsFor(expected));
   EXPECT_EQ(settings.lastFolder(), QDir(dir.path()).absolutePath());
   EXPECT_TRUE(boxes.boxes().empty()) << boxes.texts().join(u'\n').toStdString();
 
-  // The next run has the same list.
+  choose(4);
+  EXPECT_EQ(sourceText(), u"     OUT     0\r\n* R&D.txt"_s);
+  ASSERT_TRUE(QFile::remove(opened[0]));
+  choose(2);
+  EXPECT_EQ(
+      boxes.texts(),
+      QStringList{fileErrorMessage(
+          u"ファイルが見つかりません。最近使ったファイルの一覧から外しました。"_s, opened[0])});
+  EXPECT_EQ(boxes.boxes().front().kind, RecordingDialogs::Box::Kind::Inform);
+  EXPECT_EQ(sourceText(), u"     OUT     0\r\n* R&D.txt"_s);
+  const QStringList left{opened[3], saved, opened[1], opened[2]};
+  EXPECT_EQ(settings.recentFiles(), left);
+  EXPECT_EQ(menuItems(), itemsFor(left));
+
   settings.sync();
   Settings next(settings.path());
   FrmAssembler again{&boxes, &files};
   again.setSettings(&next);
-  EXPECT_EQ(menuItems(&again), itemsFor(expected));
-}
-
-// A file that is gone leaves the list with a box (choosing one that is there: the next test).
-TEST_F(RecentFilesTest, AFileThatIsGoneLeavesTheListWithABox) {
-  const QString a = makeSource(u"a.txt"_s);
-  const QString b = makeSource(u"b.txt"_s);
-  const QString c = makeSource(u"c.txt"_s);
-  for (const QString& path : {a, b, c})
-    open(path);
-  EXPECT_TRUE(boxes.boxes().empty());
-  ASSERT_TRUE(QFile::remove(b));
-  choose(1);
-  EXPECT_EQ(boxes.texts(),
-            QStringList{fileErrorMessage(
-                u"ファイルが見つかりません。最近使ったファイルの一覧から外しました。"_s, b)});
-  EXPECT_EQ(boxes.boxes().front().kind, RecordingDialogs::Box::Kind::Inform);
-  EXPECT_EQ(sourceText(), u"     OUT     0\r\n* c.txt"_s); // the source box keeps its text
-  EXPECT_EQ(settings.recentFiles(), (QStringList{c, a}));
-  EXPECT_EQ(menuItems(), itemsFor({c, a}));
-
-  ASSERT_TRUE(QFile::remove(a));
-  ASSERT_TRUE(QFile::remove(c));
-  choose(1);
-  choose(0);
-  EXPECT_EQ(boxes.texts().size(), 3);
-  EXPECT_TRUE(settings.recentFiles().isEmpty());
-  EXPECT_TRUE(menuItems().isEmpty());
-  EXPECT_FALSE(menu()->isEnabled());
-}
-
-// A recent file is read exactly as "開く" reads it: the same text, the same boxes.
-TEST_F(RecentFilesTest, OpensEveryFileAsTheOpenCommandWould) {
-  const struct {
-    const char* what;
-    QByteArray bytes;
-  } cases[] = {
-      {"Shift_JIS", QByteArray("     OUT     0 \x93\xfa\x96\x7b\r\n")},
-      {"UTF-8", QByteArray("     OUT     0 \xe6\x97\xa5\xe6\x9c\xac\n")},
-      {"damaged bytes", QByteArray("     OUT     0 \x81\x20\xff\xfe\r\n")},
-      {"empty", QByteArray()},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    const QString path = makeFile(QString::fromLatin1(c.what) + u".txt"_s, c.bytes);
-    form.setSourceText(u"before"_s);
-    boxes.clear();
-    open(path);
-    const QStringList openBoxes = boxes.texts();
-    const QString openText = sourceText();
-
-    const QString other = makeSource(u"other.txt"_s);
-    open(other); // puts the file under test second in the list
-    form.setSourceText(u"before"_s);
-    boxes.clear();
-    ASSERT_EQ(settings.recentFiles().indexOf(path), 1);
-    choose(1);
-    EXPECT_EQ(boxes.texts(), openBoxes);
-    EXPECT_EQ(sourceText(), openText);
-    EXPECT_EQ(settings.recentFiles().first(), path);
-  }
+  EXPECT_EQ(menuItems(&again), itemsFor(left));
 }
 
 // The help pages shown at the moment, by number.
@@ -409,45 +299,24 @@ std::vector<int> openPages(const HelpPages& pages) {
   return open;
 }
 
-// Records which pages are open when the watched page is shown.
-class ShowWatcher final : public QObject {
-public:
-  explicit ShowWatcher(const HelpPages& pages) : m_pages(pages) {}
-  bool eventFilter(QObject* watched, QEvent* event) override {
-    if (event->type() == QEvent::Show)
-      openWhenShown = openPages(m_pages);
-    return QObject::eventFilter(watched, event);
-  }
-  std::vector<int> openWhenShown;
-
-private:
-  const HelpPages& m_pages;
-};
-
-TEST(HelpPagesTest, EachPageHasItsCaptionPictureAndButtonsBelowIt) {
+// Each page: its caption, its buttons, its text for screen readers, and a picture drawn with
+// nothing run off its bottom edge. Sizes and overlaps are the zoom test's.
+TEST(HelpPagesTest, EachPageHasItsCaptionButtonsAndAPictureDrawnInside) {
   HelpPages pages;
-  const QSize pictures[] = {{644, 498}, {672, 426}, {754, 306}};
   const QStringList buttons[] = {{u"Command1 次ページ"_s},
                                  {u"Command1 次ページ"_s, u"Command2 前ページ"_s},
                                  {u"Command1 前ページ"_s}};
   for (int n = 1; n <= kHelpPageCount; ++n) {
-    const QSize picture = pictures[n - 1];
     HelpPage& page = pages.page(n);
     EXPECT_EQ(page.objectName(), u"frmHelp%1"_s.arg(n));
     EXPECT_EQ(page.windowTitle(), u"マシン命令とアセンブラコード(%1/3)"_s.arg(n));
     const auto* image = control<QLabel>(&page, u"Image1"_s);
-    EXPECT_EQ(image->geometry(), QRect(QPoint(0, 0), picture));
-    EXPECT_EQ(image->pixmap().deviceIndependentSize().toSize(), picture);
     EXPECT_EQ(image->accessibleDescription(), helpPageLines(n).join(u'\n'));
     QStringList shown;
-    for (const QPushButton* button : page.findChildren<QPushButton*>()) {
+    for (const QPushButton* button : page.findChildren<QPushButton*>())
       shown << button->objectName() + u' ' + button->text();
-      EXPECT_GE(button->y(), picture.height());
-      EXPECT_TRUE(page.rect().contains(button->geometry()));
-    }
     shown.sort();
     EXPECT_EQ(shown, buttons[n - 1]);
-    // The picture is drawn, and nothing runs off its bottom edge.
     const QImage drawn = image->pixmap().toImage();
     int lowestInk = -1;
     qsizetype ink = 0;
@@ -473,14 +342,9 @@ TEST_F(FrmAssemblerTest, HelpPageButtonsLeaveOnePageOpenAndTheScreenOpensPageOne
   } moves[] = {{1, "Command1", 2}, {2, "Command1", 3}, {3, "Command1", 2},
                {2, "Command2", 1}, {1, "Command1", 2}, {2, "Command1", 3}};
   for (const auto& move : moves) {
-    // At the moment the target page shows, the page that was left is already gone.
-    ShowWatcher watcher(pages);
-    pages.page(move.to).installEventFilter(&watcher);
     QTest::mouseClick(
         control<QPushButton>(&pages.page(move.from), QString::fromLatin1(move.button)),
         Qt::LeftButton);
-    pages.page(move.to).removeEventFilter(&watcher);
-    EXPECT_EQ(watcher.openWhenShown, std::vector<int>{move.to}) << move.from << " " << move.button;
     EXPECT_EQ(openPages(pages), std::vector<int>{move.to}) << move.from << " " << move.button;
   }
   // From the screen, page 1 opens beside page 3; pressing again brings it forward, still one.
@@ -488,36 +352,24 @@ TEST_F(FrmAssemblerTest, HelpPageButtonsLeaveOnePageOpenAndTheScreenOpensPageOne
   EXPECT_EQ(openPages(pages), (std::vector<int>{1, 3}));
   click(u"Command6"_s);
   EXPECT_EQ(openPages(pages), (std::vector<int>{1, 3}));
-  for (int n : {1, 3})
-    pages.page(n).close();
 }
 
-// The rows of pages 2 and 3 are the table's rows in its order, the declarations set off by a
-// blank line: mnemonic, code in two hexadecimal digits ("--" for none), example and meaning;
-// page 1 shows the instruction formats.
+// Pages 2 and 3 list the instructions, one row each: mnemonic, code in two hexadecimal digits
+// ("--" for none), example and meaning, the declarations set off by a blank line; page 1 shows
+// the instruction formats.
 TEST(HelpPagesTest, PagesListTheFormatsAndEveryInstructionWithItsCode) {
-  const auto text = [](std::u16string_view view) {
-    return QString::fromUtf16(view.data(), static_cast<qsizetype>(view.size()));
-  };
-  QStringList rows[2];
-  for (const Instruction& instruction : kInstructionSet) {
-    QStringList& page = rows[instruction.helpPage - 2];
-    const bool declaration = instruction.code < 0;
-    if (declaration && !page.contains(QString()))
-      page << QString();
-    const QString code = declaration ? u"--"_s : QString::number(instruction.code, 16).toUpper();
-    page << QStringList{mnemonicText(instruction).toString(), code.rightJustified(2, u'0'),
-                        text(instruction.example), text(instruction.meaning)}
-                .join(u"  "_s);
-  }
-  EXPECT_EQ(rows[0].size(), 21);
-  for (int page : {2, 3}) {
-    const QStringList lines = helpPageLines(page);
-    ASSERT_GT(lines.size(), 2);
-    EXPECT_EQ(lines[0], u"ニーモニック  コード  例示  意味"_s);
-    EXPECT_TRUE(lines[1].startsWith(u"-----"_s));
-    EXPECT_EQ(lines.mid(2), rows[page - 2]);
-  }
+  const QStringList two = helpPageLines(2), three = helpPageLines(3);
+  ASSERT_EQ(two.size(), 2 + 21);
+  ASSERT_EQ(three.size(), 2 + 10 + 1 + 2);
+  EXPECT_EQ(two[0], u"ニーモニック  コード  例示  意味"_s);
+  EXPECT_EQ(two[1], QString(40, u'-'));
+  EXPECT_EQ(two[2], u"LOAD  A0  LOAD Label,1,2  (X2)+Labelのアドレスの内容をレジスタX1にロード"_s);
+  EXPECT_EQ(two[22], u"IMPI  9C  IMPI Label,1,2  レジスタX1と(X2)+Labelの値でIMP演算"_s);
+  EXPECT_EQ(three[2], u"JMP  E0  JMP Label,1,2  (X2)+Labelのアドレスにジャンプ"_s);
+  EXPECT_EQ(three.mid(11, 3),
+            (QStringList{
+                u"SVC  01  SVC 0  スーパバイザCALL（エミュレータではプログラム終了のみサポート）"_s,
+                QString(), u"DC  --  DC 5  1ワードの領域を宣言し，その値を5にする"_s}));
   // Page 1 shows the three formats with hexadecimal bit scales.
   const QStringList lines = helpPageLines(1);
   EXPECT_TRUE(lines.contains(u"Operation(0-7) | Register(8-B) | Index Register(C-F) | "

@@ -1,30 +1,20 @@
-#include "machine/platform_file_dialogs.h"
 #include "machine/samples.h"
 #include "machine/source_file.h"
 #include "machine_fixture.h"
 #include "support/recording_dialogs.h"
 #include "support/scripted_file_dialogs.h"
 
-#include <QComboBox>
 #include <QDir>
 #include <QFile>
-#include <QFileSystemModel>
 #include <QTemporaryDir>
-#include <QTest>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <fcntl.h>
-#include <functional>
 #include <future>
 #include <gtest/gtest.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
 #include <sys/mount.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 namespace rpn::machine {
@@ -51,7 +41,7 @@ QByteArray utf16(const QString& text, bool littleEndian) {
   return bytes;
 }
 
-// "あ" is 82 A0 in Shift_JIS and E3 81 82 in UTF-8; "テスト" is 83 65 83 58 83 67 in Shift_JIS.
+// "あ" is 82 A0 in Shift_JIS and E3 81 82 in UTF-8.
 const QByteArray kSjisA = bytesOf({0x82, 0xA0});
 const QByteArray kUtf8A = bytesOf({0xE3, 0x81, 0x82});
 const QByteArray kUtf8Bom = bytesOf({0xEF, 0xBB, 0xBF});
@@ -99,7 +89,6 @@ const std::vector<DecodeCase> kDecodeCases = {
     // Control bytes stand for themselves (the converter's table would rotate these three).
     {"ControlBytesAsThemselves", bytesOf({0x09, 0x1A, 0x1C, 0x7F}), u"\t\x1A\x1C\x7F"_s},
     {"ShiftJis", "X " + kSjisA + "\r\n", u"X あ"_s},
-    {"ShiftJisThatIsNoUtf8", bytesOf({0x83, 0x65, 0x83, 0x58, 0x83, 0x67}), u"テスト"_s},
     {"Utf8", "X " + kUtf8A + "\n", u"X あ"_s, C::Utf8},
     {"Utf8WithByteOrderMark", kUtf8Bom + "LI 10\r\n" + kUtf8A, u"LI 10\r\nあ"_s, C::Utf8},
     // A mark decides even where the rest would also be windows-31j.
@@ -138,8 +127,6 @@ TEST(SourceEncoding, WritesShiftJisAndCrLfOrRefusesTheFirstCharacterItCannotHold
       {u"A\r\n"_s + QChar(0xD800) + u"x"_s, {}, UnsavableCharacter{0xD800, 2}}, // lone surrogate
       // Substitutes left by unreadable bytes, although windows-31j could write U+001A.
       {u"OK\r\n\x1A\r\n"_s, {}, UnsavableCharacter{0x1A, 2}},
-      {u"\uFFFD"_s, {}, UnsavableCharacter{0xFFFD, 1}},
-      {u"é\r\n\x1A"_s, {}, UnsavableCharacter{U'é', 1}}, // the first one in the text
   };
   for (const auto& c : cases) {
     const EncodedSource encoded = encodeSource(c.text);
@@ -149,7 +136,8 @@ TEST(SourceEncoding, WritesShiftJisAndCrLfOrRefusesTheFirstCharacterItCannotHold
 }
 
 // The question names the line and the characters where the readings part; Yes (the default)
-// takes Shift_JIS, No takes UTF-8; a file that reads one way only asks nothing.
+// takes Shift_JIS, No takes UTF-8. (A file that reads one way only asks nothing: the saves and
+// opens of SourceFileFlow count every box.)
 TEST(ReadingChoice, AsksWithShiftJisTheDefaultOnlyWhenTheReadingsDiffer) {
   const DecodedSource both = decodeSource("     LI      1\r\n     OUT     0 " + kSjisTesu);
   EXPECT_EQ(readingQuestion(both), u"このファイルはShift_JISとしてもUTF-8としても読めます。\r\n"
@@ -165,63 +153,41 @@ TEST(ReadingChoice, AsksWithShiftJisTheDefaultOnlyWhenTheReadingsDiffer) {
   for (const auto& box : boxes.boxes())
     EXPECT_EQ(std::tie(box.kind, box.title, box.withCancel, box.byDefault),
               std::tuple(Kind::Ask, applicationTitle(), false, Answer::Yes));
-  boxes.clear();
-  for (const QByteArray& bytes : {QByteArray("LI 10\r\n"), "X " + kUtf8A, "X " + kSjisA})
-    EXPECT_EQ(chooseReading(decodeSource(bytes), boxes), decodeSource(bytes).text);
-  EXPECT_TRUE(boxes.boxes().empty());
 }
 
-// Sentences an editor writes in UTF-8: read as UTF-8, with a mark always without a question;
-// without one the question comes only where the bytes are valid windows-31j as well.
+// Sentences an editor writes in UTF-8 read as UTF-8: with a mark always without a question;
+// without one the question comes only where the bytes are valid windows-31j as well, and for
+// fewer than half of them (short comments at the end make a chance match likelier).
 TEST(SourceRoundTrip, Utf8JapaneseSentencesReadAsUtf8) {
-  // Short comments at the end, where a chance match with windows-31j is likelier.
-  QStringList corpus = goldenListing(u"sentences.txt"_s).split(u"\r\n"_s);
-  corpus.removeLast(); // after the last line end
+  const QStringList corpus = goldenListing(u"sentences.txt"_s).split(u"\r\n"_s, Qt::SkipEmptyParts);
   ASSERT_EQ(corpus.size(), 48);
-  RecordingDialogs boxes;
   int asked = 0;
   for (const QString& sentence : corpus) {
     const QString text = u"     LI      10 ; "_s + sentence;
     const QByteArray bytes = text.toUtf8() + "\r\n";
     const DecodedSource marked = decodeSource(kUtf8Bom + bytes);
     EXPECT_EQ(marked.text, text);
-    EXPECT_EQ(chooseReading(marked, boxes), text);
+    EXPECT_FALSE(marked.needsChoice());
     const DecodedSource plain = decodeSource(bytes);
     EXPECT_EQ(plain.utf8, text);
     EXPECT_EQ(plain.needsChoice(), plain.shiftJis.has_value()) << sentence.toStdString();
-    if (plain.needsChoice()) {
-      ++asked;
-      boxes.answerAsk(Answer::No);
-    } else {
-      EXPECT_EQ(plain.coding, SourceCoding::Utf8);
-    }
-    EXPECT_EQ(chooseReading(plain, boxes), text);
+    EXPECT_TRUE(plain.needsChoice() || plain.coding == SourceCoding::Utf8)
+        << sentence.toStdString();
+    asked += plain.needsChoice() ? 1 : 0;
   }
-  EXPECT_EQ(boxes.boxes().size(), static_cast<std::size_t>(asked)); // none for marked files
-  std::cout << "[ figures  ] " << asked << " of " << corpus.size()
-            << " UTF-8 sentences without a mark were valid windows-31j too and asked\n";
   EXPECT_LT(asked, corpus.size() / 2);
 }
 
+// The common causes in Japanese, the platform's text otherwise; a missing file is a missing folder
+// when saving. Missing files, folders and a full disk: the flows below.
 TEST(SourceFileErrors, NameTheCommonCausesInJapaneseAndKeepThePlatformTextOtherwise) {
   const QString platform = u"platform text"_s;
-  const struct {
-    int error;
-    QString reading, writing = {}; // none: as reading
-  } cases[] = {                    // clang-format off
-      {ENOENT, u"ファイルが見つかりません"_s, u"保存先のフォルダが見つかりません"_s},
-      {ENOTDIR, u"ファイルが見つかりません"_s, u"保存先のフォルダが見つかりません"_s},
-      {EACCES, u"アクセスが拒否されました"_s}, {EPERM, u"アクセスが拒否されました"_s},
-      {EISDIR, u"ファイルではなくフォルダです"_s}, {EROFS, u"読み取り専用のファイルシステムです"_s},
-      {ENOSPC, u"ディスクの空き容量が足りません"_s}, {EDQUOT, u"ディスクの空き容量が足りません"_s},
-      {EIO, u"ディスクへの書き込みまたは読み込みに失敗しました"_s},
-      {EFBIG, u"ファイルが大きすぎます"_s}, {EMFILE, platform}, {0, platform}};
-  // clang-format on
-  for (const auto& c : cases) {
-    EXPECT_EQ(fileErrorCause(c.error, platform, false), c.reading) << c.error;
-    EXPECT_EQ(fileErrorCause(c.error, platform, true), c.writing.isNull() ? c.reading : c.writing)
-        << c.error;
-  }
+  EXPECT_EQ(fileErrorCause(ENOTDIR, platform, false), u"ファイルが見つかりません"_s);
+  EXPECT_EQ(fileErrorCause(ENOTDIR, platform, true), u"保存先のフォルダが見つかりません"_s);
+  EXPECT_EQ(fileErrorCause(EPERM, platform, true), u"アクセスが拒否されました"_s);
+  EXPECT_EQ(fileErrorCause(EROFS, platform, true), u"読み取り専用のファイルシステムです"_s);
+  EXPECT_EQ(fileErrorCause(EDQUOT, platform, true), u"ディスクの空き容量が足りません"_s);
+  EXPECT_EQ(fileErrorCause(EMFILE, platform, false), platform);
 }
 
 class SourceFileFlow : public ::testing::Test {
@@ -256,17 +222,16 @@ TEST_F(SourceFileFlow, SavingAndReopeningGivesTheIdenticalText) {
     EXPECT_EQ(read(file), encodeSource(text).bytes);
     EXPECT_EQ(open(file), text);
   }
+  // The overwrite question before each save but the first; the reading question for the two
+  // texts that read both ways.
   const QString question = u"同一ファイル名があります。上書き保存しますか。"_s;
   ASSERT_EQ(boxes.boxes().size(), 7u);
-  for (const std::size_t i : {0u, 1u, 2u, 3u, 5u}) {
-    EXPECT_EQ(boxes.boxes()[i].kind, Kind::Confirm);
-    EXPECT_EQ(boxes.boxes()[i].text, question);
-    EXPECT_EQ(boxes.boxes()[i].title, u"ソースプログラムの保存"_s);
-  }
+  EXPECT_EQ(boxes.texts().count(question), 5);
+  const auto& first = boxes.boxes().front();
+  EXPECT_EQ(std::tie(first.kind, first.text, first.title),
+            std::tuple(Kind::Confirm, question, u"ソースプログラムの保存"_s));
   EXPECT_EQ(boxes.boxes()[4].kind, Kind::Ask);
-  EXPECT_TRUE(boxes.boxes()[4].text.contains(u"Shift_JISでは「ﾃｽ」、UTF-8では「ý」"_s));
   EXPECT_EQ(boxes.boxes()[6].kind, Kind::Ask);
-  EXPECT_TRUE(boxes.boxes()[6].text.contains(u"Shift_JISでは「縺　ok」、UTF-8では「ぁ@ok」"_s));
 }
 
 // Each problem is one box: the cause, " File Name=" and the path. A cancel does nothing; both
@@ -319,54 +284,32 @@ TEST_F(SourceFileFlow, ProblemsAreOneBoxEachAndTheOldFileSurvivesThem) {
   EXPECT_EQ(open(big).value_or(QString()).size(), kSourceFileLimit);
 }
 
-// A named pipe, a device and a socket are refused before they are opened, by both menu items. A
-// call that blocks (a pipe opened with no writer) is released by a writer that comes when the call
-// has not returned after a while, and counts: no call may need one.
-TEST_F(SourceFileFlow, FilesThatAreNoRegularFilesAreRefusedAtOnce) {
+// A named pipe is refused before it is opened, by both menu items: opened without a writer it
+// would hang the program. Should a call block all the same, a writer comes after a while to
+// release it, and counts as a failure.
+TEST_F(SourceFileFlow, ANamedPipeIsRefusedAtOnce) {
   const QString fifo = path(u"pipe"_s);
   ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-  const QString socketPath = path(u"socket"_s);
-  const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  const QByteArray socketName = QFile::encodeName(socketPath);
-  ASSERT_LT(static_cast<std::size_t>(socketName.size()), sizeof address.sun_path);
-  std::memcpy(address.sun_path, socketName.constData(),
-              static_cast<std::size_t>(socketName.size()));
-  ASSERT_EQ(::bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
-
+  std::optional<QString> opened;
+  bool saved = true;
+  boxes.answerConfirm(true);
+  auto done = std::async(std::launch::async, [&] {
+    opened = open(fifo);
+    saved = save(u"X"_s, fifo);
+  });
   int releases = 0;
-  const auto call = [&](const std::function<void()>& work) {
-    auto done = std::async(std::launch::async, work);
-    while (done.wait_for(std::chrono::seconds(2)) == std::future_status::timeout) {
-      ++releases;
-      const int writer = ::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK);
-      if (writer >= 0)
-        ::close(writer);
-    }
-  };
+  while (done.wait_for(std::chrono::seconds(2)) == std::future_status::timeout) {
+    ++releases;
+    const int writer = ::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK);
+    if (writer >= 0)
+      ::close(writer);
+  }
+  EXPECT_EQ(releases, 0);
+  EXPECT_FALSE(opened);
+  EXPECT_FALSE(saved);
   const QString refused =
       u"通常のファイルではありません (名前付きパイプやデバイスは開けません) File Name="_s;
-  // A device of the test's own (a copy of the null device where the test may make one), never
-  // /dev/null itself: a save that wrongly went ahead would replace the machine's null device.
-  QStringList specials{fifo, socketPath};
-  const QString device = path(u"null"_s);
-  if (::mknod(QFile::encodeName(device).constData(), S_IFCHR | 0600, makedev(1, 3)) == 0)
-    specials << device;
-  for (const QString& special : specials) {
-    boxes.clear();
-    std::optional<QString> opened;
-    bool saved = true;
-    boxes.answerConfirm(true);
-    call([&] { opened = open(special); });
-    call([&] { saved = save(u"X"_s, special); });
-    EXPECT_FALSE(opened);
-    EXPECT_FALSE(saved);
-    EXPECT_EQ(boxes.texts(), (QStringList{refused + special, refused + special}));
-    EXPECT_FALSE(QFileInfo(special).isFile());
-  }
-  ::close(listener);
-  EXPECT_EQ(releases, 0);
+  EXPECT_EQ(boxes.texts(), (QStringList{refused + fifo, refused + fifo}));
   EXPECT_TRUE(writeSourceFile(fifo, "X\r\n").startsWith(refused)); // without the menu as well
 }
 
@@ -398,85 +341,16 @@ TEST_F(SourceFileFlow, ADiskFullSaveKeepsTheOldFileAndSaysWhy) {
   EXPECT_EQ(boxes.texts().value(1), u"ディスクの空き容量が足りません File Name="_s + file);
 }
 
-// The folder takes no temporary file but the file itself is writable: it is written in place.
-// The name may leave no room for the temporary file's suffix; the folder may refuse new entries
-// (immutable, which binds root too; a folder without write permission binds everyone else).
-TEST_F(SourceFileFlow, AFolderThatTakesNoTemporaryFileStillSavesAWritableFile) {
-  const QString longName = path(QString(250, u'a') + u".txt"_s);
-  const QString sealed = path(u"sealed"_s);
-  const QString closed = path(u"closed"_s);
-  ASSERT_TRUE(QDir().mkpath(sealed) && QDir().mkpath(closed));
-  const QStringList targets{longName, sealed + u"/old.txt"_s, closed + u"/old.txt"_s};
-  for (const QString& file : targets)
-    write(file, "old text that is longer than the new\r\n");
-  const int sealedFolder = ::open(QFile::encodeName(sealed).constData(), O_RDONLY | O_DIRECTORY);
-  int flags = 0;
-  const bool immutable =
-      sealedFolder >= 0 && ::ioctl(sealedFolder, FS_IOC_GETFLAGS, &flags) == 0 && [&] {
-        int sealedFlags = flags | FS_IMMUTABLE_FL;
-        return ::ioctl(sealedFolder, FS_IOC_SETFLAGS, &sealedFlags) == 0;
-      }();
-  ::chmod(QFile::encodeName(closed).constData(), 0555);
-  for (const QString& file : targets) {
-    boxes.answerConfirm(true);
-    EXPECT_TRUE(save(u"     SVC     0"_s, file)) << file.toStdString();
-    EXPECT_EQ(read(file), "     SVC     0\r\n") << file.toStdString();
-  }
-  if (immutable)
-    ::ioctl(sealedFolder, FS_IOC_SETFLAGS, &flags);
-  if (sealedFolder >= 0)
-    ::close(sealedFolder);
-  ::chmod(QFile::encodeName(closed).constData(), 0755);
-  EXPECT_EQ(boxes.texts(), QStringList(3, u"同一ファイル名があります。上書き保存しますか。"_s));
-  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 1); // no temporary file left
-  EXPECT_EQ(QDir(sealed).entryList(QDir::Files).size(), 1);
-  if (!immutable)
-    std::cout << "[ note     ] could not make a folder immutable here: that case went untried\n";
-  if (geteuid() == 0)
-    std::cout << "[ note     ] as root a folder without write permission still takes a file\n";
-}
-
-// "全てのファイル(*.*)" reads as it always has and lists every file, also one without a dot.
-TEST(FileDialogFilters, KeepTheirCaptionsAndAllFilesMatchesEveryName) {
-  QTemporaryDir dir;
-  for (const char* name : {"README", "prog.txt", "prog.asm"}) {
-    QFile file(dir.filePath(QString::fromLatin1(name)));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-  }
-  for (const auto mode : {QFileDialog::AcceptOpen, QFileDialog::AcceptSave}) {
-    const auto dialog = PlatformFileDialogs::makeDialog(nullptr, mode, sourceFileFilters());
-    dialog->setOption(QFileDialog::DontUseNativeDialog);
-    dialog->setDirectory(dir.path());
-    const auto* types = dialog->findChild<QComboBox*>(u"fileTypeCombo"_s);
-    ASSERT_TRUE(types);
-    QStringList captions;
-    for (int i = 0; i < types->count(); ++i)
-      captions << types->itemText(i);
-    EXPECT_EQ(captions, sourceFileFilters());
-    auto* model = dialog->findChild<QFileSystemModel*>();
-    ASSERT_TRUE(model);
-    // The listing fills in the background: wait for the expected names, then compare.
-    const auto listed = [&](int filter, const QStringList& expected) {
-      dialog->selectNameFilter(dialog->nameFilters().at(filter));
-      EXPECT_EQ(types->currentText(), sourceFileFilters().at(filter));
-      const QModelIndex folder = model->index(dir.path());
-      QStringList names;
-      (void)QTest::qWaitFor(
-          [&] {
-            names.clear();
-            for (int row = 0; row < model->rowCount(folder); ++row)
-              names << model->index(row, 0, folder).data().toString();
-            names.sort();
-            return names == expected;
-          },
-          2000);
-      return names;
-    };
-    const QStringList every{u"README"_s, u"prog.asm"_s, u"prog.txt"_s};
-    EXPECT_EQ(listed(1, every), every);
-    EXPECT_EQ(listed(0, {u"prog.txt"_s}), QStringList{u"prog.txt"_s});
-    EXPECT_EQ(listed(1, every), every);
-  }
+// A name that leaves no room for the temporary file's suffix: the file, writable, is written in
+// place, and no temporary file is left.
+TEST_F(SourceFileFlow, ANameTooLongForATemporaryFileStillSaves) {
+  const QString file = path(QString(250, u'a') + u".txt"_s);
+  write(file, "old text that is longer than the new\r\n");
+  boxes.answerConfirm(true);
+  EXPECT_TRUE(save(u"     SVC     0"_s, file));
+  EXPECT_EQ(read(file), "     SVC     0\r\n");
+  EXPECT_EQ(boxes.texts(), QStringList{u"同一ファイル名があります。上書き保存しますか。"_s});
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QFileInfo(file).fileName()});
 }
 
 } // namespace
