@@ -58,23 +58,19 @@ TEST_F(Form2Test, OneShotRunPaintsRedAndClosingUnloadsOnlyTheControls) {
   EXPECT_EQ(text(u"Text1"_s), u"XA=");
 }
 
-TEST_F(Form2Test, EditsFlowIntoTheEngineAsTheyHappen) {
+// The value register is an ordinary box: what it holds when the push comes is pushed (the other
+// boxes reach the engine in the accessibility test).
+TEST_F(Form2Test, AnEditOfTheValueRegisterDuringAutoRunIsPushed) {
   type(u"txtName(0)"_s, u"8"_s);
   type(u"Text1"_s, u"AB/"_s);
   click(u"Command3"_s);
-  EXPECT_EQ(form.timer().interval(), 200);
   for (int i = 0; i < 6; ++i) // restart, A read, execute and push, B read and execute
     form.Timer1_Timer();
-  type(u"Text2"_s, u"4"_s);   // the value register is an ordinary box: what it holds is pushed
+  type(u"Text2"_s, u"4"_s);
   for (int i = 0; i < 4; ++i) // push, read "/", execute, push
     form.Timer1_Timer();
   EXPECT_EQ(text(u"lblValue(0)"_s) + text(u"lblValue(1)"_s), u"2");
   click(u"Command4"_s);
-  EXPECT_FALSE(form.timer().isActive());
-  click(u"Command3"_s); // "逐次実行" stops a running auto-run too
-  form.Timer1_Timer();
-  ASSERT_TRUE(form.timer().isActive());
-  click(u"Command1"_s);
   EXPECT_FALSE(form.timer().isActive());
 }
 
