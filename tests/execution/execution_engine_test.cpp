@@ -154,15 +154,11 @@ TEST_F(ExecutionEngineTest, ReaderTakesOneSymbolAtATimeAndClassifiesIt) {
 
 // Every state of a traced press and of a whole auto-run cycle comes again from a snapshot.
 TEST_F(ExecutionEngineTest, TracedWorkedExampleShowsFortyBoxesAndReplaysFromSnapshots) {
-  int most = 0;
-  const auto press = [&](ExecutionEngine& e) {
-    most = 0;
+  const auto press = [](ExecutionEngine& e) {
     e.setCheck1(true);
     e.Command1_Click();
   };
-  boxes.onBox = [&] { most = std::max<int>(most, v.StackCount); };
   press(engine);
-  EXPECT_EQ(most, 5);
   QStringList expected{u"ポーランド記法取出し"_s};
   for (int i = 0; i < 13; ++i)
     expected << u"実行途中"_s << u"値プッシュ"_s << u"ポーランド記法取出し"_s;
