@@ -44,21 +44,9 @@ protected:
   }
 };
 
-TEST_F(FrmCompileTest, ControlsCarryTheirCaptionsAndLieInsideTheWindow) {
-  // clang-format off
-  const std::pair<const char*, const char16_t*> captions[] = {
-      {"Frame1", u"逆ポーランド記法"}, {"Text1", u"XABC*DE-/+F-="}, {"Frame2", u"取出し結果"},
-      {"Frame5", u"スタック"}, {"Frame4", u"演算対象"}, {"Frame3", u"変数名テーブル"},
-      {"Command1", u"変換開始"}, {"Command2", u"リセット"}, {"Command3", u"自動実行開始"},
-      {"Command4", u"自動実行停止"}, {"Text3", u"200"}, {"Check1", u"トレースモード"},
-      {"Command5", u"オブジェクト最適化"}, {"Command6", u"擬似アセンブラ"}};
-  // clang-format on
-  for (const auto& [name, caption] : captions) {
-    const QWidget* widget = get(QString::fromLatin1(name));
-    EXPECT_EQ(widget->property(widget->inherits("QGroupBox") ? "title" : "text").toString(),
-              QString::fromUtf16(caption))
-        << name;
-  }
+// The captions and rectangles are the layout table's, scaled and unclipped at every zoom by the
+// zoom test.
+TEST_F(FrmCompileTest, ControlsLieInsideTheWindowAndTheListingLinesUp) {
   // No control is cut off by its frame or the window.
   for (const QWidget* widget : form.findChildren<QWidget*>()) {
     if (widget->objectName().startsWith(u"qt_"_s) ||
@@ -100,46 +88,24 @@ TEST_F(FrmCompileTest, EachTranslationStepIsShownBeforeItsTraceBox) {
   EXPECT_EQ(list()->count(), 3);
 }
 
+// Every letter again and again: past the thirteenth name the table refuses each name and each
+// work variable, and past slot 297 the buffer refuses each template, the two in turn. The press
+// opens each complaint once, its repeats counted (how they are counted is the common test's).
 TEST_F(FrmCompileTest, APressOpensEachComplaintOnceWithItsRepeats) {
-  // Every letter again and again: past the thirteenth name the table refuses each name and each
-  // work variable, and past slot 297 the buffer refuses each template, the two in turn.
   QString input = u"A"_s;
   for (int round = 0; round < 8; ++round)
     for (char16_t c = u'B'; c <= u'Z'; ++c)
       input += QString(QChar(c)) + u'+';
-  test::RecordingDialogs raised;
-  TranslationEngine alone(raised);
-  alone.Form_Load();
-  alone.setCheck1(false);
-  alone.setText1(input);
-  alone.Command1_Click();
-  QStringList texts;
-  QList<long long> repeats;
-  for (const QString& text : raised.texts()) {
-    if (const qsizetype at = texts.indexOf(text); at >= 0) {
-      ++repeats[at];
-    } else {
-      texts << text;
-      repeats << 0;
-    }
-  }
-  ASSERT_EQ(texts, QStringList({tableOverflowMessage(), bufferOverflowMessage()}));
-  ASSERT_GT(raised.texts().lastIndexOf(tableOverflowMessage()),
-            raised.texts().indexOf(bufferOverflowMessage())); // raised in turn
-
   type(u"Text1"_s, input);
   translateExample();
-  EXPECT_EQ(boxes.texts(), QStringList({collapsedBoxText(texts[0], repeats[0]),
-                                        collapsedBoxText(texts[1], repeats[1])}));
+  ASSERT_EQ(boxes.texts().size(), 2);
+  EXPECT_TRUE(boxes.texts()[0].startsWith(tableOverflowMessage() + u" (ほか"_s));
+  EXPECT_TRUE(boxes.texts()[1].startsWith(bufferOverflowMessage() + u" (ほか"_s));
 }
 
 TEST_F(FrmCompileTest, AutoRunCycleOfTheExample) {
-  for (const QString& interval : {u"70000"_s, u"1000"_s}) {
-    type(u"Text3"_s, interval);
-    click(u"Command3"_s);
-  }
-  EXPECT_EQ(boxes.texts(), QStringList{timerIntervalRangeMessage()});
-  boxes.clear();
+  type(u"Text3"_s, u"1000"_s);
+  click(u"Command3"_s);
   EXPECT_EQ(form.timer().interval(), 1000);
   struct Tick {
     std::int16_t phase;
@@ -194,7 +160,7 @@ TEST_F(FrmCompileTest, AutoRunCycleOfTheExample) {
   EXPECT_FALSE(form.timer().isActive());
 }
 
-TEST_F(FrmCompileTest, OptimisedCodeIsHandedOffAndTheScreenKeepsItsState) {
+TEST_F(FrmCompileTest, OptimisingHoldsTheTimerAndAHandOffKeepsTheScreen) {
   translateExample();
   click(u"Command3"_s); // auto-run: a tick acted on now would restart the translation
   QStringList redAtLastBox;
@@ -205,11 +171,7 @@ TEST_F(FrmCompileTest, OptimisedCodeIsHandedOffAndTheScreenKeepsItsState) {
   click(u"Command5"_s);
   EXPECT_EQ(redAtLastBox.mid(9), QStringList({u"T$03/R"_s, u"F"_s, u"T$04/R"_s}));
   EXPECT_EQ(form.engine().driver().phase(), kRestart);
-  click(u"Command6"_s); // nothing connected: nothing happens
-  QStringList delivered;
-  form.setHandOff([&](const QString& source) { delivered << source; });
-  click(u"Command6"_s);
-  EXPECT_EQ(delivered, QStringList{form.engine().BuildAssemblerSource()});
+  click(u"Command6"_s); // nothing connected: nothing happens (what is handed over is rpnw's test's)
   EXPECT_TRUE(form.isVisible());
   EXPECT_EQ(list()->count(), 13);
 }
