@@ -1,10 +1,8 @@
 #include "common/csv.h"
 #include "common/history.h"
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
-#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <gtest/gtest.h>
@@ -58,21 +56,6 @@ void appendOutput(Screen& s, const QString& line) {
   s.output += line + QStringLiteral("\r\n");
   if (s.output.size() > 5000)
     s.output.remove(0, s.output.size() - 5000);
-}
-
-// One move of a program looping for ever: a word, a register, a cell, the message and the phase
-// change; every register text is made anew (equal texts, new blocks); a line every 12 moves.
-void loopMove(Screen& s, int move) {
-  const auto at = static_cast<std::size_t>(move % 201);
-  s.memory[at] = move % 9973;
-  s.registers[static_cast<std::size_t>(move % 16)] = hex(static_cast<std::uint64_t>(move));
-  for (QString& r : s.registers)
-    r = QString(r.constData(), r.size());
-  s.cells[static_cast<std::size_t>(move % 64)] = hex(static_cast<std::uint64_t>(s.memory[at]));
-  s.phase = static_cast<std::int16_t>(move % 3);
-  s.message = QStringLiteral("フェーズ%1: 実行アドレス %2").arg(s.phase).arg(move % 201);
-  if (move % 12 == 0)
-    appendOutput(s, QString::number(move));
 }
 
 // A random move touching any kind of field, the composites included.
@@ -258,61 +241,6 @@ TEST(Delta, CarriesEveryLeafBitForBit) {
   }
 }
 
-TEST(Delta, DamagedBytesAreNoticedOrHarmless) {
-  std::mt19937 rng(11);
-  std::vector<qsizetype> scratch;
-  Screen before;
-  for (int move = 0; move < 150; ++move) {
-    Screen after = before;
-    randomMove(after, rng);
-    DeltaBytes delta;
-    writeDelta(delta, before, after, scratch); // empty when the move changed nothing
-    Screen cut = before;                       // without its last byte, the last leaf is incomplete
-    EXPECT_TRUE(delta.empty() || !applyDelta(cut, delta.data(), delta.data() + delta.size() - 1));
-    for (int damage = 0; !delta.empty() && damage < 4; ++damage) {
-      DeltaBytes bad = delta;
-      bad[rng() % bad.size()] ^= static_cast<std::uint8_t>(1u << (rng() % 8));
-      Screen damaged = before;
-      applyDelta(damaged, bad.data(), bad.data() + bad.size()); // anything but a crash
-    }
-    before = after;
-  }
-}
-
-TEST(History, KeepsAHundredThousandMovesOfALoopingProgramWithin64MB) {
-  History<Screen> history;
-  Screen s;
-  s.cells.fill(QStringLiteral("0000 0000"));
-  s.listing = QStringList(101, QStringLiteral("0000 LOAD X1,0,0x00"));
-  history.record(s);
-  QElapsedTimer timer;
-  qint64 recording = 0;
-  constexpr int kMoves = 100'000;
-  for (int move = 1; move <= kMoves; ++move) {
-    loopMove(s, move);
-    timer.start();
-    history.record(s);
-    recording += timer.nsecsElapsed();
-  }
-  const double recordMicroseconds = double(recording) / kMoves / 1000.0;
-  EXPECT_EQ(history.size(), kMoves + 1); // nothing fell off
-  const std::size_t bytes = history.bytes();
-  EXPECT_LT(bytes, std::size_t{64} << 20);
-  EXPECT_TRUE(history.current() == s);
-
-  // The slowest back: from a keyframe to the last state of the span before it (that it is the
-  // right state is the walks' part).
-  while (history.cursor() % history.limits().keyframeEvery != 0)
-    history.back();
-  timer.restart();
-  EXPECT_TRUE(history.back().has_value());
-  const double backMicroseconds = double(timer.nsecsElapsed()) / 1000.0;
-
-  std::printf("history of %d moves: %zu bytes, %.1f bytes per move; record %.2f us per move; "
-              "slowest back %.0f us\n",
-              kMoves, bytes, double(bytes) / kMoves, recordMicroseconds, backMicroseconds);
-}
-
 TEST(History, DropsTheOldestSpansWhenTheMemoryRunsOut) {
   History<Screen> history({100'000, 1u << 20, 16});
   Screen s;
@@ -354,27 +282,6 @@ TEST(Csv, WritesQuotedFieldsAndReadsThemBack) {
       writeCsvFile(dir.filePath(QStringLiteral("no folder/trace.csv")), table);
   ASSERT_TRUE(failed.has_value());
   EXPECT_NE(failed->error, QFileDevice::NoError);
-}
-
-TEST(Csv, ReadsWhatOtherProgramsWriteAndRefusesWhatIsNotCsv) {
-  const auto flat = [](const char* text) -> std::optional<QString> {
-    const auto rows = parseCsv(QByteArrayView(text));
-    if (!rows)
-      return std::nullopt;
-    QStringList joined;
-    for (const QStringList& row : *rows)
-      joined.append(row.join(u'|'));
-    return joined.join(u'/');
-  };
-  // clang-format off
-  const std::pair<const char*, const char16_t*> good[] = {
-      {"", u""}, {"a,b\nc", u"a|b/c"}, {"\"\",\n,", u"|/|"}, {"\r\n", u""}, {"\xEF\xBB\xBFx", u"x"},
-      {"\"a\nb\",\"\"\"\"\r\n", u"a\nb|\""}, {"a,\r\n\r\nb", u"a|//b"}};
-  // clang-format on
-  for (const auto& [text, rows] : good)
-    EXPECT_EQ(flat(text), QString::fromUtf16(rows)) << text;
-  for (const char* bad : {"a\"b", "\"a\"b", "\"open", "a\rb", "\xFF"})
-    EXPECT_FALSE(flat(bad).has_value()) << bad;
 }
 
 } // namespace
