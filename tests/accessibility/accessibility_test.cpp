@@ -47,22 +47,19 @@ protected:
       all.push_back(&menu.frmAssembler().helpPages().page(page));
     return all;
   }
-  template <class W = QWidget> W* get(QWidget* window, const QString& name) {
-    return control<W>(window, name);
-  }
-  void click(QWidget* window, const QString& name) { get<QPushButton>(window, name)->click(); }
+  void click(QWidget* window, const QString& name) { control<QPushButton>(window, name)->click(); }
   void traceOffEverywhere() {
     for (ScreenWindow* screen : screens())
-      get<QCheckBox>(screen, u"Check1"_s)->setChecked(false);
+      control<QCheckBox>(screen, u"Check1"_s)->setChecked(false);
   }
   // Trace mode off on every screen, then a run on each, so that cells hold values and marks.
   void runEverywhere() {
     traceOffEverywhere();
-    get<QLineEdit>(&menu.form1(), u"Text1"_s)->setText(u"A*(B+C"_s);
+    control<QLineEdit>(&menu.form1(), u"Text1"_s)->setText(u"A*(B+C"_s);
     click(&menu.form1(), u"Command1"_s);
     click(&menu.form2(), u"Command1"_s);
     click(&menu.frmCompile(), u"Command1"_s);
-    get<QListWidget>(&menu.frmAssembler(), u"List1"_s)->setCurrentRow(0);
+    control<QListWidget>(&menu.frmAssembler(), u"List1"_s)->setCurrentRow(0);
     click(&menu.frmAssembler(), u"Command1"_s);
     click(&menu.frmAssembler(), u"Command2"_s);
   }
@@ -201,8 +198,8 @@ TEST_F(AccessibilityTest, EveryControlIsNamedMarkedInWordsReadableAndReachedByKe
 // A text put into a box through the accessibility interface, as assistive tools do (no key
 // events: no textEdited), is what the next press uses.
 TEST_F(AccessibilityTest, AChangeThroughTheInterfaceIsWhatTheRunUses) {
-  const auto put = [this](QWidget* window, const QString& name, const QString& text) {
-    auto* box = get<QLineEdit>(window, name);
+  const auto put = [](QWidget* window, const QString& name, const QString& text) {
+    auto* box = control<QLineEdit>(window, name);
     face(box)->editableTextInterface()->replaceText(0, static_cast<int>(box->text().size()), text);
   };
   traceOffEverywhere();
@@ -210,7 +207,7 @@ TEST_F(AccessibilityTest, AChangeThroughTheInterfaceIsWhatTheRunUses) {
   put(&form1, u"Text1"_s, u"A-B"_s);
   put(&form1, u"Text3"_s, u"7"_s);
   click(&form1, u"Command1"_s);
-  EXPECT_EQ(get<QLineEdit>(&form1, u"Text2"_s)->text(), u"AB-"_s);
+  EXPECT_EQ(control<QLineEdit>(&form1, u"Text2"_s)->text(), u"AB-"_s);
   click(&form1, u"Command3"_s);
   EXPECT_EQ(form1.timer().interval(), 7);
   click(&form1, u"Command4"_s);
@@ -219,7 +216,7 @@ TEST_F(AccessibilityTest, AChangeThroughTheInterfaceIsWhatTheRunUses) {
   put(&form2, u"Text1"_s, u"XAB*="_s);
   put(&form2, u"txtName(0)"_s, u"7"_s);
   click(&form2, u"Command1"_s);
-  EXPECT_EQ(get<QLineEdit>(&form2, u"txtName(6)"_s)->text(), u"14"_s);
+  EXPECT_EQ(control<QLineEdit>(&form2, u"txtName(6)"_s)->text(), u"14"_s);
 
   machine::FrmAssembler& assembler = menu.frmAssembler();
   put(&assembler, u"txtTimer"_s, u"9"_s);
@@ -233,19 +230,19 @@ TEST_F(AccessibilityTest, AChangeThroughTheInterfaceIsWhatTheRunUses) {
 // window, as a click that shows, a moment later.
 TEST_F(AccessibilityTest, EnterAndTheKeysOfAButtonPressIt) {
   conversion::Form1& form1 = menu.form1();
-  get<QCheckBox>(&form1, u"Check1"_s)->setChecked(false);
-  get<QLineEdit>(&form1, u"Text1"_s)->setText(u"A/B"_s);
-  QTest::keyClick(get(&form1, u"Command1"_s), Qt::Key_Return);
-  EXPECT_EQ(get<QLineEdit>(&form1, u"Text2"_s)->text(), u"AB/"_s);
+  control<QCheckBox>(&form1, u"Check1"_s)->setChecked(false);
+  control<QLineEdit>(&form1, u"Text1"_s)->setText(u"A/B"_s);
+  QTest::keyClick(control<QWidget>(&form1, u"Command1"_s), Qt::Key_Return);
+  EXPECT_EQ(control<QLineEdit>(&form1, u"Text2"_s)->text(), u"AB/"_s);
   execution::Form2& form2 = menu.form2();
   form2.activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&form2));
-  get(&form2, u"txtName(0)"_s)->setFocus();
+  control<QWidget>(&form2, u"txtName(0)"_s)->setFocus();
   QTest::keyClick(form2.windowHandle(), Qt::Key_T, Qt::AltModifier);
   EXPECT_TRUE(QTest::qWaitFor([&] { return !form2.engine().view().Check1; }, 2000));
   QTest::keyClick(form2.windowHandle(), Qt::Key_R, Qt::AltModifier);
   EXPECT_TRUE(QTest::qWaitFor(
-      [&] { return get<QLabel>(&form2, u"lblKind"_s)->text() == u"終了"_s; }, 2000));
+      [&] { return control<QLabel>(&form2, u"lblKind"_s)->text() == u"終了"_s; }, 2000));
   EXPECT_TRUE(boxes.texts().isEmpty()) << boxes.texts().join(u'|').toStdString();
 }
 
@@ -253,8 +250,8 @@ TEST_F(AccessibilityTest, EnterAndTheKeysOfAButtonPressIt) {
 // over the bus: atspi_test.py).
 TEST_F(AccessibilityTest, TheSampleListLoadsByEnter) {
   machine::FrmAssembler& assembler = menu.frmAssembler();
-  auto* list = get<QListWidget>(&assembler, u"List1"_s);
-  auto* source = get<QPlainTextEdit>(&assembler, u"Text1"_s);
+  auto* list = control<QListWidget>(&assembler, u"List1"_s);
+  auto* source = control<QPlainTextEdit>(&assembler, u"Text1"_s);
   list->setCurrentRow(1);
   source->setPlainText(u"changed"_s);
   boxes.answerAsk(Answer::No);

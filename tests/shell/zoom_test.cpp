@@ -195,42 +195,13 @@ INSTANTIATE_TEST_SUITE_P(WindowsAndSteps, ZoomTable,
                                   std::to_string(std::get<1>(param.param));
                          });
 
-// A step up or down stays within 100..300 in steps of 25 (the steps inside: ZoomKeys); the menu
-// takes any percent to the nearest step; boxes and menus are as large as the window they belong to.
-TEST(ZoomSteps, WithinTheRangeToTheNearestStepAndBoxesAndMenusFollow) {
-  const struct {
-    int from, direction, to;
-  } cases[] = {{275, +1, 300}, {300, +1, 300}, {100, -1, 100}, {160, +1, 175}, {160, -1, 150},
-               {40, -1, 100},  {40, +1, 125},  {900, -1, 275}, {200, 0, 200}};
-  for (const auto& c : cases)
-    EXPECT_EQ(steppedZoom(c.from, c.direction), c.to) << c.from << ' ' << c.direction;
+// The keys work in whichever window of the program is active (that every window follows a zoom:
+// the zoom table). A step up or down stays within 100..300 in steps of 25; the menu takes any
+// percent to the nearest step; boxes and menus are as large as the window they belong to.
+TEST(ZoomSteps, KeysInAnyWindowStepsWithinTheRangeAndBoxesAndMenusFollow) {
   test::RecordingDialogs boxes;
   FrmMain menu{&boxes};
   const qreal points = menu.font().pointSizeF();
-  const std::pair<int, int> asked[] = {{160, 150}, {163, 175}, {INT_MIN, 100},
-                                       {287, 275}, {288, 300}, {INT_MAX, 300}};
-  for (const auto& [percent, taken] : asked) {
-    menu.setZoomPercent(percent);
-    EXPECT_EQ(menu.zoomPercent(), taken) << percent;
-  }
-  machine::FrmAssembler& assembler = menu.frmAssembler();
-  for (const QString& name : {u"mnuFile"_s, u"mnuRecent"_s})
-    EXPECT_NEAR(test::control<QMenu>(&assembler, name)->font().pointSizeF(), 3 * points, 0.01);
-  MessageBoxDialogs real(&assembler);
-  QTimer::singleShot(0, [&] {
-    QWidget* box = QApplication::activeModalWidget();
-    ASSERT_NE(box, nullptr);
-    EXPECT_NEAR(box->font().pointSizeF(), 3 * points, 0.01);
-    box->close();
-  });
-  real.inform(u"テスト"_s);
-}
-
-// The keys work in whichever window of the program is active (that every window follows a zoom:
-// the zoom table).
-TEST(ZoomKeys, CtrlPlusMinusAndZeroInAnyWindow) {
-  test::RecordingDialogs boxes;
-  FrmMain menu{&boxes};
   QWidget* windows[] = {test::kWindows[0].open(menu), test::kWindows[1].open(menu),
                         test::kWindows[4].open(menu), test::kWindows[5].open(menu)};
   const struct {
@@ -257,6 +228,29 @@ TEST(ZoomKeys, CtrlPlusMinusAndZeroInAnyWindow) {
     EXPECT_EQ(menu.zoomPercent(), press.percent)
         << window->objectName().toStdString() << ' ' << press.key;
   }
+  const struct {
+    int from, direction, to;
+  } cases[] = {{275, +1, 300}, {300, +1, 300}, {100, -1, 100}, {160, +1, 175}, {160, -1, 150},
+               {40, -1, 100},  {40, +1, 125},  {900, -1, 275}, {200, 0, 200}};
+  for (const auto& c : cases)
+    EXPECT_EQ(steppedZoom(c.from, c.direction), c.to) << c.from << ' ' << c.direction;
+  const std::pair<int, int> asked[] = {{160, 150}, {163, 175}, {INT_MIN, 100},
+                                       {287, 275}, {288, 300}, {INT_MAX, 300}};
+  for (const auto& [percent, taken] : asked) {
+    menu.setZoomPercent(percent);
+    EXPECT_EQ(menu.zoomPercent(), taken) << percent;
+  }
+  machine::FrmAssembler& assembler = menu.frmAssembler();
+  for (const QString& name : {u"mnuFile"_s, u"mnuRecent"_s})
+    EXPECT_NEAR(test::control<QMenu>(&assembler, name)->font().pointSizeF(), 3 * points, 0.01);
+  MessageBoxDialogs real(&assembler);
+  QTimer::singleShot(0, [&] {
+    QWidget* box = QApplication::activeModalWidget();
+    ASSERT_NE(box, nullptr);
+    EXPECT_NEAR(box->font().pointSizeF(), 3 * points, 0.01);
+    box->close();
+  });
+  real.inform(u"テスト"_s);
 }
 
 } // namespace
