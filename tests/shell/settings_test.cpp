@@ -67,7 +67,7 @@ private:
 
 // The file in the configuration folder, and the values the screens do not leave (RememberedWindow
 // below): an empty interval, places off the screen, a help page's place, paths with commas and
-// quotes. The recent list's order is the assembler screen's tests' part; values that make no sense
+// quotes. The recent list's order is checked with the assembler screen; values that make no sense
 // are refused when read (the next test).
 TEST_F(SettingsTest, EverythingComesBackInTheNextRun) {
   QStringList expected;
