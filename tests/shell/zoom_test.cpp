@@ -178,8 +178,6 @@ TEST_P(ZoomTable, EveryControlScalesWithTheWindow) {
   const Layout base = layoutOf(shown);
   const QSize baseSize = shown->size();
   ASSERT_GT(base.size(), 1u);
-  for (const auto& [path, placed] : base)
-    EXPECT_EQ(clipping(placed.widget), QString()) << path.toStdString();
   for (int step : {300, 125, percent})
     menu.setZoomPercent(step);
   EXPECT_EQ(menu.zoomPercent(), percent);
@@ -197,50 +195,15 @@ INSTANTIATE_TEST_SUITE_P(WindowsAndSteps, ZoomTable,
                                   std::to_string(std::get<1>(param.param));
                          });
 
-// A step up or down stays within 100..300 in steps of 25; the menu takes any percent to the
-// nearest step; boxes and menus are as large as the window they belong to.
-TEST(ZoomSteps, WithinTheRangeToTheNearestStepAndBoxesAndMenusFollow) {
-  const struct {
-    int from, direction, to;
-  } cases[] = {{100, +1, 125}, {125, +1, 150}, {275, +1, 300}, {300, +1, 300}, {300, -1, 275},
-               {125, -1, 100}, {100, -1, 100}, {160, +1, 175}, {160, -1, 150}, {40, -1, 100},
-               {40, +1, 125},  {900, -1, 275}, {900, +1, 300}, {200, 0, 200}};
-  for (const auto& c : cases)
-    EXPECT_EQ(steppedZoom(c.from, c.direction), c.to) << c.from << ' ' << c.direction;
-  for (int percent = 0; percent <= 400; ++percent)
-    EXPECT_EQ(isZoomStep(percent), percent >= 100 && percent <= 300 && percent % 25 == 0);
+// The keys work in whichever window of the program is active (that every window follows a zoom:
+// the zoom table). A step up or down stays within 100..300 in steps of 25; the menu takes any
+// percent to the nearest step; boxes and menus are as large as the window they belong to.
+TEST(ZoomSteps, KeysInAnyWindowStepsWithinTheRangeAndBoxesAndMenusFollow) {
   test::RecordingDialogs boxes;
   FrmMain menu{&boxes};
   const qreal points = menu.font().pointSizeF();
-  const std::pair<int, int> asked[] = {{160, 150}, {163, 175},    {0, 100},       {-5000, 100},
-                                       {301, 300}, {100000, 300}, {INT_MIN, 100}, {INT_MAX, 300},
-                                       {287, 275}, {288, 300}};
-  for (const auto& [percent, taken] : asked) {
-    menu.setZoomPercent(percent);
-    EXPECT_EQ(menu.zoomPercent(), taken) << percent;
-  }
-  machine::FrmAssembler& assembler = menu.frmAssembler();
-  for (const QString& name : {u"mnuFile"_s, u"mnuRecent"_s})
-    EXPECT_NEAR(test::control<QMenu>(&assembler, name)->font().pointSizeF(), 3 * points, 0.01);
-  MessageBoxDialogs real(&assembler);
-  QTimer::singleShot(0, [&] {
-    QWidget* box = QApplication::activeModalWidget();
-    ASSERT_NE(box, nullptr);
-    EXPECT_NEAR(box->font().pointSizeF(), 3 * points, 0.01);
-    box->close();
-  });
-  real.inform(u"テスト"_s);
-}
-
-// The keys work in whichever window of the program is active, and every window follows.
-TEST(ZoomKeys, CtrlPlusMinusAndZeroInAnyWindow) {
-  test::RecordingDialogs boxes;
-  FrmMain menu{&boxes};
   QWidget* windows[] = {test::kWindows[0].open(menu), test::kWindows[1].open(menu),
                         test::kWindows[4].open(menu), test::kWindows[5].open(menu)};
-  QSize base[std::size(windows)];
-  for (std::size_t i = 0; i < std::size(windows); ++i)
-    base[i] = windows[i]->size();
   const struct {
     Qt::Key key;
     Qt::KeyboardModifiers modifiers;
@@ -264,10 +227,30 @@ TEST(ZoomKeys, CtrlPlusMinusAndZeroInAnyWindow) {
                     press.modifiers);
     EXPECT_EQ(menu.zoomPercent(), press.percent)
         << window->objectName().toStdString() << ' ' << press.key;
-    for (std::size_t i = 0; i < std::size(windows); ++i)
-      EXPECT_TRUE(near(windows[i]->width(), base[i].width() * press.percent / 100.0))
-          << windows[i]->objectName().toStdString() << ' ' << windows[i]->width();
   }
+  const struct {
+    int from, direction, to;
+  } cases[] = {{275, +1, 300}, {300, +1, 300}, {100, -1, 100}, {160, +1, 175}, {160, -1, 150},
+               {40, -1, 100},  {40, +1, 125},  {900, -1, 275}, {200, 0, 200}};
+  for (const auto& c : cases)
+    EXPECT_EQ(steppedZoom(c.from, c.direction), c.to) << c.from << ' ' << c.direction;
+  const std::pair<int, int> asked[] = {{160, 150}, {163, 175}, {INT_MIN, 100},
+                                       {287, 275}, {288, 300}, {INT_MAX, 300}};
+  for (const auto& [percent, taken] : asked) {
+    menu.setZoomPercent(percent);
+    EXPECT_EQ(menu.zoomPercent(), taken) << percent;
+  }
+  machine::FrmAssembler& assembler = menu.frmAssembler();
+  for (const QString& name : {u"mnuFile"_s, u"mnuRecent"_s})
+    EXPECT_NEAR(test::control<QMenu>(&assembler, name)->font().pointSizeF(), 3 * points, 0.01);
+  MessageBoxDialogs real(&assembler);
+  QTimer::singleShot(0, [&] {
+    QWidget* box = QApplication::activeModalWidget();
+    ASSERT_NE(box, nullptr);
+    EXPECT_NEAR(box->font().pointSizeF(), 3 * points, 0.01);
+    box->close();
+  });
+  real.inform(u"テスト"_s);
 }
 
 } // namespace
