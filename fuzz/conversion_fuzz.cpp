@@ -38,16 +38,14 @@ void checkInvariants(const ConversionEngine& engine) {
   }
 }
 
-ConversionState oneShot(const QString& expression, bool trace, FuzzDialogs& boxes) {
-  ConversionEngine engine(boxes);
-  tickDuringBoxes(boxes, engine);
-  engine.Form_Load();
+void convertOnce(Screen<ConversionEngine>& screen, const QString& expression, bool trace) {
+  ConversionEngine& engine = screen.engine;
   engine.setCheck1(trace);
   engine.setText1(expression);
   engine.Command1_Click();
   checkInvariants(engine);
-  check(engine.view().Text1.isEmpty() || boxes.count() > 0, "a run that stops early says why");
-  return engine.state();
+  check(engine.view().Text1.isEmpty() || screen.boxes.count() > 0,
+        "a run that stops early says why");
 }
 
 using E = ConversionEngine;
@@ -67,11 +65,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const bool utf16 = in.ConsumeBool();
   const QString expression = toText(expressionBytes, utf16);
 
-  FuzzDialogs plainBoxes({}, {});
-  const ConversionState plain = oneShot(expression, false, plainBoxes);
-  FuzzDialogs traceBoxes({}, {});
-  const ConversionState traced = oneShot(expression, true, traceBoxes);
-  check(converted(traced) == converted(plain), "trace mode only adds boxes");
+  Screen<ConversionEngine> plainRun, tracedRun;
+  convertOnce(plainRun, expression, false);
+  convertOnce(tracedRun, expression, true);
+  const ConversionState& plain = plainRun.engine.state();
+  check(converted(tracedRun.engine.state()) == converted(plain), "trace mode only adds boxes");
 
   Screen<ConversionEngine> autoRun;
   ConversionEngine& engine = autoRun.engine;
@@ -92,7 +90,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   check(converted(engine.state()) == converted(plain),
         "auto-run converts as the one-shot run does");
   // A bracket fault is a box in the one-shot run and only a step message in auto-run.
-  QStringList faultBoxes = plainBoxes.boxes();
+  QStringList faultBoxes = plainRun.boxes.boxes();
   faultBoxes.removeIf([](const QString& text) {
     return text == unclosedBracketMessage() || text == unmatchedBracketMessage();
   });

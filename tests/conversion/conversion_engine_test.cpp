@@ -251,9 +251,6 @@ TEST_F(ConversionEngineTest, APressDuringAutoRunStopsItAndConvertsTheWholeExpres
 TEST_F(ConversionEngineTest, LoadAndResetRules) {
   EXPECT_EQ(engine.state().variables.SavedExpression, u"A+B*C/(D-F)+G");
   EXPECT_EQ(engine.view().Text1, u"A+B*C/(D-E)-F");
-  EXPECT_EQ(engine.view().Text4,
-            u"変数名は1文字とします。\r\n演算子は+,-,*,/の4つとします\r\n"
-            u"\r\n前置演算子として+-は，出力文では全角の＋－として区別します。");
   engine.Command2_Click();
   EXPECT_EQ(engine.view().Text1, u"A+B*C/(D-F)+G");
   runOnce(u"A*(B"_s);

@@ -155,29 +155,6 @@ TEST(ReadingChoice, AsksWithShiftJisTheDefaultOnlyWhenTheReadingsDiffer) {
               std::tuple(Kind::Ask, applicationTitle(), false, Answer::Yes));
 }
 
-// Sentences an editor writes in UTF-8 read as UTF-8: with a mark always without a question;
-// without one the question comes only where the bytes are valid windows-31j as well, and for
-// fewer than half of them (short comments at the end make a chance match likelier).
-TEST(SourceRoundTrip, Utf8JapaneseSentencesReadAsUtf8) {
-  const QStringList corpus = goldenListing(u"sentences.txt"_s).split(u"\r\n"_s, Qt::SkipEmptyParts);
-  ASSERT_EQ(corpus.size(), 48);
-  int asked = 0;
-  for (const QString& sentence : corpus) {
-    const QString text = u"     LI      10 ; "_s + sentence;
-    const QByteArray bytes = text.toUtf8() + "\r\n";
-    const DecodedSource marked = decodeSource(kUtf8Bom + bytes);
-    EXPECT_EQ(marked.text, text);
-    EXPECT_FALSE(marked.needsChoice());
-    const DecodedSource plain = decodeSource(bytes);
-    EXPECT_EQ(plain.utf8, text);
-    EXPECT_EQ(plain.needsChoice(), plain.shiftJis.has_value()) << sentence.toStdString();
-    EXPECT_TRUE(plain.needsChoice() || plain.coding == SourceCoding::Utf8)
-        << sentence.toStdString();
-    asked += plain.needsChoice() ? 1 : 0;
-  }
-  EXPECT_LT(asked, corpus.size() / 2);
-}
-
 // The common causes in Japanese, the platform's text otherwise; a missing file is a missing folder
 // when saving. Missing files, folders and a full disk: the flows below.
 TEST(SourceFileErrors, NameTheCommonCausesInJapaneseAndKeepThePlatformTextOtherwise) {

@@ -36,31 +36,28 @@ protected:
   FrmMain menu{&boxes, nullptr, &files};
 };
 
-// The four buttons: caption, place (every button is 2415 x 495 twips at left 120), and the screen
-// each one opens. No screen exists until its button opens it, alone and modeless (the menu stays
-// usable); pressing again brings the same screen forward as the user left it.
-TEST_F(FrmMainTest, EachButtonSitsAtItsPlaceAndOpensItsScreenOnceForAll) {
+// The four buttons: caption and the screen each one opens. No screen exists until its button opens
+// it, alone and modeless (the menu stays usable); pressing again brings the same screen forward as
+// the user left it.
+TEST_F(FrmMainTest, EachButtonOpensItsScreenOnceForAll) {
   const struct {
     const char* name;
     const char16_t* caption;
-    int top;
     const char* screen;
     const char16_t* screenTitle;
   } buttons[] = {
-      {"Command1", u"逆ポーランド記法変換", 120, "Form1", u"ポーランド記法変換"},
-      {"Command2", u"逆ポーランド記法実行", 720, "Form2", u"逆ポーランド記法の直接実行"},
-      {"Command3", u"逆ポーランド記法の翻訳", 1320, "frmCompile", u"逆ポーランド記法の翻訳"},
-      {"Command4", u"擬似アセンブラ", 1920, "frmAssembler", u"擬似アセンブラ"},
+      {"Command1", u"逆ポーランド記法変換", "Form1", u"ポーランド記法変換"},
+      {"Command2", u"逆ポーランド記法実行", "Form2", u"逆ポーランド記法の直接実行"},
+      {"Command3", u"逆ポーランド記法の翻訳", "frmCompile", u"逆ポーランド記法の翻訳"},
+      {"Command4", u"擬似アセンブラ", "frmAssembler", u"擬似アセンブラ"},
   };
   EXPECT_EQ(menu.windowTitle(), u"逆ポーランド記法"_s);
-  EXPECT_EQ(menu.size(), QSize(twips(3420), twips(2475))); // one button step below the third
   EXPECT_EQ(menu.findChildren<QPushButton*>().size(), std::size(buttons));
   QStringList created;
   for (const auto& b : buttons) {
     SCOPED_TRACE(b.name);
     const auto* button = control<QPushButton>(&menu, QString::fromLatin1(b.name));
     EXPECT_EQ(button->text(), QString::fromUtf16(b.caption));
-    EXPECT_EQ(button->geometry(), twipsRect(120, b.top, 2415, 495));
     EXPECT_EQ(createdScreens(), created);
     created << QString::fromLatin1(b.screen);
     const QWidget* first = nullptr;

@@ -132,8 +132,8 @@ bool near(int actual, double expected) {
   return std::abs(actual - expected) <= 1.0;
 }
 
-// A window at zoom against its 100 % layout: every control scaled and legible, no new overlap,
-// the window's proportions kept (the assembler screen's menu bar follows its font).
+// A window at zoom against its 100 % layout: every control scaled, legible and inside its frame,
+// no new overlap, the window's proportions kept (the assembler screen's menu bar follows its font).
 void expectScaled(QWidget* window, const Layout& base, QSize baseSize, double zoom) {
   const Layout now = layoutOf(window);
   ASSERT_EQ(now.size(), base.size());
@@ -155,6 +155,7 @@ void expectScaled(QWidget* window, const Layout& base, QSize baseSize, double zo
           << ',' << r.y() << ' ' << r.width() << 'x' << r.height();
     EXPECT_NEAR(found->second.points, was.points * zoom, 0.01);
     EXPECT_EQ(clipping(found->second.widget), QString());
+    EXPECT_TRUE(found->second.widget->parentWidget()->rect().contains(is)) << "outside its frame";
   }
   EXPECT_EQ(overlaps(now), overlaps(base));
   const QSize size = window->size();

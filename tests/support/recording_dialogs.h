@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <deque>
 #include <functional>
+#include <utility>
 
 namespace rpn::test {
 
@@ -17,34 +18,24 @@ public:
   struct Box {
     enum class Kind { Inform, Confirm, Ask, AskText } kind;
     QString text;
-    QString title; // confirm and ask only
-    bool withCancel = false;          // ask only
-    Answer byDefault = Answer::No;    // ask only
+    QString title;                 // confirm and ask only
+    bool withCancel = false;       // ask only
+    Answer byDefault = Answer::No; // ask only
   };
 
-  void inform(const QString& text) override {
-    m_boxes.push_back({Box::Kind::Inform, text, {}});
-    if (onBox)
-      onBox();
-  }
+  void inform(const QString& text) override { record({Box::Kind::Inform, text, {}}); }
   bool confirm(const QString& text, const QString& title) override {
-    m_boxes.push_back({Box::Kind::Confirm, text, title});
-    if (onBox)
-      onBox();
+    record({Box::Kind::Confirm, text, title});
     return takeAnswer(m_confirmAnswers, false);
   }
   // Unscripted questions take the box's default, as Enter would.
   Answer ask(const QString& text, const QString& title, bool withCancel,
              Answer byDefault) override {
-    m_boxes.push_back({Box::Kind::Ask, text, title, withCancel, byDefault});
-    if (onBox)
-      onBox();
+    record({Box::Kind::Ask, text, title, withCancel, byDefault});
     return takeAnswer(m_askAnswers, byDefault);
   }
   QString askText(const QString& prompt) override {
-    m_boxes.push_back({Box::Kind::AskText, prompt, {}});
-    if (onBox)
-      onBox();
+    record({Box::Kind::AskText, prompt, {}});
     return takeAnswer(m_textAnswers, QString());
   }
 
@@ -67,6 +58,11 @@ public:
   std::function<void()> onBox;
 
 private:
+  void record(Box box) {
+    m_boxes.push_back(std::move(box));
+    if (onBox)
+      onBox();
+  }
   template <class T> static T takeAnswer(std::deque<T>& answers, T fallback) {
     if (answers.empty())
       return fallback;

@@ -9,8 +9,6 @@
 //       from the snapshot before the press, the same states at the same boxes.
 //   tickUntil(engine, done, limit)
 //       Timer1_Timer until done(state), at most limit ticks; the number of ticks.
-//   expectSameOutcome(part, onePress, traced, autoRun)
-//       "one press = trace mode = auto-run": part(state) of the three final states agree.
 #pragma once
 
 #include "support/recording_dialogs.h"
@@ -83,13 +81,6 @@ template <class Engine, class Done> int tickUntil(Engine& engine, Done done, int
   }
   EXPECT_LT(ticks, limit) << "auto-run never got there";
   return ticks;
-}
-
-template <class Part, class State>
-void expectSameOutcome(Part part, const State& onePress, const State& traced,
-                       const State& autoRun) {
-  EXPECT_EQ(part(onePress), part(traced)) << "one press / trace mode";
-  EXPECT_EQ(part(onePress), part(autoRun)) << "one press / auto-run";
 }
 
 } // namespace rpn::test
