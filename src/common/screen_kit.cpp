@@ -489,20 +489,21 @@ void FramePaint::request() {
     m_frame.start();
 }
 
-int TickPace::due(int interval) {
+int TickPace::dueAt(int interval, long long nowNs) {
   if (interval <= 0 || interval >= FramePaint::kFrameMs) {
-    m_clock.invalidate();
+    m_counting = false;
     return 1;
   }
-  if (!m_clock.isValid() || interval != m_interval) {
-    m_clock.start();
+  if (!m_counting || interval != m_interval) {
+    m_counting = true;
+    m_since = nowNs;
     m_interval = interval;
     m_done = 1;
     return 1;
   }
-  const long long owed = m_clock.nsecsElapsed() / (interval * 1'000'000LL) - m_done;
+  const long long owed = (nowNs - m_since) / (interval * 1'000'000LL) - m_done;
   if (owed > kForgiven) {
-    m_clock.start();
+    m_since = nowNs;
     m_done = 1;
     return 1;
   }

@@ -144,13 +144,18 @@ private:
 class TickPace {
 public:
   static constexpr long long kForgiven = 64;
+  TickPace() { m_clock.start(); }
   // The ticks due at a timeout of a timer with this interval: 1, or more when it came late.
-  int due(int interval);
+  int due(int interval) { return dueAt(interval, m_clock.nsecsElapsed()); }
+  // The same for a timeout at nowNs nanoseconds of a steady clock.
+  int dueAt(int interval, long long nowNs);
   // Starts counting afresh (auto-run started, a box was closed).
-  void restart() { m_clock.invalidate(); }
+  void restart() { m_counting = false; }
 
 private:
   QElapsedTimer m_clock;
+  bool m_counting = false;
+  long long m_since = 0; // when the count started
   int m_interval = 0;
   long long m_done = 0;
 };
